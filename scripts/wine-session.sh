@@ -1,0 +1,64 @@
+# Sourced by scripts/test, scripts/run and scripts/screenshot: a Wine prefix inside the build
+# folder, an Xvfb display and one persistent wineserver, all stopped again by stop_wine_session.
+# Needs $build (the build root).
+
+export WINEPREFIX="$build/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+# No .NET or HTML-engine install prompt, ever: the two are switched off for every Wine process.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+PT_RUN_TAG=${PT_RUN_TAG:-run$$}
+export PT_RUN_TAG
+xvfb_pid=""
+
+start_display() {
+  if [ -n "${DISPLAY:-}" ] && [ "${PT_OWN_DISPLAY:-1}" = 0 ]; then return; fi
+  local fifo
+  fifo=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    [ -s "$fifo" ] && break
+    sleep 0.05
+  done
+  export DISPLAY=":$(head -n1 "$fifo")"
+  rm -f "$fifo"
+}
+
+prepare_prefix() {
+  if [ ! -f "$WINEPREFIX/.pt-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    # Controls use the default GUI font: let its family names fall back to a CJK font.
+    local reg="$build/fonts.reg"
+    {
+      printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+      for f in "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "Microsoft Sans Serif" "MS Sans Serif" "SimSun" "NSimSun" "Microsoft YaHei"; do
+        printf '"%s"="WenQuanYi Micro Hei"\r\n' "$f"
+      done
+    } >"$reg"
+    wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1 || true
+    wineserver -w
+    touch "$WINEPREFIX/.pt-ready"
+  fi
+}
+
+start_wine_session() {
+  start_display
+  prepare_prefix
+  wineserver -p
+  # Start Wine's own long-lived processes now, with their output going nowhere: started by a test
+  # instead, they would inherit its output pipe and CTest would wait for them to close it.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+stop_wine_session() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
+  # Loopback servers of this run that a crashed test could not stop.
+  pkill -f -- "--tag $PT_RUN_TAG( |\$)" >/dev/null 2>&1 || true
+  return 0
+}

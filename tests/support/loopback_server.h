@@ -1,0 +1,80 @@
+#pragma once
+// A real HTTP and HTTPS server on 127.0.0.1 for tests: a Python process (loopback_server.py)
+// started by the test, answering scripted responses and recording every raw request it receives.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ServerResponse {
+  int status = 200;
+  std::string reason = "OK";
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  std::string bodyFile;     // a file (Linux path) served instead of `body`
+  std::string convertFrom;  // re-encode the body, e.g. "utf-8" -> "gbk"
+  std::string convertTo;
+  std::string mode = "normal";  // "hang", "reset_mid_body", "close"
+  int delayMs = 0;
+  bool contentLength = true;
+};
+
+struct RecordedRequest {
+  int port = 0;
+  std::string raw;
+  std::string Method() const;
+  std::string Target() const;   // path and query as sent
+  std::string Headers() const;  // the header lines, CR LF separated, without the request line
+  std::string Body() const;
+  bool HasHeader(const std::string& name) const;  // name compared ignoring case
+  std::string Header(const std::string& name) const;
+};
+
+class LoopbackServer {
+ public:
+  LoopbackServer() = default;
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  // Routes are matched on the path without the query, then on the full target.
+  void Route(const std::string& path, const ServerResponse& response);
+  void Default(const ServerResponse& response);
+  bool Start();  // waits (bounded) until both ports listen
+  void Stop();
+
+  int port() const { return port_; }
+  int tlsPort() const { return tlsPort_; }
+  std::string HostPort() const;     // "127.0.0.1:<port>"
+  std::string TlsHostPort() const;  // "127.0.0.1:<tls port>"
+  std::string Url(const std::string& path) const;
+  std::string TlsUrl(const std::string& path) const;
+
+  std::vector<RecordedRequest> Requests() const;
+  // Waits (bounded) until at least `count` requests were recorded.
+  std::vector<RecordedRequest> WaitForRequests(size_t count, int timeoutMs = 5000) const;
+
+ private:
+  std::string routesJson_;
+  std::string defaultJson_;
+  std::string dirUnix_;
+  int port_ = 0;
+  int tlsPort_ = 0;
+  bool running_ = false;
+};
+
+// A port on 127.0.0.1 where nothing listens (bound and released at once).
+int UnusedLoopbackPort();
+
+// Paths between Linux and the Wine view of it (Z: is the Linux root).
+std::wstring WinePathOf(const std::string& unixPath);
+// The repository's source folder and the build folder (Linux paths, from the test environment).
+std::string SourceDir();
+std::string BinaryDir();
+// The shared folder beside the checkout that holds saved real pages, if present.
+std::string SharedDir();
+bool UnixFileExists(const std::string& unixPath);
+std::string ReadUnixFile(const std::string& unixPath);
+
+std::string Base64ForTests(const std::string& bytes);
+std::string UnBase64ForTests(const std::string& text);
