@@ -1,0 +1,21 @@
+#pragma once
+// Every web endpoint the program calls, in one place. Tests point the extractors at loopback
+// servers by passing other hosts; the program itself uses these.
+
+// Login pages shown in the browser panel (the root page of each platform's login host).
+inline constexpr const char kTaobaoLoginPage[] = "https://login.taobao.com/";
+inline constexpr const char kAlibabaLoginPage[] = "https://login.1688.com/";
+
+// Taobao and Tmall item description, the description server named inside item pages, and the
+// video server (also used for Alibaba offers).
+inline constexpr const char kTaobaoDescHost[] = "desc.alicdn.com";
+inline constexpr const char kTaobaoDescLinkHost[] = "desc.alicdn.com";
+inline constexpr const char kTaobaoVideoHost[] = "cloud.video.taobao.com";
+// The domain Tmall writes into its page titles ("…-tmall.com天猫</title>").
+inline constexpr const char kTmallTitleDomain[] = "tmall.com";
+// JD's picture server and its mobile item site.
+inline constexpr const char kJdImageHost[] = "img10.360buyimg.com";
+inline constexpr const char kJdMobileItemHost[] = "item.m.jd.com";
+
+// A public web site whose root page answers HEAD with a Date header (the status line's clock).
+inline constexpr const char kTimeProbeHost[] = "www.baidu.com";

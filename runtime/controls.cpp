@@ -1,0 +1,68 @@
+#include "runtime/controls.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "runtime/codepage.h"
+
+std::string GetControlText(HWND control) {
+  int n = static_cast<int>(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0));
+  if (n <= 0) return {};
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  n = static_cast<int>(SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return WideToGbk(text);
+}
+
+void SetControlText(HWND control, std::string_view text) {
+  std::wstring wide = GbkToWide(text);
+  SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void AppendEditText(HWND edit, std::string_view text) {
+  std::wstring wide = GbkToWide(text);
+  int end = static_cast<int>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+  SendMessageW(edit, EM_SETSEL, end, end);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+  SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+}
+
+int ListViewRowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::string ListViewCell(HWND list, int row, int column) {
+  // LVM_GETITEMTEXT answers with the copied length; grow until the text fits.
+  for (int size = 512;; size *= 4) {
+    std::vector<wchar_t> buf(static_cast<size_t>(size));
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buf.data();
+    item.cchTextMax = size;
+    int n = static_cast<int>(SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+    if (n < size - 1 || size >= (1 << 22)) return WideToGbk(std::wstring(buf.data(), n > 0 ? n : 0));
+  }
+}
+
+int ListViewAppendRow(HWND list, std::initializer_list<std::string_view> cells) {
+  int column = 0;
+  int row = -1;
+  for (std::string_view cell : cells) {
+    std::wstring wide = GbkToWide(cell);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iSubItem = column;
+    item.pszText = wide.data();
+    if (column == 0) {
+      item.iItem = ListViewRowCount(list);
+      row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+      if (row < 0) return -1;
+    } else {
+      item.iItem = row;
+      SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    }
+    ++column;
+  }
+  return row;
+}
+
+void ListViewDeleteAll(HWND list) { SendMessageW(list, LVM_DELETEALLITEMS, 0, 0); }
