@@ -4,7 +4,8 @@
 //
 // winhttp.h and wininet.h cannot be included in one translation unit under MinGW (they declare the
 // same names differently), so the Internet handle owners live in http/winhttp_handle.h and
-// http/wininet_handle.h, beside the code that uses them.
+// http/wininet_handle.h, beside the code that uses them. The GDI+ owners live in
+// effects/gdiplus_handle.h, so that only the code drawing with GDI+ parses its large headers.
 
 #include <objbase.h>
 #include <oleauto.h>
@@ -195,3 +196,17 @@ class ScopedBstr {
  private:
   BSTR s_ = nullptr;
 };
+
+struct VirtualMemoryTraits {  // VirtualAlloc'd region, released whole
+  using Handle = void*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { VirtualFree(h, 0, MEM_RELEASE); }
+};
+using UniqueVirtualMemory = UniqueOwner<VirtualMemoryTraits>;
+
+struct HookTraits {  // SetWindowsHookEx
+  using Handle = HHOOK;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { UnhookWindowsHookEx(h); }
+};
+using UniqueHook = UniqueOwner<HookTraits>;
