@@ -7,9 +7,10 @@ inline constexpr const char kTaobaoLoginPage[] = "https://login.taobao.com/";
 inline constexpr const char kAlibabaLoginPage[] = "https://login.1688.com/";
 
 // Taobao and Tmall item description, the description server named inside item pages, and the
-// video server (also used for Alibaba offers).
-inline constexpr const char kTaobaoDescHost[] = "desc.alicdn.com";
-inline constexpr const char kTaobaoDescLinkHost[] = "desc.alicdn.com";
+// video server (also used for Alibaba offers). Item pages name the description twice, a plain-http
+// host first and then this one ("//descnew.taobao.com/…',"); older pages named desc.alicdn.com.
+inline constexpr const char kTaobaoDescHost[] = "descnew.taobao.com";
+inline constexpr const char kTaobaoDescLinkHost[] = "descnew.taobao.com";
 inline constexpr const char kTaobaoVideoHost[] = "cloud.video.taobao.com";
 // The domain Tmall writes into its page titles ("…-tmall.com天猫</title>").
 inline constexpr const char kTmallTitleDomain[] = "tmall.com";
