@@ -50,7 +50,9 @@ class RecordingBinder : public pe::ImportBinder {
  public:
   void OpenLibrary(const char* library) override { libraries.push_back(library); }
   uint32_t Resolve(const pe::ImportedSymbol& symbol) override {
-    symbols.push_back(symbol.name ? symbol.name : "#" + std::to_string(symbol.ordinal));
+    std::string id = symbol.name ? symbol.name : "#";
+    if (!symbol.name) id += std::to_string(symbol.ordinal);
+    symbols.push_back(id);
     if (failOn && symbols.back() == failOn) return 0;
     return 0x10000000u + static_cast<uint32_t>(symbols.size());
   }
