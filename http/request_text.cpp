@@ -1,0 +1,69 @@
+#include "http/request_text.h"
+
+#include "extract/text_slicing.h"
+#include "http/header_text.h"
+
+namespace {
+
+bool Lacks(std::string_view block, std::string_view name) { return Find(block, name, 1, true) < 1; }
+
+}  // namespace
+
+int NormaliseMethod(int method) { return method >= 0 && method <= 7 ? method : 0; }
+
+const char* RequestVerb(int method) {
+  static const char* const kVerbs[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+  return kVerbs[NormaliseMethod(method)];
+}
+
+std::string CompleteWinInetHeaders(std::string block, std::string_view url, int method) {
+  if (block.empty()) block = "Accept: */*";
+  if (Lacks(block, "Accept:")) block += "\r\nAccept: */*";
+  if (Lacks(block, "Referer:")) block += "\r\nReferer: " + std::string(url);
+  if (Lacks(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
+  if (method == 1 && Lacks(block, "Content-Type:")) block += "\r\nContent-Type: application/x-www-form-urlencoded";
+  return block;
+}
+
+std::string CompleteComHeaders(std::string block, std::string_view url, int method) {
+  if (Lacks(block, "Accept:")) block += "\r\nAccept: */*";
+  if (Lacks(block, "Referer:")) block += "\r\nReferer: " + std::string(url);
+  if (Lacks(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
+  if (Lacks(block, "User-Agent:")) block += std::string("\r\nUser-Agent: ") + kDefaultUserAgent;
+  if (method == 1 && Lacks(block, "Content-Type:")) block += "\r\nContent-Type: application/x-www-form-urlencoded";
+  return block;
+}
+
+std::string WinInetUserAgent(std::string_view extraHeaders) {
+  if (Lacks(extraHeaders, "User-Agent:")) return kDefaultUserAgent;
+  // The line is found ignoring case, as its presence was; an empty value leaves the default
+  // rather than taking the rest of the block for a user agent.
+  std::string agent = Trim(TextBetween(std::string(extraHeaders) + "\r\n", "User-Agent:", "\r\n", 1, true));
+  return agent.empty() ? std::string(kDefaultUserAgent) : agent;
+}
+
+std::string CollectSetCookies(std::string_view rawHeaders) {
+  std::string cookies;
+  for (const std::string& line : SplitText(rawHeaders, "\r\n")) {
+    if (TextBefore(line, ": ") != "Set-Cookie") continue;
+    const std::string value = Find(line, ";") < 1 ? Trim(RemoveAllIgnoringCase(line, "Set-Cookie:"))
+                                                  : Trim(TextBetween(line, "Set-Cookie:", ";"));
+    cookies += value + "; ";
+  }
+  if (cookies.size() >= 2) cookies.resize(cookies.size() - 2);
+  return cookies;
+}
+
+std::string RemoveAllIgnoringCase(std::string_view text, std::string_view marker) {
+  if (marker.empty()) return std::string(text);
+  std::string out;
+  int from = 1;
+  for (;;) {
+    const int p = Find(text, marker, from, true);
+    if (p < 1) break;
+    out.append(text.substr(static_cast<size_t>(from - 1), static_cast<size_t>(p - from)));
+    from = p + static_cast<int>(marker.size());
+  }
+  if (static_cast<size_t>(from - 1) < text.size()) out.append(text.substr(static_cast<size_t>(from - 1)));
+  return out;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// One complete HTTP(S) exchange through WinInet; the saver downloads every picture with it.
+
+#include <optional>
+#include <string>
+
+struct WinInetRequestOptions {
+  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT; else GET
+  std::string postText;  // the body when postBytes is empty
+  // Given (even empty): WinInet's own cookie store is left out and the response's cookies are
+  // merged into these. Left out: WinInet keeps and sends cookies itself.
+  std::optional<std::string> cookies;
+  std::string* returnedCookies = nullptr;
+  // In/out: extra request lines ("\r\n" between them); receives the header block sent.
+  std::string* extraHeaders = nullptr;
+  std::string* returnedHeaders = nullptr;  // the raw response header block
+  bool noRedirect = false;
+  // In/out: the body as bytes; when empty it receives the bytes of postText.
+  std::string* postBytes = nullptr;
+  std::string proxy;  // "host:port"; empty for a direct connection
+  bool mergeCookies = true;
+  bool completeHeaders = true;       // add the default lines the extra headers lack
+  bool normaliseHeaderNames = true;  // "content-type" -> "Content-Type"
+
+  // What the caller needs to tell a good download from a failed one.
+  int* returnedStatus = nullptr;  // the HTTP status, 0 when no response came
+  bool* bodyComplete = nullptr;   // the whole body arrived (no read failed, nothing cut short)
+};
+
+// The response body as WinInet delivers it (after following redirects); empty when the root
+// handle, the connection or the request cannot be opened. Error pages are returned like any body.
+std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& options = {});
+
+// Bodies stop growing here, so a hostile server cannot exhaust the process's memory.
+inline constexpr size_t kMaxWinInetBodyBytes = 256u << 20;
