@@ -1,0 +1,92 @@
+#include "browser/wke_engine.h"
+
+#include <type_traits>
+
+#include "runtime/codepage.h"
+#include "runtime/message_box.h"
+#include "runtime/program_dir.h"
+
+namespace {
+
+constexpr char kEngineFileName[] = "node.dll";
+
+struct Binding {
+  const char* name;
+  void (*assign)(WkeApi& api, FARPROC function);
+};
+
+template <auto Member>
+void Assign(WkeApi& api, FARPROC function) {
+  using Pointer = std::remove_reference_t<decltype(api.*Member)>;
+  // Through void (*)(): the generic function pointer type the compiler lets us cast from.
+  api.*Member = reinterpret_cast<Pointer>(reinterpret_cast<void (*)()>(function));
+}
+
+// In the order the missing ones are reported.
+const Binding kBindings[] = {
+    {"wkeInitializeEx", &Assign<&WkeApi::initializeEx>},
+    {"wkeCreateWebWindow", &Assign<&WkeApi::createWebWindow>},
+    {"wkeDestroyWebWindow", &Assign<&WkeApi::destroyWebWindow>},
+    {"wkeGetWindowHandle", &Assign<&WkeApi::getWindowHandle>},
+    {"wkeMoveWindow", &Assign<&WkeApi::moveWindow>},
+    {"wkeLoadURL", &Assign<&WkeApi::loadUrl>},
+    {"wkeLoadHTML", &Assign<&WkeApi::loadHtml>},
+    {"wkeClearCookie", &Assign<&WkeApi::clearCookie>},
+    {"wkeSetUserAgent", &Assign<&WkeApi::setUserAgent>},
+    {"wkeSetCookieJarPath", &Assign<&WkeApi::setCookieJarPath>},
+    {"wkeSetLocalStorageFullPath", &Assign<&WkeApi::setLocalStorageFullPath>},
+};
+
+bool IsFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+UniqueLibrary LoadEngineLibrary(const std::string& path) {
+  std::wstring widePath = GbkToWide(path);
+  if (IsFile(widePath)) {
+    // The altered search path lets the engine find libraries of its own beside it.
+    return UniqueLibrary(LoadLibraryExW(widePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  }
+  ShowMessageBox("请把node.dll放在[" + path + "]位置", MB_OK, "错误");
+  return UniqueLibrary(LoadLibraryW(L"node.dll"));
+}
+
+void BindFunctions(HMODULE library, WkeApi& api) {
+  for (const Binding& binding : kBindings) {
+    FARPROC function = GetProcAddress(library, binding.name);
+    binding.assign(api, function);
+    if (!function) ShowMessageBox("wke api not found", MB_OK, binding.name);
+  }
+}
+
+}  // namespace
+
+std::string WkeEnginePath(const std::string& programDirectory) {
+  // The program directory comes without a trailing separator (except at a drive root, "C:\").
+  // Tested on the wide text: a GBK character's second byte may equal '\\'.
+  std::wstring wide = GbkToWide(programDirectory);
+  std::string path = programDirectory;
+  if (!wide.empty() && wide.back() != L'\\' && wide.back() != L'/') path += '\\';
+  return path + kEngineFileName;
+}
+
+WkeEngine LoadWkeEngine(const std::string& programDirectory) {
+  WkeEngine engine;
+  engine.library = LoadEngineLibrary(WkeEnginePath(programDirectory));
+  if (!engine.library) return engine;
+  // Initialised before anything else is asked of it, as the engine expects.
+  Assign<&WkeApi::initializeEx>(engine.api, GetProcAddress(engine.library.get(), "wkeInitializeEx"));
+  if (engine.api.initializeEx) engine.api.initializeEx(nullptr);
+  BindFunctions(engine.library.get(), engine.api);
+  return engine;
+}
+
+const WkeApi& ProcessWkeEngine() {
+  // Never unloaded: views and the engine's own threads may outlive every static destructor.
+  static const WkeApi* api = [] {
+    auto* engine = new WkeEngine(LoadWkeEngine(ProgramDirectory()));
+    return &engine->api;
+  }();
+  return *api;
+}
