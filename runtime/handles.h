@@ -210,3 +210,35 @@ struct HookTraits {  // SetWindowsHookEx
   static void Close(Handle h) { UnhookWindowsHookEx(h); }
 };
 using UniqueHook = UniqueOwner<HookTraits>;
+
+// GetWindowDC / ReleaseDC pair: the whole window, frame and scroll bars included.
+class WindowFrameDc {
+ public:
+  explicit WindowFrameDc(HWND window) : window_(window), dc_(GetWindowDC(window)) {}
+  ~WindowFrameDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowFrameDc(const WindowFrameDc&) = delete;
+  WindowFrameDc& operator=(const WindowFrameDc&) = delete;
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// SaveDC / RestoreDC for a scope: selections, colours and modes come back at the end.
+class SavedDcState {
+ public:
+  explicit SavedDcState(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+  ~SavedDcState() {
+    if (saved_) RestoreDC(dc_, saved_);
+  }
+  SavedDcState(const SavedDcState&) = delete;
+  SavedDcState& operator=(const SavedDcState&) = delete;
+
+ private:
+  HDC dc_;
+  int saved_;
+};
