@@ -1,0 +1,396 @@
+// The platform buttons of the real main window, fetching from loopback servers: the boxes are
+// filled, the button is clicked, and the list view, the text boxes, the harvest globals and the
+// requests each server saw are read back.
+#include <windows.h>
+// After windows.h, which commctrl.h needs.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/endpoints.h"
+#include "app/extract_commands.h"
+#include "app/main_window.h"
+#include "extract/item_harvest.h"
+#include "runtime/codepage.h"
+#include "runtime/controls.h"
+#include "runtime/message_box.h"
+#include "tests/support/loopback_server.h"
+
+namespace {
+
+const std::string kCookie = "thw=cn; t=0123abcd; cna=QWERTY";
+
+struct Row {
+  std::string number, url, label;
+  bool operator==(const Row&) const = default;
+};
+
+void PumpFor(int ms) {
+  DWORD end = GetTickCount() + ms;
+  MSG msg;
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  }
+}
+
+std::string Utf8ToGbk(const std::string& utf8) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return WideToGbk(wide);
+}
+
+// A fixture page (UTF-8 in the repository) with "{{NAME}}" placeholders filled in.
+std::string Fixture(const std::string& name, const std::map<std::string, std::string>& replacements = {}) {
+  std::string text = ReadUnixFile(SourceDir() + "/extract/tests/fixtures/" + name);
+  for (const auto& [key, value] : replacements) {
+    const std::string placeholder = "{{" + key + "}}";
+    for (size_t at; (at = text.find(placeholder)) != std::string::npos;) text.replace(at, placeholder.size(), value);
+  }
+  return text;
+}
+
+// Served in GBK, as the page declares: the engine hands it over unchanged.
+ServerResponse GbkPage(const std::string& utf8) {
+  ServerResponse r;
+  r.headers = {{"Content-Type", "text/html"}};
+  r.body = utf8;
+  r.convertFrom = "utf-8";
+  r.convertTo = "gbk";
+  return r;
+}
+
+// Served in UTF-8, as the page declares: the engine must re-decode it.
+ServerResponse Utf8Page(const std::string& utf8) {
+  ServerResponse r;
+  r.headers = {{"Content-Type", "text/html; charset=utf-8"}};
+  r.body = utf8;
+  return r;
+}
+
+std::vector<Row> ListRows() {
+  HWND list = ControlHandle(Control::images_列表框);
+  std::vector<Row> rows;
+  for (int i = 0; i < ListViewRowCount(list); ++i)
+    rows.push_back({ListViewCell(list, i, 0), ListViewCell(list, i, 1), ListViewCell(list, i, 2)});
+  return rows;
+}
+
+std::vector<Row> Rows(const std::string& label, const std::vector<std::string>& urls, int first) {
+  std::vector<Row> rows;
+  for (size_t i = 0; i < urls.size(); ++i)
+    rows.push_back({std::to_string(first + static_cast<int>(i)), urls[i], label + std::to_string(i + 1)});
+  return rows;
+}
+
+std::string Box(Control c) { return GetControlText(ControlHandle(c)); }
+void SetBox(Control c, const std::string& gbk) { SetControlText(ControlHandle(c), gbk); }
+void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+
+class ExtractCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
+    window_ = CreateMainWindow(GetModuleHandleW(nullptr));
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (IsWindow(window_)) DestroyWindow(window_);
+    PumpFor(20);
+    SetMessageBoxHandler({});
+    UseEndpointHosts(ShippedEndpointHosts());
+    SetItemId("");
+    SetVideoUrl("");
+  }
+  // Every fetched host on the loopback server; item pages still name the real description host.
+  void UseServer(const LoopbackServer& server) {
+    UseEndpointHosts({server.TlsHostPort(), kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test",
+                      server.TlsHostPort()});
+  }
+  HWND window_ = nullptr;
+};
+
+const std::string kTaobaoDescPath =
+    "/i1/601/234/601234567890/"
+    "TB1aBcDeFgH.desc%7Cvar%5Edesc%3Bsign%5E0a1b2c3d4e5f%3Blang%5Egbk%3Bt%5E1601234567";
+
+void RouteTaobao(LoopbackServer& server) {
+  ServerResponse item = GbkPage(Fixture("taobao_item.html"));
+  // A cookie the engine merges into its copy; the cookie box must not take it up.
+  item.headers.push_back({"Set-Cookie", "_tb_token_=e7f3; Path=/; HttpOnly"});
+  server.Route("/item.htm", item);
+  server.Route(kTaobaoDescPath, GbkPage(Fixture("taobao_desc.js")));
+}
+
+TEST_F(ExtractCommandsTest, TaobaoButtonFillsTheWindowFromBothPages) {
+  LoopbackServer server;
+  RouteTaobao(server);
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+  SetBox(Control::cookie值, kCookie);
+
+  Click(Control::淘宝_按钮);
+
+  std::vector<Row> expected = Rows("淘宝主图图片",
+                                   {"https://gd1.alicdn.com/imgextra/i1/2200000001/O1CN01Main1_!!2200000001.jpg",
+                                    "https://gd2.alicdn.com/imgextra/i2/2200000001/O1CN01Main2_!!2200000001.jpg",
+                                    "https://gd3.alicdn.com/imgextra/i3/2200000001/O1CN01Main3_!!2200000001.png",
+                                    "https://gd4.alicdn.com/imgextra/i4/2200000001/O1CN01Main4_!!0-item_pic.jpg"},
+                                   1);
+  for (const Row& r : Rows("淘宝SKU图片",
+                           {"https://gd3.alicdn.com/imgextra/i3/2200000001/O1CN01Sku1_!!2200000001.jpg",
+                            "https://gd1.alicdn.com/imgextra/i1/2200000001/O1CN01Sku2_!!2200000001.jpg"},
+                           5))
+    expected.push_back(r);
+  for (const Row& r : Rows("淘宝详情图片",
+                           {"https://img.alicdn.com/imgextra/i1/2200000001/O1CN01Desc1_!!2200000001.jpg",
+                            "https://img.alicdn.com/imgextra/i2/2200000001/O1CN01Desc2_!!2200000001.png",
+                            "https://img.alicdn.com/imgextra/i3/2200000001/O1CN01Desc3_!!2200000001.jpg"},
+                           7))
+    expected.push_back(r);
+  EXPECT_EQ(ListRows(), expected);
+  EXPECT_EQ(Box(Control::文本数据),
+            "秋冬新款 加厚羊羔毛外套女 短款宽松夹克-淘宝网\r\n\r\n黑色\r\n米白色（加绒）\r\n"
+            "面料:羊羔毛\r\n服装版型:宽松\r\n上市年份季节:2020年冬季\r\n颜色分类:黑色米白色\r\n");
+  EXPECT_EQ(Box(Control::详情数据), "https://" + server.TlsHostPort() + kTaobaoDescPath);
+  EXPECT_EQ(Box(Control::测试), Utf8ToGbk(Fixture("taobao_desc.js")));
+  EXPECT_EQ(ItemId(), "601234567890");
+  EXPECT_EQ(VideoUrl(), "http://video.test/play/u/2200000001/p/1/e/6/t/1/270123456789.mp4");
+  EXPECT_EQ(Box(Control::cookie值), kCookie);
+
+  std::vector<RecordedRequest> requests = server.WaitForRequests(2);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].port, server.port());
+  EXPECT_EQ(requests[0].Target(), "/item.htm?id=601234567890");
+  EXPECT_EQ(requests[0].Header("Cookie"), kCookie);
+  EXPECT_EQ(requests[1].port, server.tlsPort());
+  EXPECT_EQ(requests[1].Target(), kTaobaoDescPath);
+  EXPECT_EQ(requests[1].Header("Cookie"), kCookie);
+}
+
+TEST_F(ExtractCommandsTest, TmallButtonSendsTheCookieBoxToBothPages) {
+  const std::string descPath =
+      "/i2/602/345/602345678901/TB1TmDesc.desc%7Cvar%5Edesc%3Bsign%5Eab12cd34%3Blang%5Egbk%3Bt%5E1601234567";
+  LoopbackServer server;
+  server.Route("/item.htm", GbkPage(Fixture("tmall_item.html")));
+  server.Route(descPath, GbkPage(Fixture("tmall_desc.js")));
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/item.htm?id=602345678901"));
+  SetBox(Control::cookie值, kCookie);
+
+  Click(Control::天猫_按钮);
+
+  std::vector<Row> rows = ListRows();
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0], (Row{"1", "https://img.alicdn.com/imgextra/i1/2200000002/O1CN01TmMain1_!!2200000002.jpg", "天猫主图图片1"}));
+  EXPECT_EQ(rows[3], (Row{"4", "https://img.alicdn.com/imgextra/i1/2200000002/O1CN01TmSku1_!!2200000002.jpg", "天猫SKU图片1"}));
+  EXPECT_EQ(rows[6], (Row{"7", "https://img.alicdn.com/imgextra/i2/2200000002/O1CN01TmDesc2_!!2200000002.jpg", "天猫详情图片2"}));
+  EXPECT_EQ(Box(Control::文本数据),
+            "春夏新款 真丝印花连衣裙女 桑蚕丝中长裙\r\n\r\n藏青色\r\n杏色碎花\r\nS\r\nM\r\n"
+            "面料:桑蚕丝\r\n裙长:中长裙\r\n颜色分类:藏青色杏色碎花\r\n");
+  EXPECT_EQ(ItemId(), "602345678901");
+  EXPECT_EQ(VideoUrl(), "http://video.test/play/u/2200000002/p/1/e/6/t/1/280234567890.mp4");
+
+  std::vector<RecordedRequest> requests = server.WaitForRequests(2);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].Header("Cookie"), kCookie);
+  EXPECT_EQ(requests[1].Target(), descPath);
+  EXPECT_EQ(requests[1].Header("Cookie"), kCookie);
+}
+
+TEST_F(ExtractCommandsTest, JdButtonSendsNoCookieAndDropsTheEarlierVideo) {
+  LoopbackServer server;
+  server.Route("/100012345678.html", GbkPage(Fixture("jd_item.html")));
+  server.Route("/detail/100012345678_d10480324630_normal.html", Utf8Page(Fixture("jd_mobile_detail.html")));
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/100012345678.html"));
+  SetBox(Control::cookie值, kCookie);
+  SetBox(Control::详情数据, "earlier description");
+  SetVideoUrl("http://video.test/play/u/1/p/1/e/6/t/1/2.mp4");
+
+  Click(Control::京东_按钮);
+
+  const std::string base = "https://img.test//imgzone//jfs";
+  std::vector<Row> rows = ListRows();
+  ASSERT_EQ(rows.size(), 8u);
+  EXPECT_EQ(rows[2], (Row{"3", base + "/t1/133333/3/4444/55555/5f1a2b3eE6d7e8f9c/2123456789abcdef.png", "京东主图图片3"}));
+  EXPECT_EQ(rows[4], (Row{"5", base + "/t1/155555/5/6666/77777/5f1a2b40E8d9e0f1e/4123456789abcdef.jpg", "京东SKU图片2"}));
+  // The mobile page came as UTF-8 and its .png detail picture is listed as .jpg.
+  EXPECT_EQ(rows[6], (Row{"7", base + "/t1/177777/7/8888/99999/5f1a2b42E0e1f2a3a/6123456789abcdef.jpg", "京东详情图片2"}));
+  EXPECT_EQ(Box(Control::文本数据),
+            "商品名称：华为FreeBuds\r\n商品编号：100012345678\r\n商品毛重：120.00g\r\n佩戴方式：入耳式\r\n功能：主动降噪\r\n");
+  EXPECT_EQ(ItemId(), "100012345678");
+  EXPECT_EQ(VideoUrl(), "");
+  EXPECT_EQ(Box(Control::详情数据), "earlier description");
+
+  std::vector<RecordedRequest> requests = server.WaitForRequests(2);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].Target(), "/100012345678.html");
+  EXPECT_FALSE(requests[0].HasHeader("Cookie"));
+  EXPECT_EQ(requests[1].port, server.tlsPort());
+  EXPECT_EQ(requests[1].Target(), "/detail/100012345678_d10480324630_normal.html");
+  EXPECT_FALSE(requests[1].HasHeader("Cookie"));
+}
+
+TEST_F(ExtractCommandsTest, AlibabaButtonSendsTheCookieToTheDescriptionOnly) {
+  LoopbackServer server;
+  server.Route("/tfscom/TB1OfferDesc", GbkPage(Fixture("alibaba_desc.js")));
+  ASSERT_TRUE(server.Start());  // the port must be known before the offer page names it
+  LoopbackServer offers;
+  offers.Route("/offer/610123456789.html",
+               GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", server.Url("/tfscom/TB1OfferDesc")}})));
+  ASSERT_TRUE(offers.Start());
+  UseServer(server);
+  SetBox(Control::url, offers.Url("/offer/610123456789.html"));
+  SetBox(Control::cookie值, kCookie);
+
+  Click(Control::阿里_按钮);
+
+  std::vector<Row> rows = ListRows();
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(rows[0], (Row{"1", "https://cbu01.alicdn.com/img/ibank/2020/555/666/2005555666_2100000003.jpg", "阿里主图图片1"}));
+  EXPECT_EQ(rows[3], (Row{"4", "https://cbu01.alicdn.com/img/ibank/2020/333/444/2003333444_2100000003.jpg", "阿里SKU图片2"}));
+  EXPECT_EQ(rows[5], (Row{"6", "https://cbu01.alicdn.com/img/ibank/2020/902/345/2009902345_2100000003.jpg", "阿里详情图片2"}));
+  EXPECT_EQ(Box(Control::文本数据),
+            "厂家直销 304不锈钢保温杯 大容量商务水杯 可定制logo\r\n\r\n象牙白\r\n磨砂黑\r\n樱花粉\r\n500ml\r\n750ml\r\n");
+  EXPECT_EQ(Box(Control::详情数据), server.Url("/tfscom/TB1OfferDesc"));
+  EXPECT_EQ(ItemId(), "350123456789");
+  EXPECT_EQ(VideoUrl(), "http://video.test/play/u/2100000003/p/2/e/6/t/1/350123456789.mp4");
+
+  std::vector<RecordedRequest> offerRequests = offers.WaitForRequests(1);
+  ASSERT_EQ(offerRequests.size(), 1u);
+  EXPECT_FALSE(offerRequests[0].HasHeader("Cookie"));
+  std::vector<RecordedRequest> descRequests = server.WaitForRequests(1);
+  ASSERT_EQ(descRequests.size(), 1u);
+  EXPECT_EQ(descRequests[0].Target(), "/tfscom/TB1OfferDesc");
+  EXPECT_EQ(descRequests[0].Header("Cookie"), kCookie);
+}
+
+TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {
+  LoopbackServer server;
+  RouteTaobao(server);
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+
+  Click(Control::淘宝_按钮);
+  Click(Control::淘宝_按钮);
+
+  std::vector<Row> rows = ListRows();
+  ASSERT_EQ(rows.size(), 18u);
+  EXPECT_EQ(rows[9], (Row{"10", rows[0].url, "淘宝主图图片1"}));
+  EXPECT_EQ(rows[17], (Row{"18", rows[8].url, "淘宝详情图片3"}));
+  // An empty cookie box sends no cookie.
+  for (const RecordedRequest& r : server.WaitForRequests(4)) EXPECT_FALSE(r.HasHeader("Cookie")) << r.Target();
+}
+
+TEST_F(ExtractCommandsTest, ButtonsPressedDuringARunAreIgnored) {
+  LoopbackServer server;
+  RouteTaobao(server);
+  ServerResponse slowDesc = GbkPage(Fixture("taobao_desc.js"));
+  slowDesc.delayMs = 600;
+  server.Route(kTaobaoDescPath, slowDesc);
+  server.Route("/100012345678.html", GbkPage(Fixture("jd_item.html")));
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+
+  // Clicks waiting in the queue reach their buttons while the Taobao run fetches its pages.
+  PostMessageW(ControlHandle(Control::京东_按钮), BM_CLICK, 0, 0);
+  PostMessageW(ControlHandle(Control::淘宝_按钮), BM_CLICK, 0, 0);
+  Click(Control::淘宝_按钮);
+  EXPECT_FALSE(ExtractionRunning());
+  PumpFor(300);  // anything still queued would run now
+
+  EXPECT_EQ(ListRows().size(), 9u);
+  std::vector<RecordedRequest> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].Target(), "/item.htm?id=601234567890");
+  EXPECT_EQ(requests[1].Target(), kTaobaoDescPath);
+  EXPECT_EQ(ItemId(), "601234567890");
+}
+
+TEST_F(ExtractCommandsTest, ClearDuringARunLeavesAnEmptyHarvest) {
+  LoopbackServer server;
+  RouteTaobao(server);
+  ServerResponse slowDesc = GbkPage(Fixture("taobao_desc.js"));
+  slowDesc.delayMs = 600;
+  server.Route(kTaobaoDescPath, slowDesc);
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+
+  PostMessageW(ControlHandle(Control::数据_清空), BM_CLICK, 0, 0);
+  Click(Control::淘宝_按钮);
+
+  EXPECT_EQ(server.Requests().size(), 2u);
+  EXPECT_TRUE(ListRows().empty());
+  EXPECT_EQ(Box(Control::文本数据), "");
+  EXPECT_EQ(Box(Control::详情数据), "");
+  EXPECT_EQ(Box(Control::测试), "");
+  EXPECT_EQ(ItemId(), "");
+  EXPECT_EQ(VideoUrl(), "");
+
+  // The next run fills the window again, numbered from 1.
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+  Click(Control::淘宝_按钮);
+  std::vector<Row> rows = ListRows();
+  ASSERT_EQ(rows.size(), 9u);
+  EXPECT_EQ(rows[0].number, "1");
+  EXPECT_EQ(ItemId(), "601234567890");
+}
+
+// Saved real pages served as their sites would: GBK pages as they are, and the pages that declare
+// a charset other than their bytes converted to what they declare. Counts as in the native tests.
+TEST_F(ExtractCommandsTest, RealPagesThroughTheWindow) {
+  const std::string dir = SharedDir() + "/real-pages";
+  if (!UnixFileExists(dir + "/SOURCES.md")) GTEST_SKIP() << "no saved real pages beside the checkout";
+  struct Case {
+    const char* file;
+    const char* convertFrom;  // "" to serve the bytes unchanged
+    Control button;
+    size_t rows;
+    std::string firstText;
+  } cases[] = {
+      // 6 gallery thumbnails, no SKU swatch pictures; GBK bytes declaring gbk.
+      {"taobao-1.html", "", Control::淘宝_按钮, 6, "FFAN泛泛 御寒神器 回馈Bi入款 貉子大毛领加厚羽绒服女中长款3色-淘宝网\r\n"},
+      // 5 thumbnails and 5 swatches; UTF-8 bytes declaring gbk, so served as GBK.
+      {"tmall-2.html", "utf-8", Control::天猫_按钮, 10, "\r\n"},
+      // 5 gallery pictures; declares UTF-8 first, served as UTF-8 for the engine to re-decode.
+      {"jd-2.html", "", Control::京东_按钮, 5, "商品名称：良品铺子 手剥东北红松218g*2袋 特产东北松子 坚果炒货零食\r\n"},
+      // 8 gallery pictures and 3 colour pictures; GBK.
+      {"1688-1.html", "", Control::阿里_按钮, 11, "\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    LoopbackServer server;
+    ServerResponse page;
+    page.bodyFile = dir + "/" + c.file;
+    if (*c.convertFrom) {
+      page.convertFrom = c.convertFrom;
+      page.convertTo = "gbk";
+    }
+    server.Route("/item.html", page);
+    ASSERT_TRUE(server.Start());
+    UseServer(server);
+    Click(Control::数据_清空);
+    SetBox(Control::url, server.Url("/item.html"));
+    Click(c.button);
+    EXPECT_EQ(ListRows().size(), c.rows);
+    const std::string text = Box(Control::文本数据);
+    EXPECT_EQ(text.substr(0, c.firstText.size()), c.firstText);
+  }
+}
+
+}  // namespace
