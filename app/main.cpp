@@ -1,14 +1,19 @@
+// Start-up: the globals, GDI+, the skin engine, the main window and its message loop.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = instance;
-  wc.lpszClassName = L"PictureToolEmpty";
-  RegisterClassW(&wc);
-  HWND w = CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 880, 700,
-                         nullptr, nullptr, instance, nullptr);
-  MSG msg;
-  while (IsWindow(w) && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
-  return 0;
+#include <cstdlib>
+
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "runtime/codepage.h"
+#include "runtime/program_dir.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  SetCurrentDirectoryW(GbkToWide(ProgramDirectory()).c_str());
+  ConstructGlobalObjects();
+  std::atexit(ReleaseGlobalObjects);
+  StartGdiPlusAtStartup();
+  LoadSkinEngineAtStartup();
+  if (!CreateMainWindow(instance)) return 1;
+  return RunMessageLoop();
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // In layout order (which is also the tab order).
 enum class Control : int {
   分组框1,
@@ -45,5 +47,15 @@ HWND ControlHandle(Control control);
 // The command identifier of a control (its WM_COMMAND id).
 int ControlCommandId(Control control);
 
-// Creates and shows the main window; the created handler runs inside. Returns null on failure.
+// Creates and shows the main window; the created handler runs inside (welcome message included).
+// Returns null on failure.
 HWND CreateMainWindow(HINSTANCE instance);
+// Runs the message loop until the main window is closed; returns the exit code.
+int RunMessageLoop();
+
+// Identifiers of the system-wide hot keys Page Up and Page Down (0 when registration failed).
+int ExpandHotKeyId();
+int CollapseHotKeyId();
+
+// The program directory followed by "\\岚栩图片工具箱\\" (GBK).
+std::string OutputRoot();

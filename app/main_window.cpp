@@ -1,0 +1,335 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <string>
+#include <utility>
+
+#include "app/help_picture.h"
+#include "app/main_window_internal.h"
+#include "extract/item_harvest.h"
+#include "runtime/codepage.h"
+#include "runtime/folders.h"
+#include "runtime/message_box.h"
+#include "runtime/pending_events.h"
+#include "runtime/program_dir.h"
+
+namespace {
+
+enum class Kind { GroupBox, Browser, Button, Edit, TransparentLabel, Label, ListView, PictureBox };
+
+constexpr int kWindow = -1;  // parent: the main window itself
+
+struct ControlLayout {
+  Control name;
+  Kind kind;
+  int parent;  // a Control as int, or kWindow
+  int x, y, width, height;
+  const char* caption;  // GBK
+  DWORD style;          // besides WS_CHILD | WS_VISIBLE
+  DWORD exStyle;
+};
+
+constexpr DWORD kTab = WS_TABSTOP;
+constexpr DWORD kMultiLine = ES_MULTILINE | ES_AUTOVSCROLL;
+constexpr int P(Control c) { return static_cast<int>(c); }
+
+// The window's controls in creation order, which is also the tab order.
+const ControlLayout kLayout[] = {
+    {Control::分组框1, Kind::GroupBox, kWindow, 8, 8, 368, 482, " 【Cookie控制台】 ", 0, WS_EX_CONTROLPARENT},
+    {Control::精易Web浏览器1, Kind::Browser, P(Control::分组框1), 10, 16, 346, 408, "", kTab, 0},
+    {Control::载入淘宝, Kind::Button, P(Control::分组框1), 10, 433, 174, 40, "载入淘宝", kTab, 0},
+    {Control::载入阿里, Kind::Button, P(Control::分组框1), 194, 433, 158, 40, "载入阿里", kTab, 0},
+    {Control::分组框2, Kind::GroupBox, kWindow, 8, 496, 368, 168, " 【Cookie】 ", 0, WS_EX_CONTROLPARENT},
+    {Control::cookie值, Kind::Edit, P(Control::分组框2), 8, 16, 352, 144, "",
+     kMultiLine | WS_VSCROLL | WS_BORDER | kTab, 0},
+    {Control::分组框3, Kind::GroupBox, kWindow, 384, 8, 480, 192, " 【Images数据控制台】 ", 0, WS_EX_CONTROLPARENT},
+    {Control::透明标签2, Kind::TransparentLabel, P(Control::分组框3), 8, 27, 64, 24, "宝贝链接：", 0, WS_EX_TRANSPARENT},
+    {Control::url, Kind::Edit, P(Control::分组框3), 64, 27, 404, 24, "", ES_AUTOHSCROLL | kTab, WS_EX_CLIENTEDGE},
+    {Control::淘宝_按钮, Kind::Button, P(Control::分组框3), 8, 65, 100, 32, "淘宝数据", kTab, 0},
+    {Control::天猫_按钮, Kind::Button, P(Control::分组框3), 128, 64, 100, 32, "天猫数据", kTab, 0},
+    {Control::阿里_按钮, Kind::Button, P(Control::分组框3), 248, 64, 100, 32, "阿里数据", kTab, 0},
+    {Control::京东_按钮, Kind::Button, P(Control::分组框3), 368, 64, 100, 32, "京东数据", kTab, 0},
+    {Control::数据_下载, Kind::Button, P(Control::分组框3), 8, 108, 100, 32, "下载数据", kTab, 0},
+    {Control::数据_清空, Kind::Button, P(Control::分组框3), 129, 108, 100, 32, "清空数据", kTab, 0},
+    {Control::帮助, Kind::Button, P(Control::分组框3), 249, 108, 100, 32, "使用帮助", kTab, 0},
+    {Control::tis1, Kind::TransparentLabel, P(Control::分组框3), 8, 155, 80, 24, "操作提示信息：", 0, WS_EX_TRANSPARENT},
+    {Control::岚栩_tim, Kind::Label, P(Control::分组框3), 96, 155, 373, 24, "", SS_NOPREFIX, 0},
+    {Control::分组框8, Kind::GroupBox, kWindow, 384, 208, 480, 456, " 【Images数据链接】 ", 0, WS_EX_CONTROLPARENT},
+    {Control::images_列表框, Kind::ListView, P(Control::分组框8), 8, 21, 464, 427, "",
+     LVS_REPORT | LVS_SHOWSELALWAYS | kTab, WS_EX_CLIENTEDGE},
+    {Control::帮助分组, Kind::GroupBox, kWindow, 8, 688, 856, 384, " 【使用说明】 ", 0, WS_EX_CONTROLPARENT},
+    {Control::图片框1, Kind::PictureBox, P(Control::帮助分组), 8, 18, 838, 342, "", SS_BITMAP | WS_CLIPCHILDREN,
+     WS_EX_CONTROLPARENT},
+    {Control::tok, Kind::Button, P(Control::图片框1), 720, 303, 108, 40, "我知道了！", kTab, 0},
+    {Control::测试, Kind::Edit, kWindow, 891, 8, 312, 152, "", kMultiLine | WS_VSCROLL | WS_DISABLED, WS_EX_CLIENTEDGE},
+    {Control::详情数据, Kind::Edit, kWindow, 891, 168, 312, 72, "", kMultiLine, WS_EX_CLIENTEDGE},
+    {Control::文本数据, Kind::Edit, kWindow, 891, 248, 312, 168, "", kMultiLine | WS_VSCROLL, WS_EX_CLIENTEDGE},
+    {Control::参数文本, Kind::Edit, kWindow, 889, 424, 312, 168, "", kMultiLine | WS_VSCROLL, WS_EX_CLIENTEDGE},
+    {Control::标签1, Kind::Label, kWindow, 1168, 640, 40, 24, "", 0, 0},
+};
+static_assert(std::size(kLayout) == static_cast<size_t>(Control::Count));
+
+struct ListColumn {
+  const char* title;
+  int width;
+};
+const ListColumn kListColumns[] = {{"序号", 45}, {"图片Url", 315}, {"图片类型", 96}};
+
+constexpr int kFirstControlId = 1001;
+constexpr int kFirstHotKeyId = 33001;
+constexpr UINT kOuterWidth = 880;
+constexpr UINT kOuterHeight = 700;
+
+HWND g_window = nullptr;
+std::array<HWND, static_cast<size_t>(Control::Count)> g_controls{};
+int g_expandHotKeyId = 0;
+int g_collapseHotKeyId = 0;
+int g_nextHotKeyId = kFirstHotKeyId;
+HBRUSH g_cookieBackground = nullptr;
+HBITMAP g_helpBitmap = nullptr;
+
+const wchar_t* ClassOf(Kind kind) {
+  switch (kind) {
+    case Kind::GroupBox:
+    case Kind::Button: return L"BUTTON";
+    case Kind::Edit: return L"EDIT";
+    case Kind::TransparentLabel:
+    case Kind::Label:
+    case Kind::PictureBox: return L"STATIC";
+    case Kind::ListView: return WC_LISTVIEWW;
+    case Kind::Browser: return L"STATIC";
+  }
+  return L"STATIC";
+}
+
+DWORD KindStyle(Kind kind) {
+  switch (kind) {
+    case Kind::GroupBox: return BS_GROUPBOX;
+    case Kind::Button: return BS_PUSHBUTTON;
+    case Kind::TransparentLabel:
+    case Kind::Label: return SS_LEFT;
+    default: return 0;
+  }
+}
+
+// Containers (group boxes, the picture box) pass their children's notifications on to the main
+// window, where the handlers are bound; a group box would otherwise swallow its buttons' clicks.
+LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM:
+      if (g_window) return SendMessageW(g_window, msg, wp, lp);
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+HWND CreateControl(const ControlLayout& c, HWND window, HINSTANCE instance) {
+  HWND parent = c.parent == kWindow ? window : g_controls[static_cast<size_t>(c.parent)];
+  const int id = ControlCommandId(c.name);
+  if (c.kind == Kind::Browser) return CreateBrowserPanel(parent, c.x, c.y, c.width, c.height, id);
+  DWORD style = WS_CHILD | WS_VISIBLE | KindStyle(c.kind) | c.style;
+  if (c.parent == kWindow) style |= WS_CLIPSIBLINGS;
+  HWND hwnd = CreateWindowExW(c.exStyle, ClassOf(c.kind), GbkToWide(c.caption).c_str(), style, c.x, c.y,
+                              c.width, c.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              instance, nullptr);
+  if (!hwnd) return nullptr;
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  // Edit boxes hold whole pages and long text lists: no length limit beyond the system's own.
+  if (c.kind == Kind::Edit) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+  if (c.kind == Kind::GroupBox || c.kind == Kind::PictureBox)
+    SetWindowSubclass(hwnd, ForwardToMainWindow, 1, 0);
+  if (c.kind == Kind::ListView) {
+    SendMessageW(hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    int index = 0;
+    for (const ListColumn& col : kListColumns) {
+      std::wstring title = GbkToWide(col.title);
+      LVCOLUMNW column{};
+      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+      column.pszText = title.data();
+      column.cx = col.width;
+      column.iSubItem = index;
+      SendMessageW(hwnd, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&column));
+    }
+  }
+  return hwnd;
+}
+
+void ShowHelpPicture() {
+  g_helpBitmap = LoadHelpPictureBitmap(838, 342);
+  if (g_helpBitmap)
+    SendMessageW(g_controls[P(Control::图片框1)], STM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(g_helpBitmap));
+}
+
+bool OnCreate(HWND hwnd, const CREATESTRUCTW* cs) {
+  g_window = hwnd;
+  for (const ControlLayout& c : kLayout) {
+    HWND control = CreateControl(c, hwnd, cs->hInstance);
+    g_controls[static_cast<size_t>(c.name)] = control;
+  }
+  // The help panel slides over the other controls, so it must paint above them.
+  SetWindowPos(g_controls[P(Control::帮助分组)], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ShowHelpPicture();
+  return true;
+}
+
+LRESULT OnCtlColor(UINT msg, HDC dc, HWND control) {
+  if (control == g_controls[P(Control::cookie值)]) {
+    SetTextColor(dc, RGB(0, 128, 0));
+    SetBkColor(dc, RGB(0, 0, 0));
+    if (!g_cookieBackground) g_cookieBackground = CreateSolidBrush(RGB(0, 0, 0));
+    return reinterpret_cast<LRESULT>(g_cookieBackground);
+  }
+  if (msg == WM_CTLCOLORSTATIC && (control == g_controls[P(Control::透明标签2)] ||
+                                   control == g_controls[P(Control::tis1)])) {
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  }
+  return DefWindowProcW(g_window, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+}
+
+void OnCommand(int id, int notification) {
+  if (notification != BN_CLICKED) return;
+  for (const CommandBinding& b : CommandBindings())
+    if (ControlCommandId(b.control) == id && b.clicked) {
+      b.clicked();
+      return;
+    }
+}
+
+void OnHotKeyMessage(int id) {
+  // The hot keys were registered for the label 标签1: its feedback event receives them.
+  if (LabelFeedbackHandler feedback = HotKeyFeedback()) feedback(id, 0);
+}
+
+void OnDestroy() {
+  g_window = nullptr;
+  g_controls.fill(nullptr);
+  if (g_cookieBackground) DeleteObject(std::exchange(g_cookieBackground, nullptr));
+  if (g_helpBitmap) DeleteObject(std::exchange(g_helpBitmap, nullptr));
+  PostQuitMessage(0);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      return OnCreate(hwnd, reinterpret_cast<CREATESTRUCTW*>(lp)) ? 0 : -1;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wp), HIWORD(wp));
+      return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColor(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_HOTKEY:
+      OnHotKeyMessage(static_cast<int>(wp));
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+int RegisterPageHotKey(HWND hwnd, UINT virtualKey) {
+  const int id = g_nextHotKeyId++;
+  return RegisterHotKey(hwnd, id, 0, virtualKey) ? id : 0;
+}
+
+void PumpPendingMessages() {
+  static const DWORD guiThread = GetCurrentThreadId();
+  if (GetCurrentThreadId() != guiThread) return;
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {  // leave it for the message loop
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (!g_window || !IsDialogMessageW(g_window, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+}
+
+}  // namespace
+
+HWND MainWindowHandle() { return g_window; }
+
+HWND ControlHandle(Control control) {
+  size_t i = static_cast<size_t>(control);
+  return i < g_controls.size() ? g_controls[i] : nullptr;
+}
+
+int ControlCommandId(Control control) { return kFirstControlId + static_cast<int>(control); }
+
+int ExpandHotKeyId() { return g_expandHotKeyId; }
+int CollapseHotKeyId() { return g_collapseHotKeyId; }
+
+std::string OutputRoot() { return ProgramDirectory() + "\\岚栩图片工具箱\\"; }
+
+std::wstring MainWindowCaption() {
+  return GbkToWide("【岚栩】- 货图匣合集 V3.1   【电商图片一键下载，仅供学习交流】   作者：岚栩");
+}
+
+void RunCreatedHandler(HWND hwnd) {
+  ApplyWindowSkin(hwnd);
+  ShowMessageBox(
+      "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
+      "为了能更好的获取图片，请务必输入Cookie\r\n\r\n本工具免费使用，下载的数据仅供参考学习\r\n\r\n"
+      "使用本工具造成的一切后果均由使用者自行承担\r\n\r\n请于下载后24小时内删除本工具\r\n\r\n"
+      "默认已添加修改图片MD5功能\r\n\r\n如您进行使用本工具则为默认同意以上内容\r\n\r\n作者：岚栩",
+      MB_OK, "【岚栩】- 这是一个提示！");
+  ClearBrowserPanelCookies();
+  const std::string root = OutputRoot();
+  EnsureFolder(root);
+  SetOutputFolder(root);
+  g_expandHotKeyId = RegisterPageHotKey(hwnd, VK_PRIOR);
+  g_collapseHotKeyId = RegisterPageHotKey(hwnd, VK_NEXT);
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = MainWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = kMainWindowClass;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - static_cast<int>(kOuterWidth)) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - static_cast<int>(kOuterHeight)) / 2;
+  g_nextHotKeyId = kFirstHotKeyId;
+  HWND hwnd = CreateWindowExW(0, kMainWindowClass, MainWindowCaption().c_str(),
+                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                              left, top, kOuterWidth, kOuterHeight, nullptr, nullptr, instance, nullptr);
+  if (!hwnd) return nullptr;
+  SetPendingEventsPump(PumpPendingMessages);
+  ShowWindow(hwnd, SW_SHOW);
+  UpdateWindow(hwnd);
+  RunCreatedHandler(hwnd);
+  return hwnd;
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (!g_window || !IsDialogMessageW(g_window, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  SetPendingEventsPump({});
+  return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,376 @@
+// The clear, help and hot-key handlers, driven through the real main window: clicks on its buttons
+// and WM_HOTKEY messages, with the easing animators' thread timers dispatched by the test.
+#include "app/command_handlers.h"
+
+#include <windows.h>
+// After windows.h, which commctrl.h needs.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "effects/ease_animator.h"
+#include "extract/item_harvest.h"
+#include "runtime/controls.h"
+#include "runtime/message_box.h"
+
+namespace {
+
+template <typename Pred>
+bool PumpUntil(Pred done, DWORD timeoutMs = 5000) {
+  const DWORD begin = GetTickCount();
+  MSG msg;
+  while (!done()) {
+    if (GetTickCount() - begin > timeoutMs) return false;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      if (done()) return true;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+  return true;
+}
+
+void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+RECT RectInParent(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+RECT WindowRect(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  return r;
+}
+
+int WindowWidth(HWND window) {
+  RECT r = WindowRect(window);
+  return r.right - r.left;
+}
+
+int HelpTop() { return RectInParent(ControlHandle(Control::帮助分组)).top; }
+
+bool Idle(int slot) { return EasingSlot(slot) && EasingSlot(slot)->GetInterval() == 0; }
+
+void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+
+// Records every move or resize a window goes through: one entry per animation frame.
+struct FrameLog {
+  std::vector<int> tops;
+  std::vector<int> widths;
+};
+
+LRESULT CALLBACK RecordFrames(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+  if (msg == WM_WINDOWPOSCHANGED) {
+    auto* log = reinterpret_cast<FrameLog*>(data);
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+    if (!(pos->flags & SWP_NOMOVE)) log->tops.push_back(pos->y);
+    if (!(pos->flags & SWP_NOSIZE)) log->widths.push_back(pos->cx);
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+DWORD WINAPI HoldPageUp(void* p) {
+  HANDLE* events = static_cast<HANDLE*>(p);
+  BOOL held = RegisterHotKey(nullptr, 1, 0, VK_PRIOR);
+  SetEvent(events[0]);
+  WaitForSingleObject(events[1], INFINITE);
+  if (held) UnregisterHotKey(nullptr, 1);
+  return held;
+}
+
+// The real main window with the program's animators. The hot keys are system-wide: while another
+// test program holds them, the window is made again until its own registrations succeed.
+class CommandHandlersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
+    CreateEasingSlots();
+    const DWORD begin = GetTickCount();
+    for (;;) {
+      window_ = CreateMainWindow(GetModuleHandleW(nullptr));
+      ASSERT_NE(window_, nullptr);
+      if (ExpandHotKeyId() != 0 && CollapseHotKeyId() != 0) break;
+      ASSERT_LT(GetTickCount() - begin, 30000u) << "Page Up / Page Down stay taken elsewhere";
+      DestroyWindow(window_);
+      PumpFor(100);
+    }
+    SetWindowSubclass(window_, RecordFrames, 1, reinterpret_cast<DWORD_PTR>(&windowFrames_));
+    SetWindowSubclass(ControlHandle(Control::帮助分组), RecordFrames, 1,
+                      reinterpret_cast<DWORD_PTR>(&panelFrames_));
+  }
+  void TearDown() override {
+    if (IsWindow(window_)) {
+      RemoveWindowSubclass(ControlHandle(Control::帮助分组), RecordFrames, 1);
+      RemoveWindowSubclass(window_, RecordFrames, 1);
+      DestroyWindow(window_);
+    }
+    ReleaseEasingSlots();
+    PumpFor(20);
+    SetMessageBoxHandler({});
+  }
+
+  void PressHotKey(int id, UINT vk) { PostMessageW(window_, WM_HOTKEY, id, MAKELPARAM(0, vk)); }
+
+  HWND window_ = nullptr;
+  FrameLog windowFrames_;
+  FrameLog panelFrames_;
+};
+
+// Whether a raw-data box lies fully inside the window's client area.
+bool InSight(HWND window, Control c) {
+  RECT client;
+  GetClientRect(window, &client);
+  RECT r = RectInParent(ControlHandle(c));
+  return r.right <= client.right;
+}
+
+const Control kRawDataBoxes[] = {Control::测试, Control::详情数据, Control::文本数据, Control::参数文本};
+
+TEST_F(CommandHandlersTest, PageUpWidensToTwelveTwentyAndPageDownNarrowsBack) {
+  const RECT before = WindowRect(window_);
+  ASSERT_EQ(before.right - before.left, 880);
+  for (Control c : kRawDataBoxes) EXPECT_FALSE(InSight(window_, c)) << static_cast<int>(c);
+
+  const struct {
+    int id;
+    UINT vk;
+    int width;
+  } steps[] = {{ExpandHotKeyId(), VK_PRIOR, 1220}, {CollapseHotKeyId(), VK_NEXT, 880}};
+  for (const auto& step : steps) {
+    windowFrames_.widths.clear();
+    PressHotKey(step.id, step.vk);
+    ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
+    ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+    const RECT after = WindowRect(window_);
+    EXPECT_EQ(after.right - after.left, step.width);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    // Frame by frame, never back, within the 17 frames of one change.
+    const std::vector<int>& w = windowFrames_.widths;
+    EXPECT_LE(w.size(), 17u);
+    EXPECT_GE(w.size(), 10u);
+    EXPECT_EQ(w.back(), step.width);
+    for (size_t i = 1; i < w.size(); ++i)
+      EXPECT_TRUE(step.width > 880 ? w[i] >= w[i - 1] : w[i] <= w[i - 1]) << i;
+    for (Control c : kRawDataBoxes) EXPECT_EQ(InSight(window_, c), step.width == 1220);
+  }
+}
+
+void TypeKey(WORD vk) {
+  INPUT in[2] = {};
+  in[0].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = vk;
+  in[1].type = INPUT_KEYBOARD;
+  in[1].ki.wVk = vk;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+TEST_F(CommandHandlersTest, TypedKeysReachTheWindowWhileAnotherHasTheFocus) {
+  // Another program's window in front, with the keyboard focus.
+  HWND other = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  SetFocus(other);
+  const struct {
+    WORD vk;
+    int width;
+  } keys[] = {{VK_PRIOR, 1220}, {VK_NEXT, 880}};
+  for (const auto& key : keys) {
+    windowFrames_.widths.clear();
+    TypeKey(key.vk);
+    ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); })) << key.vk;
+    ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+    EXPECT_EQ(WindowWidth(window_), key.width);
+  }
+  DestroyWindow(other);
+}
+
+TEST_F(CommandHandlersTest, FirstWideningFrameIsTruncated) {
+  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
+  EXPECT_EQ(windowFrames_.widths[0], 936);  // 936.54 at the first of 17 frames
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+}
+
+TEST_F(CommandHandlersTest, PageDownRightAfterPageUpIsDropped) {
+  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  PressHotKey(CollapseHotKeyId(), VK_NEXT);
+  ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+  PumpFor(100);
+  EXPECT_EQ(WindowWidth(window_), 1220);
+  EXPECT_TRUE(Idle(kWindowWidthSlot));
+}
+
+TEST_F(CommandHandlersTest, PageUpOnAWideWindowChangesNothingVisible) {
+  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+  windowFrames_.widths.clear();
+  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  PumpFor(300);
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+  EXPECT_EQ(WindowWidth(window_), 1220);
+  for (int w : windowFrames_.widths) EXPECT_EQ(w, 1220);
+}
+
+TEST_F(CommandHandlersTest, OtherIdentifiersAreIgnored) {
+  for (int id : {0, 1, 33003, ExpandHotKeyId() + 100}) OnHotKey(id, 0);
+  PumpFor(100);
+  EXPECT_TRUE(Idle(kWindowWidthSlot));
+  EXPECT_EQ(WindowWidth(window_), 880);
+}
+
+TEST_F(CommandHandlersTest, HelpPressedTwiceQuicklyIsOneSlide) {
+  ASSERT_EQ(HelpTop(), 688);
+  Click(Control::帮助);
+  ASSERT_TRUE(PumpUntil([&] { return panelFrames_.tops.size() >= 3; }));
+  const UINT_PTR timer = EasingSlot(kHelpPanelSlot)->GetTimerId();
+  ASSERT_NE(timer, 0u);
+  Click(Control::帮助);
+  EXPECT_EQ(EasingSlot(kHelpPanelSlot)->GetTimerId(), timer);
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }));
+  EXPECT_EQ(HelpTop(), 8);
+  EXPECT_EQ(RectInParent(ControlHandle(Control::帮助分组)).left, 8);
+  const std::vector<int>& tops = panelFrames_.tops;
+  EXPECT_LE(tops.size(), 34u) << "one slide of 34 frames at most";
+  EXPECT_EQ(tops.back(), 8);
+  for (size_t i = 1; i < tops.size(); ++i) EXPECT_LE(tops[i], tops[i - 1]) << i;
+  EXPECT_EQ(tops.front(), 629);  // 688 - 680 * (1 - (33/34)^3) = 629.75
+}
+
+TEST_F(CommandHandlersTest, OkWhileRisingIsIgnoredAndAfterwardsSlidesTheHelpDown) {
+  Click(Control::帮助);
+  ASSERT_TRUE(PumpUntil([&] { return panelFrames_.tops.size() >= 3; }));
+  Click(Control::tok);
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }));
+  EXPECT_EQ(HelpTop(), 8);
+  PumpFor(100);
+  EXPECT_EQ(HelpTop(), 8);
+
+  panelFrames_.tops.clear();
+  Click(Control::tok);
+  ASSERT_TRUE(PumpUntil([&] { return !panelFrames_.tops.empty(); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }));
+  EXPECT_EQ(HelpTop(), 688);
+  EXPECT_EQ(RectInParent(ControlHandle(Control::帮助分组)).left, 8);
+  for (size_t i = 1; i < panelFrames_.tops.size(); ++i)
+    EXPECT_GE(panelFrames_.tops[i], panelFrames_.tops[i - 1]) << i;
+}
+
+TEST_F(CommandHandlersTest, HelpAndWidthAnimateSideBySide) {
+  Click(Control::帮助);
+  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot) && Idle(kWindowWidthSlot); }));
+  EXPECT_EQ(HelpTop(), 8);
+  EXPECT_EQ(WindowWidth(window_), 1220);
+}
+
+TEST_F(CommandHandlersTest, ClearEmptiesTheHarvestAndKeepsTheCookie) {
+  SetControlText(ControlHandle(Control::url), "https://item.example/item.htm?id=123");
+  HWND list = ControlHandle(Control::images_列表框);
+  ListViewAppendRow(list, {"1", "https://img.example/1.jpg", "淘宝主图图片1"});
+  ListViewAppendRow(list, {"2", "https://img.example/2.jpg", "淘宝主图图片2"});
+  SetItemId("123");
+  SetVideoUrl("https://video.example/v.mp4");
+  SetOutputFolder("C:\\out\\岚栩图片工具箱\\123\\");
+  SetControlText(ControlHandle(Control::测试), "<html>描述</html>");
+  SetControlText(ControlHandle(Control::详情数据), "https://desc.example/d");
+  SetControlText(ControlHandle(Control::文本数据), "标题\r\n颜色分类：红色\r\n");
+  SetControlText(ControlHandle(Control::cookie值), "t=abc; cna=中文");
+  SetControlText(ControlHandle(Control::岚栩_tim), "12:00:00 - 保存成功");
+  SetControlText(ControlHandle(Control::参数文本), "参数");
+
+  Click(Control::数据_清空);
+
+  EXPECT_EQ(GetControlText(ControlHandle(Control::url)), "");
+  EXPECT_EQ(ListViewRowCount(list), 0);
+  EXPECT_EQ(ItemId(), "");
+  EXPECT_EQ(VideoUrl(), "");
+  EXPECT_EQ(OutputFolder(), "");
+  EXPECT_EQ(GetControlText(ControlHandle(Control::测试)), "");
+  EXPECT_EQ(GetControlText(ControlHandle(Control::详情数据)), "");
+  EXPECT_EQ(GetControlText(ControlHandle(Control::文本数据)), "");
+  // Left as they were.
+  EXPECT_EQ(GetControlText(ControlHandle(Control::cookie值)), "t=abc; cna=中文");
+  EXPECT_EQ(GetControlText(ControlHandle(Control::岚栩_tim)), "12:00:00 - 保存成功");
+  EXPECT_EQ(GetControlText(ControlHandle(Control::参数文本)), "参数");
+
+  // A second clear on the emptied window changes nothing.
+  Click(Control::数据_清空);
+  EXPECT_EQ(ListViewRowCount(list), 0);
+  EXPECT_EQ(GetControlText(ControlHandle(Control::cookie值)), "t=abc; cna=中文");
+}
+
+TEST_F(CommandHandlersTest, FramesAreTruncatedTowardZero) {
+  const RECT before = WindowRect(window_);
+  const struct {
+    double value;
+    int width;
+  } widths[] = {{1000.9, 1000}, {1219.999, 1219}, {880.0, 880}};
+  for (const auto& row : widths) {
+    ApplyWindowWidth(row.value);
+    const RECT r = WindowRect(window_);
+    EXPECT_EQ(r.right - r.left, row.width) << row.value;
+    EXPECT_EQ(r.left, before.left);
+    EXPECT_EQ(r.top, before.top);
+    EXPECT_EQ(r.bottom - r.top, before.bottom - before.top);
+  }
+  const struct {
+    double value;
+    int top;
+  } tops[] = {{100.7, 100}, {-3.7, -3}, {8.999, 8}, {688, 688}};
+  for (const auto& row : tops) {
+    ApplyHelpTop(row.value);
+    const RECT r = RectInParent(ControlHandle(Control::帮助分组));
+    EXPECT_EQ(r.top, row.top) << row.value;
+    EXPECT_EQ(r.left, 8);
+    EXPECT_EQ(r.right - r.left, 856);
+    EXPECT_EQ(r.bottom - r.top, 384);
+  }
+}
+
+TEST(CommandHandlersHotKeyTest, AFailedRegistrationMatchesNoKey) {
+  // Another thread holds Page Up, so the window's own registration of it fails and leaves 0.
+  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE events[2] = {held, release};
+  HANDLE holder = CreateThread(nullptr, 0, HoldPageUp, events, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
+  SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
+  CreateEasingSlots();
+  HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ExpandHotKeyId(), 0);
+
+  OnHotKey(0, 0);
+  PumpFor(100);
+  EXPECT_TRUE(Idle(kWindowWidthSlot));
+  EXPECT_EQ(WindowWidth(window), 880);
+
+  DestroyWindow(window);
+  ReleaseEasingSlots();
+  PumpFor(20);
+  SetMessageBoxHandler({});
+  SetEvent(release);
+  WaitForSingleObject(holder, 5000);
+  CloseHandle(holder);
+  CloseHandle(held);
+  CloseHandle(release);
+}
+
+}  // namespace

@@ -1,0 +1,392 @@
+// The real main window, built in-process and read back through the window system; and the real
+// program started from a folder with a Chinese name.
+#include <windows.h>
+// After windows.h, which commctrl.h needs.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/window_harvest.h"
+#include "extract/item_harvest.h"
+#include "runtime/codepage.h"
+#include "runtime/controls.h"
+#include "runtime/message_box.h"
+#include "runtime/program_dir.h"
+#include "tests/support/loopback_server.h"
+
+namespace {
+
+const char kWelcomeText[] =
+    "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
+    "为了能更好的获取图片，请务必输入Cookie\r\n\r\n本工具免费使用，下载的数据仅供参考学习\r\n\r\n"
+    "使用本工具造成的一切后果均由使用者自行承担\r\n\r\n请于下载后24小时内删除本工具\r\n\r\n"
+    "默认已添加修改图片MD5功能\r\n\r\n如您进行使用本工具则为默认同意以上内容\r\n\r\n作者：岚栩";
+
+void PumpFor(int ms) {
+  DWORD end = GetTickCount() + ms;
+  MSG msg;
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  }
+}
+
+struct MessageBoxLog {
+  std::vector<MessageBoxRequest> shown;
+  std::vector<std::string> outputFolderWhenShown;
+};
+
+// Builds the window with message boxes answered by the test; destroys it afterwards.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+      log_.shown.push_back(r);
+      log_.outputFolderWhenShown.push_back(OutputFolder());
+      return static_cast<int>(kPressedOk);
+    });
+    SetOutputFolder("");
+    window_ = CreateMainWindow(GetModuleHandleW(nullptr));
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (IsWindow(window_)) DestroyWindow(window_);
+    PumpFor(20);
+    SetMessageBoxHandler({});
+  }
+  HWND window_ = nullptr;
+  MessageBoxLog log_;
+};
+
+RECT RectInParent(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::string ClassName(HWND hwnd) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return WideToGbk(name);
+}
+
+TEST_F(MainWindowTest, WindowClassCaptionSizeAndFrame) {
+  EXPECT_EQ(ClassName(window_), "Lzv - E-commerce picture tool");
+  std::string caption = GetControlText(window_);
+  const std::string title = "【岚栩】- 货图匣合集 V3.1";
+  ASSERT_EQ(caption.compare(0, title.size(), title), 0) << caption;
+  // The by-line: three spaces, a bracketed note, three spaces, an author note.
+  std::string byline = caption.substr(title.size());
+  EXPECT_EQ(byline.compare(0, 5, "   【"), 0) << byline;
+  EXPECT_NE(byline.find("】   "), std::string::npos) << byline;
+  EXPECT_NE(byline.find("岚栩"), std::string::npos) << byline;
+
+  RECT r;
+  GetWindowRect(window_, &r);
+  EXPECT_EQ(r.right - r.left, 880);
+  EXPECT_EQ(r.bottom - r.top, 700);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 880) / 2);
+  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 700) / 2);
+
+  LONG style = GetWindowLongW(window_, GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME) << "the border is fixed";
+  EXPECT_TRUE(style & WS_SYSMENU);
+}
+
+struct ExpectedControl {
+  Control name;
+  const char* className;  // "" for the browser panel (its class belongs to the browser)
+  Control parent;         // Control::Count for the window itself
+  RECT rect;              // left, top, right, bottom in the parent
+  const char* text;
+  bool tabStop;
+};
+
+const ExpectedControl kExpected[] = {
+    {Control::分组框1, "Button", Control::Count, {8, 8, 376, 490}, " 【Cookie控制台】 ", false},
+    {Control::精易Web浏览器1, "", Control::分组框1, {10, 16, 356, 424}, nullptr, true},
+    {Control::载入淘宝, "Button", Control::分组框1, {10, 433, 184, 473}, "载入淘宝", true},
+    {Control::载入阿里, "Button", Control::分组框1, {194, 433, 352, 473}, "载入阿里", true},
+    {Control::分组框2, "Button", Control::Count, {8, 496, 376, 664}, " 【Cookie】 ", false},
+    {Control::cookie值, "Edit", Control::分组框2, {8, 16, 360, 160}, "", true},
+    {Control::分组框3, "Button", Control::Count, {384, 8, 864, 200}, " 【Images数据控制台】 ", false},
+    {Control::透明标签2, "Static", Control::分组框3, {8, 27, 72, 51}, "宝贝链接：", false},
+    {Control::url, "Edit", Control::分组框3, {64, 27, 468, 51}, "", true},
+    {Control::淘宝_按钮, "Button", Control::分组框3, {8, 65, 108, 97}, "淘宝数据", true},
+    {Control::天猫_按钮, "Button", Control::分组框3, {128, 64, 228, 96}, "天猫数据", true},
+    {Control::阿里_按钮, "Button", Control::分组框3, {248, 64, 348, 96}, "阿里数据", true},
+    {Control::京东_按钮, "Button", Control::分组框3, {368, 64, 468, 96}, "京东数据", true},
+    {Control::数据_下载, "Button", Control::分组框3, {8, 108, 108, 140}, "下载数据", true},
+    {Control::数据_清空, "Button", Control::分组框3, {129, 108, 229, 140}, "清空数据", true},
+    {Control::帮助, "Button", Control::分组框3, {249, 108, 349, 140}, "使用帮助", true},
+    {Control::tis1, "Static", Control::分组框3, {8, 155, 88, 179}, "操作提示信息：", false},
+    {Control::岚栩_tim, "Static", Control::分组框3, {96, 155, 469, 179}, "", false},
+    {Control::分组框8, "Button", Control::Count, {384, 208, 864, 664}, " 【Images数据链接】 ", false},
+    {Control::images_列表框, "SysListView32", Control::分组框8, {8, 21, 472, 448}, "", true},
+    {Control::帮助分组, "Button", Control::Count, {8, 688, 864, 1072}, " 【使用说明】 ", false},
+    {Control::图片框1, "Static", Control::帮助分组, {8, 18, 846, 360}, "", false},
+    {Control::tok, "Button", Control::图片框1, {720, 303, 828, 343}, "我知道了！", true},
+    {Control::测试, "Edit", Control::Count, {891, 8, 1203, 160}, "", false},
+    {Control::详情数据, "Edit", Control::Count, {891, 168, 1203, 240}, "", false},
+    {Control::文本数据, "Edit", Control::Count, {891, 248, 1203, 416}, "", false},
+    {Control::参数文本, "Edit", Control::Count, {889, 424, 1201, 592}, "", false},
+    {Control::标签1, "Static", Control::Count, {1168, 640, 1208, 664}, "", false},
+};
+
+TEST_F(MainWindowTest, EveryControlAsLaidOut) {
+  for (const ExpectedControl& e : kExpected) {
+    SCOPED_TRACE(static_cast<int>(e.name));
+    HWND c = ControlHandle(e.name);
+    ASSERT_NE(c, nullptr);
+    HWND parent = e.parent == Control::Count ? window_ : ControlHandle(e.parent);
+    EXPECT_EQ(GetParent(c), parent);
+    if (*e.className) EXPECT_STRCASEEQ(ClassName(c).c_str(), e.className);
+    RECT r = RectInParent(c);
+    EXPECT_EQ(r.left, e.rect.left);
+    EXPECT_EQ(r.top, e.rect.top);
+    EXPECT_EQ(r.right, e.rect.right);
+    EXPECT_EQ(r.bottom, e.rect.bottom);
+    if (e.text) EXPECT_EQ(GetControlText(c), e.text);
+    EXPECT_EQ((GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) != 0, e.tabStop);
+    EXPECT_EQ(GetDlgCtrlID(c), ControlCommandId(e.name));
+  }
+}
+
+TEST_F(MainWindowTest, EditBoxStylesAndTheListViewColumns) {
+  auto style = [](Control c) { return GetWindowLongW(ControlHandle(c), GWL_STYLE); };
+  auto exStyle = [](Control c) { return GetWindowLongW(ControlHandle(c), GWL_EXSTYLE); };
+  // The cookie box: multi-line, scroll bar, a flat one-line border instead of the sunken one.
+  EXPECT_TRUE(style(Control::cookie值) & ES_MULTILINE);
+  EXPECT_TRUE(style(Control::cookie值) & WS_VSCROLL);
+  EXPECT_FALSE(exStyle(Control::cookie值) & WS_EX_CLIENTEDGE);
+  EXPECT_FALSE(style(Control::url) & ES_MULTILINE);
+  EXPECT_FALSE(style(Control::url) & WS_VSCROLL);
+  EXPECT_TRUE(exStyle(Control::url) & WS_EX_CLIENTEDGE);
+  EXPECT_TRUE(style(Control::测试) & WS_DISABLED);
+  EXPECT_TRUE(style(Control::测试) & WS_VSCROLL);
+  EXPECT_TRUE(style(Control::详情数据) & ES_MULTILINE);
+  EXPECT_FALSE(style(Control::详情数据) & WS_VSCROLL);
+  for (Control c : {Control::文本数据, Control::参数文本}) {
+    EXPECT_TRUE(style(c) & ES_MULTILINE);
+    EXPECT_TRUE(style(c) & WS_VSCROLL);
+    EXPECT_FALSE(style(c) & WS_DISABLED);
+  }
+
+  // Green on black: ask the window for the colours it gives the cookie box.
+  HDC dc = GetDC(ControlHandle(Control::cookie值));
+  SendMessageW(window_, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+               reinterpret_cast<LPARAM>(ControlHandle(Control::cookie值)));
+  EXPECT_EQ(GetTextColor(dc), RGB(0, 128, 0));
+  EXPECT_EQ(GetBkColor(dc), RGB(0, 0, 0));
+  ReleaseDC(ControlHandle(Control::cookie值), dc);
+
+  HWND list = ControlHandle(Control::images_列表框);
+  EXPECT_EQ(style(Control::images_列表框) & LVS_TYPEMASK, LVS_REPORT);
+  const struct {
+    const char* title;
+    int width;
+  } columns[] = {{"序号", 45}, {"图片Url", 315}, {"图片类型", 96}};
+  for (int i = 0; i < 3; ++i) {
+    wchar_t text[64] = {};
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT | LVCF_WIDTH;
+    col.pszText = text;
+    col.cchTextMax = 64;
+    ASSERT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&col)));
+    EXPECT_EQ(WideToGbk(text), columns[i].title);
+    EXPECT_EQ(col.cx, columns[i].width);
+  }
+}
+
+TEST_F(MainWindowTest, ControlsBeyondTheWidthAndTheHelpPanelStartOutOfSight) {
+  RECT client;
+  GetClientRect(window_, &client);
+  for (Control c : {Control::测试, Control::详情数据, Control::文本数据, Control::参数文本, Control::标签1}) {
+    RECT r = RectInParent(ControlHandle(c));
+    EXPECT_GE(r.left, client.right) << static_cast<int>(c);
+  }
+  EXPECT_GE(RectInParent(ControlHandle(Control::帮助分组)).top, client.bottom);
+  // The help picture was decoded and scaled into the picture box.
+  HBITMAP bitmap = reinterpret_cast<HBITMAP>(
+      SendMessageW(ControlHandle(Control::图片框1), STM_GETIMAGE, IMAGE_BITMAP, 0));
+  ASSERT_NE(bitmap, nullptr);
+  BITMAP info{};
+  GetObjectW(bitmap, sizeof info, &info);
+  EXPECT_EQ(info.bmWidth, 838);
+  EXPECT_EQ(info.bmHeight, 342);
+}
+
+TEST_F(MainWindowTest, CreatedHandlerWelcomesThenCreatesTheOutputRoot) {
+  ASSERT_EQ(log_.shown.size(), 1u);
+  EXPECT_EQ(log_.shown[0].caption, "【岚栩】- 这是一个提示！");
+  EXPECT_EQ(log_.shown[0].text, kWelcomeText);
+  EXPECT_EQ(log_.shown[0].buttons & 0xF, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(log_.shown[0].owner, nullptr);
+  EXPECT_EQ(log_.outputFolderWhenShown[0], "") << "the box comes before the rest of the handler";
+
+  const std::string root = ProgramDirectory() + "\\岚栩图片工具箱\\";
+  EXPECT_EQ(OutputRoot(), root);
+  EXPECT_EQ(OutputFolder(), root);
+  DWORD attributes = GetFileAttributesW(GbkToWide(root).c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(MainWindowTest, HotKeysAreNumberedFrom33001) {
+  EXPECT_EQ(ExpandHotKeyId(), 33001);
+  EXPECT_EQ(CollapseHotKeyId(), 33002);
+}
+
+DWORD WINAPI HoldPageHotKeys(void* p) {
+  HANDLE* events = static_cast<HANDLE*>(p);
+  BOOL a = RegisterHotKey(nullptr, 1, 0, VK_PRIOR);
+  BOOL b = RegisterHotKey(nullptr, 2, 0, VK_NEXT);
+  SetEvent(events[0]);
+  WaitForSingleObject(events[1], INFINITE);
+  if (a) UnregisterHotKey(nullptr, 1);
+  if (b) UnregisterHotKey(nullptr, 2);
+  return a && b;
+}
+
+TEST(MainWindowHotKeyTest, KeysHeldElsewhereGiveZeroWithoutAMessage) {
+  // Another thread holds Page Up and Page Down as system-wide hot keys.
+  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE events[2] = {held, release};
+  HANDLE holder = CreateThread(nullptr, 0, HoldPageHotKeys, events, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
+
+  int boxes = 0;
+  SetMessageBoxHandler([&](const MessageBoxRequest&) {
+    ++boxes;
+    return static_cast<int>(kPressedOk);
+  });
+  HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ExpandHotKeyId(), 0);
+  EXPECT_EQ(CollapseHotKeyId(), 0);
+  EXPECT_EQ(boxes, 1) << "only the welcome message";
+  DestroyWindow(window);
+  PumpFor(20);
+  SetMessageBoxHandler({});
+  SetEvent(release);
+  WaitForSingleObject(holder, 5000);
+  CloseHandle(holder);
+  CloseHandle(held);
+  CloseHandle(release);
+}
+
+TEST_F(MainWindowTest, PublishPicturesNumbersRowsAcrossRunsAndKindsPerCall) {
+  HWND list = ControlHandle(Control::images_列表框);
+  PublishPictures({"https://a/1.jpg", "https://a/2.jpg"}, "淘宝主图图片");
+  PublishPictures({"https://a/3.jpg"}, "淘宝SKU图片");
+  PublishPictures({"https://a/1.jpg"}, "淘宝主图图片");  // a second run: kind numbers restart
+  ASSERT_EQ(ListViewRowCount(list), 4);
+  const char* expected[4][3] = {{"1", "https://a/1.jpg", "淘宝主图图片1"},
+                                {"2", "https://a/2.jpg", "淘宝主图图片2"},
+                                {"3", "https://a/3.jpg", "淘宝SKU图片1"},
+                                {"4", "https://a/1.jpg", "淘宝主图图片1"}};
+  for (int row = 0; row < 4; ++row)
+    for (int col = 0; col < 3; ++col) EXPECT_EQ(ListViewCell(list, row, col), expected[row][col]);
+}
+
+TEST_F(MainWindowTest, AppendLinesAddsEachLineAtTheEnd) {
+  HWND edit = ControlHandle(Control::文本数据);
+  SetControlText(edit, "标题\r\n\r\n");
+  SendMessageW(edit, EM_SETSEL, 0, 0);  // the caret elsewhere must not matter
+  AppendLines({"颜色分类：红色", "尺码：XL"});
+  EXPECT_EQ(GetControlText(edit), "标题\r\n\r\n颜色分类：红色\r\n尺码：XL\r\n");
+  // A long text is not cut at the edit box's default limit.
+  std::string big(70000, 'x');
+  AppendLines({big});
+  EXPECT_EQ(GetControlText(edit).size(), std::string("标题\r\n\r\n颜色分类：红色\r\n尺码：XL\r\n").size() + 70002);
+}
+
+struct FoundBox {
+  DWORD pid;
+  HWND box;
+};
+
+BOOL CALLBACK FindMessageBoxOfProcess(HWND w, LPARAM p) {
+  auto* f = reinterpret_cast<FoundBox*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  wchar_t cls[32] = {};
+  GetClassNameW(w, cls, 32);
+  if (pid == f->pid && IsWindowVisible(w) && std::wstring(cls) == L"#32770") {
+    f->box = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The real program, copied into a folder with a Chinese name: it welcomes, creates its output
+// root below that folder with the name intact, and closes cleanly.
+TEST(ProgramTest, RealProgramCreatesItsOutputRootBelowAChineseFolder) {
+  const std::string bin = BinaryDir() + "/bin";
+  const std::string folder = "/tmp/pt-program-" + std::to_string(GetCurrentProcessId());
+  const std::wstring dir = WinePathOf(folder) + L"\\" + GbkToWide("岚栩测试目录");
+  CreateDirectoryW(WinePathOf(folder).c_str(), nullptr);
+  CreateDirectoryW(dir.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((WinePathOf(bin) + L"\\PictureTool.exe").c_str(), (dir + L"\\PictureTool.exe").c_str(), FALSE));
+  CopyFileW((WinePathOf(bin) + L"\\node.dll").c_str(), (dir + L"\\node.dll").c_str(), FALSE);
+
+  std::wstring cmd = L"\"" + dir + L"\\PictureTool.exe\"";
+  STARTUPINFOW si{sizeof si};
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi));
+
+  // Answer the program's message boxes (the welcome message; a missing-engine notice if any).
+  std::vector<std::string> captions;
+  HWND main = nullptr;
+  const std::wstring root = dir + L"\\" + GbkToWide("岚栩图片工具箱");
+  for (int waited = 0; waited < 20000; waited += 50) {
+    FoundBox found{pi.dwProcessId, nullptr};
+    EnumWindows(FindMessageBoxOfProcess, reinterpret_cast<LPARAM>(&found));
+    // A box still being built has no caption yet: answer it once it has one.
+    if (found.box && !GetControlText(found.box).empty()) {
+      captions.push_back(GetControlText(found.box));
+      PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+      Sleep(200);
+    }
+    main = FindWindowW(kMainWindowClass, nullptr);
+    if (main && GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+    Sleep(50);
+  }
+  ASSERT_NE(main, nullptr);
+  DWORD attributes = GetFileAttributesW(root.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "output root below the Chinese folder";
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  bool welcomed = false;
+  for (const std::string& c : captions) welcomed |= (c == "【岚栩】- 这是一个提示！");
+  EXPECT_TRUE(welcomed) << ::testing::PrintToString(captions);
+
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+}
+
+TEST(LocaleTest, RunsUnderTheLocaleItWasGiven) {
+  // The window tests run once under a Chinese and once under an English locale; the program's
+  // texts must come out the same either way, since it converts with code page 936 itself.
+  const char* expected = std::getenv("PT_EXPECT_ACP");
+  if (!expected) GTEST_SKIP() << "no locale requested";
+  EXPECT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected)));
+}
+
+}  // namespace
