@@ -20,7 +20,7 @@ struct BrowserOptions {
 // when the window class cannot be registered; without an engine the panel is an empty window.
 HWND CreateBrowserControl(HWND parent, int x, int y, int width, int height, int controlId,
                           const std::string& initialAddress);
-// The same with a given engine and options.
+// The same with a given engine, which must outlive the panel, and options.
 HWND CreateBrowserControl(const WkeApi& engine, HWND parent, int x, int y, int width, int height,
                           int controlId, const BrowserOptions& options);
 

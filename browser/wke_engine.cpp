@@ -42,14 +42,24 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A broken or foreign file, or a missing library of its own, must fail the load quietly rather
+// than stop the program with a system error box.
+HMODULE LoadQuietly(const wchar_t* name, DWORD flags) {
+  DWORD previous = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
+  HMODULE module = LoadLibraryExW(name, nullptr, flags);
+  SetThreadErrorMode(previous, nullptr);
+  return module;
+}
+
 UniqueLibrary LoadEngineLibrary(const std::string& path) {
   std::wstring widePath = GbkToWide(path);
   if (IsFile(widePath)) {
     // The altered search path lets the engine find libraries of its own beside it.
-    return UniqueLibrary(LoadLibraryExW(widePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    return UniqueLibrary(LoadQuietly(widePath.c_str(), LOAD_WITH_ALTERED_SEARCH_PATH));
   }
   ShowMessageBox("请把node.dll放在[" + path + "]位置", MB_OK, "错误");
-  return UniqueLibrary(LoadLibraryW(L"node.dll"));
+  return UniqueLibrary(LoadQuietly(L"node.dll", 0));
 }
 
 void BindFunctions(HMODULE library, WkeApi& api) {

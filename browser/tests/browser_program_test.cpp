@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "browser/tests/browser_test_support.h"
+#include "runtime/codepage.h"
 
 namespace {
 
@@ -167,6 +168,40 @@ TEST_F(BrowserProgramTest, EngineLackingFunctionsIsReportedPerFunctionAndTheProg
   };
   EXPECT_EQ(JoinLines(LinesStartingWith(log, {"message", "wke"})), JoinLines(expected));
   EXPECT_EQ(log.back(), "closed");
+}
+
+TEST_F(BrowserProgramTest, EngineFilesThatAreNoLibraryFailQuietly) {
+  struct Row {
+    const char* what;
+    std::string bytes;
+  } rows[] = {
+      {"empty", ""},
+      {"text", "not a library"},
+      {"truncated image", std::string("MZ\x90\0\3\0\0\0", 8) + std::string(200, '\0')},
+  };
+  for (const Row& row : rows) {
+    TempFolder program("坏引擎");
+    ASSERT_TRUE(CopyInto(BuiltFile("browser_host.exe"), program.File("browser_host.exe")));
+    HANDLE file = CreateFileW(GbkToWide(program.File("node.dll")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, row.bytes.data(), static_cast<DWORD>(row.bytes.size()), &written, nullptr);
+    CloseHandle(file);
+
+    ProcessResult result = RunProgram(program.File("browser_host.exe"), {"taobao", "report"}, program.path(),
+                                      kRunTimeoutMs);
+    ASSERT_TRUE(result.finished) << row.what;
+    EXPECT_EQ(result.exitCode, 0u) << row.what;
+    std::vector<std::string> log = ReadLines(program.File("calls.log"));
+    // The file is there, so there is nothing to report; the panel is simply empty.
+    EXPECT_TRUE(LinesStartingWith(log, {"message\t"}).empty()) << row.what;
+    std::vector<std::string> reports = LinesStartingWith(log, {"report\t"});
+    ASSERT_EQ(reports.size(), 1u) << row.what;
+    EXPECT_EQ(Field(reports[0], "class"), "JYwkeCtrl") << row.what;
+    EXPECT_EQ(Field(reports[0], "children"), "") << row.what;
+    EXPECT_EQ(Field(reports[0], "address"), "https://login.taobao.com/") << row.what;
+  }
 }
 
 TEST_F(BrowserProgramTest, OurEngineRunsThePanelWithoutBlockingEvenWithoutAnHtmlEngine) {

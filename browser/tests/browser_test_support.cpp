@@ -51,10 +51,47 @@ std::string BuiltFile(const std::string& name) { return ProgramDirectory() + "\\
 
 std::string BinFile(const std::string& name) { return WideToGbk(WinePathOf(BinaryDir() + "/bin/" + name)); }
 
-ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workingFolder, DWORD timeoutMs) {
+namespace {
+
+std::wstring CommandLine(const std::string& program, const std::vector<std::string>& args) {
   std::wstring commandLine = L"\"" + GbkToWide(program) + L"\"";
   for (const std::string& arg : args) commandLine += L" \"" + GbkToWide(arg) + L"\"";
+  return commandLine;
+}
+
+}  // namespace
+
+RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& workingFolder) {
+  std::wstring commandLine = CommandLine(program, args);
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(GbkToWide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      GbkToWide(workingFolder).c_str(), &startup, &process))
+    return;
+  CloseHandle(process.hThread);
+  process_ = process.hProcess;
+  id_ = process.dwProcessId;
+}
+
+RunningProgram::~RunningProgram() {
+  if (!process_) return;
+  if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 5000);
+  }
+  CloseHandle(process_);
+}
+
+bool RunningProgram::Wait(DWORD timeoutMs, DWORD* exitCode) {
+  if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode) GetExitCodeProcess(process_, exitCode);
+  return true;
+}
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingFolder, DWORD timeoutMs) {
+  std::wstring commandLine = CommandLine(program, args);
   STARTUPINFOW startup{sizeof startup};
   PROCESS_INFORMATION process{};
   ProcessResult result;

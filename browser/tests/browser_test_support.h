@@ -34,6 +34,24 @@ struct ProcessResult {
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workingFolder, DWORD timeoutMs);
 
+// A program started in the background; killed at the end unless it has ended by itself.
+class RunningProgram {
+ public:
+  RunningProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& workingFolder);
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+  bool started() const { return process_ != nullptr; }
+  DWORD id() const { return id_; }
+  // Waits at most timeoutMs for the end; true with the exit code when it ended.
+  bool Wait(DWORD timeoutMs, DWORD* exitCode);
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
 // The lines of a log file (GBK), without their line ends; none when the file is missing.
 std::vector<std::string> ReadLines(const std::string& path);
 // The lines that start with one of the prefixes, in order.
