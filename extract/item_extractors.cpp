@@ -13,8 +13,30 @@ std::string Fetch(const ItemSource& source, const std::string& url,
   return source.fetch ? source.fetch(url, cookies) : std::string();
 }
 
+// Pieces overlap: each left marker starts one that runs to the next right marker. On a broken or
+// hostile page where a left marker repeats many times far ahead of its right marker, the pieces add
+// up to many times the page and would exhaust memory. Measured first, without copying; the
+// measuring stops as soon as the budget is spent, so it costs no more than the page plus the budget.
+constexpr size_t kPiecesBudget = 32u << 20;
+
+bool PiecesFitBudget(std::string_view text, std::string_view left, std::string_view right,
+                     size_t dressing) {
+  size_t total = 0;
+  int pos = 1;
+  for (;;) {
+    int p = Find(text, left, pos);
+    if (p == -1) return true;
+    pos = p + static_cast<int>(left.size());
+    int q = Find(text, right, pos);
+    if (q == -1) return true;
+    total += static_cast<size_t>(q - pos) + dressing;
+    if (total > kPiecesBudget) return false;
+  }
+}
+
 TextList CutAll(std::string_view text, std::string_view left, std::string_view right,
                 std::string prefix = {}, std::string suffix = {}) {
+  if (!PiecesFitBudget(text, left, right, prefix.size() + suffix.size())) return {};
   AllTextBetweenOptions options;
   options.prefix = std::move(prefix);
   options.suffix = std::move(suffix);

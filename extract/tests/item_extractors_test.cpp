@@ -325,6 +325,19 @@ TEST(JdExtractorTest, EveryJfsOnTheMobilePageIsADetailPicture) {
   EXPECT_EQ(run.sink.rows, Rows("京东详情图片", {kJdBase + "-loader.jpg", kJdBase + "/t1/1/a.jpg"}, 1));
 }
 
+TEST(JdExtractorTest, HostilePagesDoNotExhaustMemory) {
+  // A left marker repeated ahead of one far right marker: the overlapping pieces would add up to
+  // hundreds of gigabytes. Such a cut yields nothing; the other cuts of the run still work.
+  std::string repeated;
+  for (int i = 0; i < 400000; ++i) repeated += "jfs";
+  Session run;
+  run.fetch.pages[kJdLink] = FixtureGbk("jd_item.html");
+  run.fetch.pages[kJdMobileUrl] = "<p>" + repeated + ".</p>";
+  run.Go(HarvestJdItem, kJdLink);
+  EXPECT_EQ(run.sink.rows.size(), 5u) << "the gallery and SKU pictures, no detail pictures";
+  EXPECT_EQ(run.sink.itemId, "100012345678");
+}
+
 // ---- Alibaba ----
 
 TEST(AlibabaExtractorTest, HarvestsTheFixtureOffer) {
