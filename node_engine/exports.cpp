@@ -1,5 +1,5 @@
-// node.dll's exported functions, over the system's WebBrowser control. Cookies and the user agent
-// belong to the system's Internet session of this process, so they apply to every view at once.
+// node.dll's exported functions, over the system's WebBrowser control. Cookies belong to the
+// system's Internet session of this process, so clearing them applies to every view at once.
 #define WKE_BUILDING_ENGINE
 #include "node_engine/wke.h"
 
@@ -72,12 +72,7 @@ void WKE_CALL wkeClearCookie(wkeWebView view) {
 }
 
 void WKE_CALL wkeSetUserAgent(wkeWebView view, const wchar_t* userAgent) {
-  if (!view || !userAgent) return;
-  // The session option takes ANSI text; a user agent is ASCII, anything else is dropped.
-  std::string ascii;
-  for (const wchar_t* c = userAgent; *c; ++c)
-    if (*c >= 0x20 && *c < 0x7F) ascii += static_cast<char>(*c);
-  UrlMkSetSessionOption(URLMON_OPTION_USERAGENT, ascii.data(), static_cast<DWORD>(ascii.size()), 0);
+  if (view) ViewOf(view)->SetUserAgent(Text(userAgent));
 }
 
 // The system keeps cookies and local storage in its own per-user stores.

@@ -1,6 +1,7 @@
 #include "node_engine/web_view.h"
 
 #include <exdispid.h>
+#include <mshtmdid.h>
 #include <ocidl.h>
 
 #include <algorithm>
@@ -176,15 +177,24 @@ class BrowserSite final : public IOleClientSite,
   STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
   STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
-  // IDispatch: only the events are called through it.
+  // IDispatch: the control's events, and the ambient properties its documents ask the site for.
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
     return S_OK;
   }
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+  STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                       UINT*) override {
+    if (member == DISPID_AMBIENT_USERAGENT) {
+      if (!view_ || view_->userAgent().empty() || !(flags & DISPATCH_PROPERTYGET) || !result)
+        return DISP_E_MEMBERNOTFOUND;
+      VariantInit(result);
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = SysAllocString(view_->userAgent().c_str());
+      return S_OK;
+    }
+    if (member < 0) return DISP_E_MEMBERNOTFOUND;  // other ambient properties: the defaults
     if (!view_ || !params) return S_OK;
     // Arguments arrive last first.
     if (member == DISPID_DOCUMENTCOMPLETE && params->cArgs == 2) {
@@ -335,8 +345,18 @@ void WebView::Navigate(const std::wstring& url) {
   V_BSTR(&address) = SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
   VARIANT empty;
   VariantInit(&empty);
-  browser_->Navigate2(&address, &empty, &empty, &empty, &empty);
+  // The user agent goes with the view's own requests only: a process-wide setting would also
+  // change the requests of everything else in the program that uses the system's URL stack.
+  VARIANT headers;
+  VariantInit(&headers);
+  if (!userAgent_.empty()) {
+    std::wstring line = L"User-Agent: " + userAgent_ + L"\r\n";
+    V_VT(&headers) = VT_BSTR;
+    V_BSTR(&headers) = SysAllocStringLen(line.data(), static_cast<UINT>(line.size()));
+  }
+  browser_->Navigate2(&address, &empty, &empty, &empty, &headers);
   VariantClear(&address);
+  VariantClear(&headers);
 }
 
 void WebView::OnDocumentComplete(IDispatch* frame, const std::wstring& url) {

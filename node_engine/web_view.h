@@ -23,6 +23,9 @@ class WebView {
   void Move(int x, int y, int width, int height);
   void LoadUrl(const std::wstring& url);
   void LoadHtml(const std::wstring& html);
+  // Sent by every later load of this view, and offered to its documents for their own requests.
+  void SetUserAgent(const std::wstring& userAgent) { userAgent_ = userAgent; }
+  const std::wstring& userAgent() const { return userAgent_; }
 
   // Called by the site's event sink.
   void OnDocumentComplete(IDispatch* frame, const std::wstring& url);
@@ -53,4 +56,5 @@ class WebView {
   bool htmlPending_ = false;
   std::wstring pendingHtml_;
   std::wstring popupUrl_;
+  std::wstring userAgent_;
 };

@@ -3,6 +3,8 @@
 // the system's URL stack, so requests, their user agent and their cookies can be observed.
 #include <gtest/gtest.h>
 
+#include <urlmon.h>
+
 #include <functional>
 
 #include "browser/login_browser.h"
@@ -111,6 +113,25 @@ TEST_F(OurEngineTest, PagesAreFetchedWithTheUserAgentAndClearingCookiesSignsOut)
   EXPECT_EQ(server_.Requests()[2].Header("User-Agent"), kUserAgent);
   std::vector<std::string> expected = {"/login", "/signed-in", "/login-again"};
   EXPECT_EQ(Targets(), expected);
+}
+
+TEST_F(OurEngineTest, TheUserAgentStaysWithThePanel) {
+  server_.Default(Page());
+  ASSERT_TRUE(server_.Start());
+  HWND browser = CreatePanel(server_.Url("/panel"));
+  ASSERT_NE(browser, nullptr);
+  ASSERT_TRUE(WaitForRequests(1));
+  // Other downloads of the program through the same system URL stack keep their own user agent.
+  wchar_t file[MAX_PATH] = {};
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  GetTempFileNameW(folder, L"ua", 0, file);
+  EXPECT_EQ(URLDownloadToFileW(nullptr, GbkToWide(server_.Url("/download")).c_str(), file, 0, nullptr), S_OK);
+  DeleteFileW(file);
+  ASSERT_TRUE(WaitForRequests(2));
+  EXPECT_EQ(server_.Requests()[0].Header("User-Agent"), kUserAgent);
+  EXPECT_EQ(server_.Requests()[1].Target(), "/download");
+  EXPECT_NE(server_.Requests()[1].Header("User-Agent"), kUserAgent);
 }
 
 TEST_F(OurEngineTest, NothingWaitsForASlowOrSilentServer) {
