@@ -1,0 +1,207 @@
+#include "effects/shadow.h"
+
+#include <cstdint>
+
+#include "effects/gdiplus_handle.h"
+
+namespace {
+
+using namespace Gdiplus::DllExports;
+
+ULONG_PTR g_gdiplusToken = 0;
+
+constexpr int kDefaultSize = 5;
+// Wider than any screen: a shadow this large would only exhaust memory.
+constexpr int64_t kMaxShadowSide = 16384;
+
+HWND ShadowOf(HWND window) {
+  HWND shadow = static_cast<HWND>(GetPropW(window, kShadowProp));
+  return shadow && IsWindow(shadow) ? shadow : nullptr;
+}
+
+int SizeOf(HWND shadow) { return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(shadow, kShadowSizeProp))); }
+COLORREF ColourOf(HWND shadow) {
+  return static_cast<COLORREF>(reinterpret_cast<UINT_PTR>(GetPropW(shadow, kShadowColorProp)));
+}
+
+// The band of rings from the outside in, each one pixel wide and stronger than the last; the
+// window's own area is clipped out.
+void PaintShadowRings(HDC dc, int width, int height, int size, COLORREF colour) {
+  const int step = (size < 9 ? 100 : 150) / size;
+  if (step == 0) return;  // every ring would be fully transparent
+  GdiObject<HRGN> inner(CreateRectRgn(size, size, width - size, height - size));
+  GdiplusGraphics graphics;
+  Gdiplus::GpGraphics* created = nullptr;
+  if (GdipCreateFromHDC(dc, &created) != Gdiplus::Ok) return;
+  graphics.reset(created);
+  GdipSetClipHrgn(graphics.get(), inner.get(), Gdiplus::CombineModeXor);
+  GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
+  const Gdiplus::ARGB rgb = (static_cast<Gdiplus::ARGB>(GetRValue(colour)) << 16) |
+                            (static_cast<Gdiplus::ARGB>(GetGValue(colour)) << 8) | GetBValue(colour);
+  for (int i = 1; i <= size; ++i) {
+    const Gdiplus::ARGB alpha = static_cast<Gdiplus::ARGB>(step * i);
+    Gdiplus::GpPen* pen = nullptr;
+    if (GdipCreatePen1((alpha << 24) | rgb, 1.0f, Gdiplus::UnitPixel, &pen) != Gdiplus::Ok) continue;
+    GdiplusPen owned(pen);
+    GdipDrawRectangle(graphics.get(), pen, static_cast<float>(i - 1), static_cast<float>(i - 1),
+                      static_cast<float>(width - 2 * i + 1), static_cast<float>(height - 2 * i + 1));
+  }
+  GdipResetClip(graphics.get());
+}
+
+void DetachShadow(HWND window) {
+  if (HWND shadow = ShadowOf(window)) {
+    RemovePropW(shadow, kShadowColorProp);
+    RemovePropW(shadow, kShadowSizeProp);
+    DestroyWindow(shadow);
+  }
+  RemovePropW(window, kShadowProp);
+  if (HANDLE old = GetPropW(window, kShadowProcProp)) {
+    // Only while ours is the window's procedure: putting the old one back under a later subclass
+    // would cut that subclass out. Otherwise ours stays in the chain, passing everything on.
+    if (GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&ShadowWindowProc)) {
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+      RemovePropW(window, kShadowProcProp);
+    }
+  }
+}
+
+void OnOwnerDestroyed(HWND window) {
+  // The shadow, an owned window, is already gone; properties must not outlive the window.
+  RemovePropW(window, kShadowProp);
+  RemovePropW(window, kShadowProcProp);
+}
+
+}  // namespace
+
+void StartGdiPlus() {
+  if (g_gdiplusToken) return;
+  Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, nothing suppressed
+  Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr);
+}
+
+bool GdiPlusStarted() { return g_gdiplusToken != 0; }
+
+HWND GetOrCreateShadowWindow(HWND window) {
+  if (HWND shadow = ShadowOf(window)) return shadow;
+  // Shown later without activation, so the window it surrounds keeps the focus.
+  const DWORD exStyle = WS_EX_LAYERED | WS_EX_TRANSPARENT;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  HWND shadow = CreateWindowExW(exStyle, L"SysShadow", L"", WS_POPUP, 0, 0, 0, 0, window, nullptr, instance, nullptr);
+  if (!shadow) shadow = CreateWindowExW(exStyle, L"Static", L"", WS_POPUP, 0, 0, 0, 0, window, nullptr, instance, nullptr);
+  if (!shadow) return nullptr;
+  ShowWindow(shadow, SW_SHOWNA);
+  SetPropW(window, kShadowProp, shadow);
+  return shadow;
+}
+
+bool AttachShadow(HWND window, COLORREF colour, std::optional<int> size) {
+  if (!IsWindow(window)) return false;
+  if (size && *size < 1) {
+    DetachShadow(window);
+    return false;
+  }
+  StartGdiPlus();  // painting needs it; a no-op after the first call
+  HWND shadow = GetOrCreateShadowWindow(window);
+  if (!shadow) return false;
+  SetPropW(shadow, kShadowColorProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(colour)));
+  SetPropW(shadow, kShadowSizeProp, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(size.value_or(kDefaultSize))));
+  UpdateShadow(window);
+  if (!GetPropW(window, kShadowProcProp)) {
+    const LONG_PTR old = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ShadowWindowProc));
+    SetPropW(window, kShadowProcProp, reinterpret_cast<HANDLE>(old));
+  }
+  return true;
+}
+
+void UpdateShadow(HWND window, std::optional<bool> visible) {
+  HWND shadow = ShadowOf(window);
+  if (!shadow) return;
+  const bool show = visible.value_or(IsWindowVisible(window) != FALSE);
+  if (!show || IsZoomed(window) || IsIconic(window)) {
+    ShowWindow(shadow, SW_HIDE);
+    return;
+  }
+  if (!IsWindowVisible(shadow)) ShowWindow(shadow, SW_SHOWNA);
+  RECT rc;
+  GetWindowRect(window, &rc);
+  const int64_t width = rc.right - rc.left, height = rc.bottom - rc.top;
+  if (width == 0 || height == 0) return;
+  const int64_t s = SizeOf(shadow);
+  if (width + 2 * s > kMaxShadowSide || height + 2 * s > kMaxShadowSide) return;
+  MoveWindow(shadow, static_cast<int>(rc.left - s), static_cast<int>(rc.top - s), static_cast<int>(width + 2 * s),
+             static_cast<int>(height + 2 * s), TRUE);
+  RenderShadow(window, static_cast<int>(width + 2 * s), static_cast<int>(height + 2 * s));
+}
+
+ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour) {
+  if (width <= 0 || height <= 0 || width > kMaxShadowSide || height > kMaxShadowSide || size < 1) return {};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
+  void* bits = nullptr;
+  ShadowBitmap out;
+  // A new DIB section is all zero: fully transparent until the rings are drawn.
+  out.bitmap.reset(CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!out.bitmap || !bits) return {};
+  {
+    MemoryDc dc(CreateCompatibleDC(reference));
+    if (!dc) return {};
+    SelectedObject selected(dc.get(), out.bitmap.get());
+    PaintShadowRings(dc.get(), width, height, size, colour);
+  }
+  GdiFlush();
+  out.pixels = static_cast<const uint32_t*>(bits);
+  out.width = width;
+  out.height = height;
+  return out;
+}
+
+void RenderShadow(HWND window, int width, int height) {
+  HWND shadow = ShadowOf(window);
+  if (!shadow) return;
+  if (width == 0 || height == 0) {
+    RECT rc;
+    GetWindowRect(shadow, &rc);
+    width = rc.right - rc.left;
+    height = rc.bottom - rc.top;
+    if (width == 0 || height == 0) return;
+  }
+  WindowDc screen(shadow);
+  if (!screen) return;
+  ShadowBitmap bitmap = DrawShadowBitmap(screen.get(), width, height, SizeOf(shadow), ColourOf(shadow));
+  if (!bitmap.bitmap) return;
+  MemoryDc memory(CreateCompatibleDC(screen.get()));
+  if (!memory) return;
+  SelectedObject selected(memory.get(), bitmap.bitmap.get());
+  SIZE size{width, height};
+  POINT source{0, 0};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  UpdateLayeredWindow(shadow, screen.get(), nullptr, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);
+}
+
+// Follows the window: every move and size change repaints the shadow in place; showing, hiding,
+// minimising and maximising show or hide it.
+LRESULT CALLBACK ShadowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto old = reinterpret_cast<WNDPROC>(GetPropW(window, kShadowProcProp));
+  const LRESULT result =
+      old ? CallWindowProcW(old, window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+  switch (message) {
+    case WM_MOVE:
+    case WM_SIZE:
+      UpdateShadow(window);
+      break;
+    case WM_SHOWWINDOW:
+      UpdateShadow(window, wParam != 0);
+      break;
+    case WM_NCDESTROY:
+      OnOwnerDestroyed(window);
+      break;
+  }
+  return result;
+}
