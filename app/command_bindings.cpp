@@ -1,12 +1,19 @@
 // The event bindings: which handler each control's click runs.
 #include "app/main_window_internal.h"
 
+#include "app/command_handlers.h"
+#include "app/login_commands.h"
+
 namespace {
 const CommandBinding kBindings[] = {
-    {Control::Count, nullptr},  // keeps the table non-empty while handlers are added
+    {Control::数据_清空, ClearData},
+    {Control::帮助, ShowHelp},
+    {Control::tok, HideHelp},
+    {Control::载入淘宝, LoadTaobaoLogin},
+    {Control::载入阿里, LoadAlibabaLogin},
 };
 }  // namespace
 
 std::span<const CommandBinding> CommandBindings() { return kBindings; }
 
-LabelFeedbackHandler HotKeyFeedback() { return nullptr; }
+LabelFeedbackHandler HotKeyFeedback() { return OnHotKey; }
