@@ -1,12 +1,13 @@
 // Start-up and created-handler steps that belong to other subsystems.
 #include "app/main_window_internal.h"
 
+#include "app/endpoints.h"
+#include "browser/login_browser.h"
+
 HWND CreateBrowserPanel(HWND parent, int x, int y, int width, int height, int controlId) {
-  return CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, x, y, width, height, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), GetModuleHandleW(nullptr),
-                         nullptr);
+  return CreateBrowserControl(parent, x, y, width, height, controlId, kTaobaoLoginPage);
 }
 
-void ClearBrowserPanelCookies() {}
+void ClearBrowserPanelCookies() { ClearBrowserCookies(ControlHandle(Control::精易Web浏览器1)); }
 
 void ApplyWindowSkin(HWND) {}

@@ -13,8 +13,10 @@
 #include "app/main_window.h"
 #include "effects/ease_animator.h"
 #include "extract/item_harvest.h"
+#include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "runtime/message_box.h"
+#include "tests/support/loopback_server.h"
 
 namespace {
 
@@ -371,6 +373,97 @@ TEST(CommandHandlersHotKeyTest, AFailedRegistrationMatchesNoKey) {
   CloseHandle(holder);
   CloseHandle(held);
   CloseHandle(release);
+}
+
+struct ProcessWindows {
+  DWORD pid;
+  HWND main = nullptr;
+  HWND box = nullptr;
+};
+
+BOOL CALLBACK FindWindowsOfProcess(HWND w, LPARAM p) {
+  auto* f = reinterpret_cast<ProcessWindows*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid != f->pid || !IsWindowVisible(w)) return TRUE;
+  wchar_t cls[64] = {};
+  GetClassNameW(w, cls, 64);
+  if (std::wstring(cls) == L"#32770") f->box = w;
+  if (std::wstring(cls) == kMainWindowClass) f->main = w;
+  return TRUE;
+}
+
+struct FoundChild {
+  int id;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChildById(HWND w, LPARAM p) {
+  auto* f = reinterpret_cast<FoundChild*>(p);
+  if (GetDlgCtrlID(w) != f->id) return TRUE;
+  f->found = w;
+  return FALSE;
+}
+
+HWND ChildOf(HWND main, Control c) {
+  FoundChild f{ControlCommandId(c)};
+  EnumChildWindows(main, FindChildById, reinterpret_cast<LPARAM>(&f));
+  return f.found;
+}
+
+// The real program, started on its own: its animators exist from start-up, the help button and
+// Page Up move its window, and it still closes cleanly with them released at exit.
+TEST(ProgramAnimationTest, RealProgramSlidesItsHelpAndWidensOnPageUp) {
+  const std::string folder = "/tmp/pt-easing-program-" + std::to_string(GetCurrentProcessId());
+  const std::wstring dir = WinePathOf(folder);
+  const std::wstring bin = WinePathOf(BinaryDir() + "/bin");
+  CreateDirectoryW(dir.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((bin + L"\\PictureTool.exe").c_str(), (dir + L"\\PictureTool.exe").c_str(), FALSE));
+  CopyFileW((bin + L"\\node.dll").c_str(), (dir + L"\\node.dll").c_str(), FALSE);
+
+  std::wstring cmd = L"\"" + dir + L"\\PictureTool.exe\"";
+  STARTUPINFOW si{sizeof si};
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi));
+
+  // Answer its message boxes until the window is up and the created handler is done with them.
+  ProcessWindows w{pi.dwProcessId};
+  int quietRounds = 0;
+  for (DWORD begin = GetTickCount(); GetTickCount() - begin < 30000 && quietRounds < 10;) {
+    w = ProcessWindows{pi.dwProcessId};
+    EnumWindows(FindWindowsOfProcess, reinterpret_cast<LPARAM>(&w));
+    if (w.box) {
+      PostMessageW(w.box, WM_COMMAND, IDOK, 0);
+      quietRounds = 0;
+    } else if (w.main) {
+      ++quietRounds;
+    }
+    Sleep(50);
+  }
+  ASSERT_NE(w.main, nullptr);
+
+  HWND panel = ChildOf(w.main, Control::帮助分组);
+  HWND help = ChildOf(w.main, Control::帮助);
+  ASSERT_NE(panel, nullptr);
+  ASSERT_NE(help, nullptr);
+  SendMessageW(help, BM_CLICK, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return RectInParent(panel).top == 8; }));
+
+  // The program's Page Up registration is 33001 when it got the key.
+  PostMessageW(w.main, WM_HOTKEY, 33001, MAKELPARAM(0, VK_PRIOR));
+  EXPECT_TRUE(PumpUntil([&] { return WindowWidth(w.main) == 1220; }));
+
+  PostMessageW(w.main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  DeleteFileW((dir + L"\\PictureTool.exe").c_str());
+  DeleteFileW((dir + L"\\node.dll").c_str());
+  RemoveDirectoryW((dir + L"\\" + GbkToWide("岚栩图片工具箱")).c_str());
+  RemoveDirectoryW(dir.c_str());
 }
 
 }  // namespace

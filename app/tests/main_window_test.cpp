@@ -335,7 +335,8 @@ BOOL CALLBACK FindMessageBoxOfProcess(HWND w, LPARAM p) {
 // root below that folder with the name intact, and closes cleanly.
 TEST(ProgramTest, RealProgramCreatesItsOutputRootBelowAChineseFolder) {
   const std::string bin = BinaryDir() + "/bin";
-  const std::string folder = "/tmp/pt-program-" + std::to_string(GetCurrentProcessId());
+  const std::string folder =
+      "/tmp/pt-program-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
   const std::wstring dir = WinePathOf(folder) + L"\\" + GbkToWide("岚栩测试目录");
   CreateDirectoryW(WinePathOf(folder).c_str(), nullptr);
   CreateDirectoryW(dir.c_str(), nullptr);
@@ -361,7 +362,7 @@ TEST(ProgramTest, RealProgramCreatesItsOutputRootBelowAChineseFolder) {
       Sleep(200);
     }
     main = FindWindowW(kMainWindowClass, nullptr);
-    if (main && GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+    if (main && !captions.empty() && GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES) break;
     Sleep(50);
   }
   ASSERT_NE(main, nullptr);
