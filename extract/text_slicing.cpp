@@ -32,8 +32,12 @@ bool IsAscii(std::string_view s) {
   return true;
 }
 
-// 0-based search walking character starts from `from`. Candidates found by memchr/memmem are
-// accepted only when the walk lands on them, so the text is walked once per search.
+// 0-based search from `from`, matching only on character starts. Candidates come from memchr;
+// whether one starts a character is decided by looking back over the run of bytes >= 0x80 before
+// it: the byte after an ASCII byte always starts a character (ASCII is never a lead byte, and a
+// character that ends in an ASCII trail byte ends there), and inside a run of high bytes the
+// characters pair up. Looking back never goes below `known`, a character start already passed,
+// so every byte is looked at a bounded number of times and the result equals a walk from `from`.
 size_t FindFrom(std::string_view text, std::string_view search, size_t from, bool ignoreCase) {
   const auto* data = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
@@ -42,8 +46,8 @@ size_t FindFrom(std::string_view text, std::string_view search, size_t from, boo
   const size_t last = n - m;  // last position a match can begin at
   const auto first = static_cast<unsigned char>(search[0]);
   const bool firstHasCase = ignoreCase && FoldAscii(first) >= 'a' && FoldAscii(first) <= 'z';
-  size_t walk = from;  // the next character start
-  size_t scan = from;  // where the byte scan continues
+  size_t known = from;  // a character start at or before the next candidate
+  size_t scan = from;
   while (scan <= last) {
     size_t cand;
     if (!firstHasCase) {
@@ -56,9 +60,12 @@ size_t FindFrom(std::string_view text, std::string_view search, size_t from, boo
       while (cand <= last && FoldAscii(data[cand]) != want) ++cand;
       if (cand > last) return std::string_view::npos;
     }
-    while (walk < cand) walk += IsLeadByte(data[walk]) ? 2 : 1;
-    if (walk == cand && EqualAt(data + cand, search, ignoreCase)) return cand;
-    scan = (walk == cand) ? cand + 1 : walk;
+    size_t anchor = cand;
+    while (anchor > known && IsLeadByte(data[anchor - 1])) --anchor;
+    const bool startsCharacter = (cand - anchor) % 2 == 0;
+    if (startsCharacter && EqualAt(data + cand, search, ignoreCase)) return cand;
+    known = startsCharacter ? cand : cand + 1;
+    scan = cand + 1;
   }
   return std::string_view::npos;
 }

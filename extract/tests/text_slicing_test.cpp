@@ -50,6 +50,40 @@ TEST(FindTest, NeverMatchesOnATrailingByte) {
   EXPECT_EQ(Find("\xD6" + kZhong + "\xD0", kZhong), -1) << "only D6|D6 and D0|D0 pairs";
 }
 
+// The search rule written the plain way: walk character starts from `start`, compare at each.
+int ReferenceFind(const std::string& text, const std::string& search, int start, bool ignoreCase) {
+  if (start < 1) start = 1;
+  if (static_cast<size_t>(start) > text.size()) return -1;
+  if (search.empty()) return 1;
+  auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
+  for (size_t i = start - 1; i + search.size() <= text.size();) {
+    bool equal = true;
+    for (size_t k = 0; k < search.size() && equal; ++k) {
+      unsigned char a = text[i + k], b = search[k];
+      equal = ignoreCase ? fold(a) == fold(b) : a == b;
+    }
+    if (equal) return static_cast<int>(i + 1);
+    i += (static_cast<unsigned char>(text[i]) >= 0x80) ? 2 : 1;
+  }
+  return -1;
+}
+
+TEST(FindTest, AgreesWithAPlainCharacterWalkOnRandomText) {
+  // Few distinct bytes, half of them lead bytes, so trailing-byte matches are frequent.
+  const char alphabet[] = {'a', 'A', 'b', ';', '\xB0', '\xD6', '\xD0', '\xA1'};
+  unsigned seed = 12345;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 20000; ++round) {
+    std::string text, search;
+    for (unsigned n = next() % 24; n > 0; --n) text += alphabet[next() % 8];
+    for (unsigned n = 1 + next() % 3; n > 0; --n) search += alphabet[next() % 8];
+    int start = static_cast<int>(next() % 6) - 1;
+    bool ignoreCase = next() % 2;
+    ASSERT_EQ(Find(text, search, start, ignoreCase), ReferenceFind(text, search, start, ignoreCase))
+        << "round " << round;
+  }
+}
+
 TEST(MidTest, Table) {
   EXPECT_EQ(Mid("abcdef", 2, 3), "bcd");
   EXPECT_EQ(Mid("abcdef", 5, 10), "ef");
