@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "effects/ease_animator.h"
 #include "extract/item_harvest.h"
 
 namespace {
@@ -21,11 +22,12 @@ ULONG_PTR g_gdiplusToken = 0;
 
 }  // namespace
 
-void ConstructGlobalObjects() {}
+void ConstructGlobalObjects() { CreateEasingSlots(); }
 
 void ReleaseGlobalObjects() {
   SetOutputFolder(std::string());
   ReleaseHarvestGlobals();
+  ReleaseEasingSlots();
 }
 
 void StartGdiPlusAtStartup() {
