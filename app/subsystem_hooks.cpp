@@ -3,6 +3,7 @@
 
 #include "app/endpoints.h"
 #include "browser/login_browser.h"
+#include "effects/skin.h"
 
 HWND CreateBrowserPanel(HWND parent, int x, int y, int width, int height, int controlId) {
   return CreateBrowserControl(parent, x, y, width, height, controlId, kTaobaoLoginPage);
@@ -10,4 +11,5 @@ HWND CreateBrowserPanel(HWND parent, int x, int y, int width, int height, int co
 
 void ClearBrowserPanelCookies() { ClearBrowserCookies(ControlHandle(Control::精易Web浏览器1)); }
 
-void ApplyWindowSkin(HWND) {}
+// Skin 1 of the first set, with a 5-pixel black shadow.
+void ApplyWindowSkin(HWND window) { ApplySkin(1, window, 1, 1, 5, RGB(0, 0, 0)); }

@@ -1,0 +1,124 @@
+// The real main window as start-up makes it: the skin engine mapped first, then the window, whose
+// created handler applies skin 1 of the first set and a 5-pixel black shadow.
+#include <windows.h>
+// After windows.h, which commctrl.h needs.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "effects/shadow.h"
+#include "effects/skin.h"
+#include "runtime/message_box.h"
+#include "skin_engine/skin_data.h"
+#include "skin_engine/skin_format.h"
+
+namespace {
+
+using skin::Role;
+
+std::string Hex(COLORREF c) {
+  char text[16];
+  snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+  return text;
+}
+std::string Hex(skin::Rgb c) { return Hex(RGB(c.r, c.g, c.b)); }
+
+COLORREF PixelAt(HWND hwnd, int x, int y) {
+  HDC dc = GetDC(hwnd);
+  const COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(hwnd, dc);
+  return c;
+}
+
+void PumpFor(int ms) {
+  const DWORD end = GetTickCount() + ms;
+  MSG msg;
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  }
+}
+
+class WindowSkinTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ConstructGlobalObjects(); }
+  static void TearDownTestSuite() { ReleaseGlobalObjects(); }
+
+  void SetUp() override {
+    SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
+    StartGdiPlusAtStartup();
+    LoadSkinEngineAtStartup();
+    ASSERT_NE(SkinModule.FindExport("SkinH_AttachRes"), nullptr);
+    window = CreateMainWindow(GetModuleHandleW(nullptr));
+    ASSERT_NE(window, nullptr);
+    PumpFor(50);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  }
+  void TearDown() override {
+    if (IsWindow(window)) DestroyWindow(window);
+    PumpFor(20);
+    SetMessageBoxHandler({});
+  }
+  HWND window = nullptr;
+};
+
+TEST_F(WindowSkinTest, TheCreatedWindowHasAFivePixelBlackShadow) {
+  HWND shadow = static_cast<HWND>(GetPropW(window, kShadowProp));
+  ASSERT_TRUE(IsWindow(shadow));
+  EXPECT_TRUE(GdiPlusStarted());
+  EXPECT_TRUE(IsWindowVisible(shadow));
+  EXPECT_EQ(reinterpret_cast<INT_PTR>(GetPropW(shadow, kShadowSizeProp)), 5);
+  EXPECT_EQ(reinterpret_cast<UINT_PTR>(GetPropW(shadow, kShadowColorProp)), 0u);
+  RECT expected, actual;
+  GetWindowRect(window, &expected);
+  InflateRect(&expected, 5, 5);
+  GetWindowRect(shadow, &actual);
+  EXPECT_TRUE(EqualRect(&expected, &actual));
+  // Minimised with the window and back with it.
+  ShowWindow(window, SW_MINIMIZE);
+  EXPECT_FALSE(IsWindowVisible(shadow));
+  ShowWindow(window, SW_RESTORE);
+  EXPECT_TRUE(IsWindowVisible(shadow));
+}
+
+TEST_F(WindowSkinTest, TheWindowWearsSkinOneOfTheFirstSet) {
+  const std::optional<skin::Palette> palette = skin::ParseSkinBlock(SkinBlock(1, 1));
+  ASSERT_TRUE(palette);
+  const skin::Palette& p = *palette;
+  HWND list = ControlHandle(Control::images_列表框);
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  RECT headerRect{};
+  GetClientRect(header, &headerRect);
+
+  // Between the left and right group boxes lies the window's own background.
+  EXPECT_EQ(Hex(PixelAt(window, 380, 100)), Hex(p[Role::WindowBackground]));
+  EXPECT_EQ(Hex(PixelAt(ControlHandle(Control::分组框3), 473, 120)), Hex(p[Role::GroupBackground]));
+  EXPECT_EQ(Hex(PixelAt(ControlHandle(Control::淘宝_按钮), 6, 16)), Hex(p[Role::ButtonFace]));
+  EXPECT_EQ(Hex(PixelAt(ControlHandle(Control::url), 380, 10)), Hex(p[Role::EditBackground]));
+  EXPECT_EQ(Hex(PixelAt(header, 440, headerRect.bottom / 2)), Hex(p[Role::HeaderBackground]));
+  EXPECT_EQ(Hex(PixelAt(list, 200, 300)), Hex(p[Role::EditBackground]));
+  // The cookie box keeps its own green on black.
+  EXPECT_EQ(Hex(PixelAt(ControlHandle(Control::cookie值), 200, 100)), "#000000");
+}
+
+TEST_F(WindowSkinTest, ButtonsStillRunTheirCommands) {
+  // The help button slides the help panel up: clicking an engine-drawn button still reaches it.
+  HWND help = ControlHandle(Control::帮助分组);
+  RECT before;
+  GetWindowRect(help, &before);
+  SendMessageW(ControlHandle(Control::帮助), BM_CLICK, 0, 0);
+  PumpFor(1500);
+  RECT after;
+  GetWindowRect(help, &after);
+  EXPECT_LT(after.top, before.top);
+}
+
+}  // namespace
