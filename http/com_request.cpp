@@ -1,0 +1,174 @@
+#include "http/com_request.h"
+
+#include <climits>
+#include <vector>
+
+#include "extract/text_slicing.h"
+#include "http/base64.h"
+#include "http/header_text.h"
+#include "http/request_text.h"
+#include "runtime/codepage.h"
+#include "runtime/dispatch.h"
+
+namespace {
+
+constexpr int kDefaultTimeoutMs = 15000;
+constexpr int kProxyNamed = 2;  // HTTPREQUEST_PROXYSETTING_PROXY
+constexpr int kOptionSslErrorIgnoreFlags = 4;
+constexpr int kOptionEnableRedirects = 6;
+// Ignore an unknown authority, wrong usage, a name mismatch and an expired certificate.
+constexpr int kSslErrorsIgnored = 0x3300;
+
+// Each call's failure shows only as an empty result: the exchange carries on, as a script would.
+class RequestObject {
+ public:
+  explicit RequestObject(IDispatch* object) : object_(object) {}
+
+  void Call(const wchar_t* name, std::vector<VARIANT> args, VARIANT* result = nullptr) {
+    CallAutomationMethod(object_, name, args, result);
+    ClearVariants(args);
+  }
+  void Put(const wchar_t* name, int index, VARIANT value) {
+    PutAutomationProperty(object_, name, value, {VariantFromInt(index)});
+    VariantClear(&value);
+  }
+  void SetHeader(const std::string& name, const std::string& value) {
+    Call(L"SetRequestHeader", {VariantFromWide(GbkToWide(name)), VariantFromWide(GbkToWide(value))});
+  }
+  std::string GetText(const wchar_t* name) {
+    ScopedVariant v;
+    if (FAILED(GetAutomationProperty(object_, name, v.get()))) return {};
+    return WideToGbk(VariantToWide(*v.get()));
+  }
+  double GetNumber(const wchar_t* name) {
+    ScopedVariant v;
+    return FAILED(GetAutomationProperty(object_, name, v.get())) ? 0 : VariantToDouble(*v.get());
+  }
+  std::string GetBytes(const wchar_t* name) {
+    ScopedVariant v;
+    if (FAILED(GetAutomationProperty(object_, name, v.get()))) return {};
+    return BytesOf(*v.get());
+  }
+
+ private:
+  static std::string BytesOf(const VARIANT& v) {
+    if (!(v.vt & VT_ARRAY) || !v.parray || SafeArrayGetDim(v.parray) != 1 || SafeArrayGetElemsize(v.parray) != 1)
+      return {};
+    LONG low = 0;
+    LONG high = -1;
+    SafeArrayGetLBound(v.parray, 1, &low);
+    SafeArrayGetUBound(v.parray, 1, &high);
+    void* data = nullptr;
+    if (high < low || FAILED(SafeArrayAccessData(v.parray, &data))) return {};
+    std::string bytes(static_cast<const char*>(data), static_cast<size_t>(high - low) + 1);
+    SafeArrayUnaccessData(v.parray);
+    return bytes;
+  }
+
+  IDispatch* object_;
+};
+
+VARIANT VariantFromBytes(const std::string& bytes) {
+  VARIANT v;
+  VariantInit(&v);
+  SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+  void* data = nullptr;
+  if (!array || FAILED(SafeArrayAccessData(array, &data))) {
+    if (array) SafeArrayDestroy(array);
+    return v;
+  }
+  memcpy(data, bytes.data(), bytes.size());
+  SafeArrayUnaccessData(array);
+  v.vt = VT_ARRAY | VT_UI1;
+  v.parray = array;
+  return v;
+}
+
+int TimeoutMs(int seconds) {
+  if (seconds < 1) return kDefaultTimeoutMs;
+  return seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000;
+}
+
+// The longest a synchronous send could take: resolving, connecting, sending and receiving each up
+// to the time-out (-1 waits as long as the object's own time-outs allow).
+int WaitBoundSeconds(int timeoutSeconds) {
+  if (timeoutSeconds == -1) return -1;
+  return TimeoutMs(timeoutSeconds) / 1000 * 4;
+}
+
+void SendHeaderLines(RequestObject& request, const std::string& block) {
+  // WinHttp keeps its own connections; a keep-alive line would only duplicate that.
+  auto send = [&](const std::string& line) {
+    const std::string name = HeaderLineName(line);
+    const std::string value = HeaderLineValue(line);
+    if (name.empty() || (name == "Connection" && value == "keep-alive")) return;
+    request.SetHeader(name, value);
+  };
+  if (Find(block, "\r\n") < 1) {
+    send(block);
+    return;
+  }
+  for (const std::string& line : SplitText(block, "\r\n"))
+    if (!line.empty()) send(line);
+}
+
+}  // namespace
+
+std::string ComHttpRequest(const std::string& url, const ComRequestOptions& options) {
+  const int method = NormaliseMethod(options.method);
+  ScopedCoInitialize com;
+  ComPtr<IDispatch> object;
+  if (options.requestObject) {
+    object = ComPtr<IDispatch>(options.requestObject, true);
+  } else if (FAILED(CreateAutomationObject(L"WinHttp.WinHttpRequest.5.1", &object)) || !object) {
+    return {};
+  }
+  RequestObject request(object.get());
+
+  if (options.timeoutSeconds != -1) {
+    const int t = TimeoutMs(options.timeoutSeconds);
+    request.Call(L"SetTimeouts", {VariantFromInt(t), VariantFromInt(t), VariantFromInt(t), VariantFromInt(t)});
+  }
+  if (!options.proxy.empty())
+    request.Call(L"SetProxy", {VariantFromInt(kProxyNamed), VariantFromWide(GbkToWide(options.proxy))});
+  // Opened for an asynchronous send that is then waited for with a bound: Wine's object ignores the
+  // time-outs while a synchronous send waits, so a host that accepts and never answers would hold
+  // the thread for good. On Windows the time-outs end the wait first, as with a synchronous send.
+  request.Call(L"Open", {VariantFromWide(GbkToWide(RequestVerb(method))), VariantFromWide(GbkToWide(url)),
+                         VariantFromBool(true)});
+  if (options.noRedirect) request.Put(L"Option", kOptionEnableRedirects, VariantFromBool(false));
+  request.Put(L"Option", kOptionSslErrorIgnoreFlags, VariantFromInt(kSslErrorsIgnored));
+
+  std::string headers = options.extraHeaders ? *options.extraHeaders : std::string();
+  if (options.completeHeaders) headers = CompleteComHeaders(std::move(headers), url, method);
+  if (options.normaliseHeaderNames) headers = NormaliseHeaderCase(headers);
+  if (options.extraHeaders) *options.extraHeaders = headers;
+
+  if (!options.proxy.empty() && !options.proxyUser.empty() && options.proxyAuthMode == 1)
+    request.SetHeader("Proxy-Authorization",
+                      "Basic " + Base64Encode(options.proxyUser + ":" + options.proxyPassword));
+  if (options.cookies) {
+    std::string& cookies = *options.cookies;
+    if (!cookies.empty() && Find(cookies, "Cookie:", 1, true) >= 1) cookies = RemoveAllIgnoringCase(cookies, "Cookie:");
+    request.SetHeader("Cookie", cookies);
+  }
+  SendHeaderLines(request, headers);
+
+  request.Call(L"Send", {options.postBytes.empty() ? VariantFromWide(GbkToWide(options.postText))
+                                                   : VariantFromBytes(options.postBytes)});
+  ScopedVariant done;
+  request.Call(L"WaitForResponse", {VariantFromInt(WaitBoundSeconds(options.timeoutSeconds))}, done.get());
+  if (done.get()->vt == VT_BOOL && done.get()->boolVal == VARIANT_FALSE) request.Call(L"Abort", {});
+  std::string body = request.GetBytes(L"ResponseBody");
+  const std::string rawHeaders = request.GetText(L"GetAllResponseHeaders");
+  const double status = request.GetNumber(L"Status");
+  request.GetText(L"StatusText");
+
+  std::string cookies = CollectSetCookies(rawHeaders);
+  if (options.mergeCookies && options.cookies) cookies = MergeCookies(*options.cookies, cookies);
+
+  if (options.returnedHeaders) *options.returnedHeaders = rawHeaders;
+  if (options.returnedStatus) *options.returnedStatus = status >= 0 && status < 1000 ? static_cast<int>(status) : 0;
+  if (options.returnedCookies) *options.returnedCookies = cookies;
+  return body;
+}

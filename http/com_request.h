@@ -1,0 +1,38 @@
+#pragma once
+// One HTTP(S) exchange through the system's WinHttpRequest automation object; the status line
+// reads the network time with it.
+
+#include <string>
+
+struct IDispatch;
+
+struct ComRequestOptions {
+  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT; else GET
+  std::string postText;  // sent when postBytes is empty
+  // In/out, null when left out. Given (even empty), it is sent as the Cookie header, loses any
+  // "Cookie:" it holds and receives the merge with the response's cookies.
+  std::string* cookies = nullptr;
+  std::string* returnedCookies = nullptr;
+  // In/out: extra request lines ("\r\n" between them); receives the completed block.
+  std::string* extraHeaders = nullptr;
+  std::string* returnedHeaders = nullptr;  // all response headers
+  int* returnedStatus = nullptr;           // 0 when no response came
+  bool noRedirect = false;
+  std::string postBytes;
+  std::string proxy;  // empty: no proxy is set
+  // -1 leaves the object's own time-outs; below 1 means 15 seconds.
+  int timeoutSeconds = 0;
+  std::string proxyUser;
+  std::string proxyPassword;
+  int proxyAuthMode = 1;  // 1 sends Basic proxy credentials, anything else none
+  // A request object of the caller to use (and keep its state) instead of a new one.
+  IDispatch* requestObject = nullptr;
+  bool mergeCookies = true;
+  bool completeHeaders = true;
+  bool normaliseHeaderNames = true;
+};
+
+// The response body; empty when the request object cannot be created. A failing step leaves its
+// result empty and the exchange goes on, so a failed request gives an empty body, empty headers
+// and status 0. COM is initialised and uninitialised on the calling thread within the call.
+std::string ComHttpRequest(const std::string& url, const ComRequestOptions& options = {});
