@@ -271,4 +271,20 @@ TEST_F(SkinTest, ReleasedBufferMeansNoSkinUntilOneIsChosen) {
   EXPECT_EQ(ApplySkin(1, window, 0, 1), 1);
 }
 
+// Unloading the engine gives the windows back their own look; without an engine the skin is
+// skipped quietly while the shadow is still applied.
+TEST_F(SkinTest, WithoutTheEngineTheSkinIsSkipped) {
+  ASSERT_EQ(ApplySkin(1, window, 0, 1), 1);
+  EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  ASSERT_TRUE(SkinModule.Unload());
+  EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+  Repaint(window);
+  EXPECT_EQ(Hex(PixelAt(window, 500, 370)), Hex(GetSysColor(COLOR_BTNFACE))) << "the class background again";
+  EXPECT_EQ(ApplySkin(1, window, 1, 1, 5, 0), 0);
+  EXPECT_TRUE(IsWindow(static_cast<HWND>(GetPropW(window, kShadowProp))));
+  engineLoaded = LoadSkinEngine();
+  EXPECT_TRUE(engineLoaded);
+  EXPECT_EQ(ApplySkin(1, window, 0, 1), 1);
+}
+
 }  // namespace
