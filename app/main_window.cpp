@@ -108,8 +108,9 @@ DWORD KindStyle(Kind kind) {
   switch (kind) {
     case Kind::GroupBox: return BS_GROUPBOX;
     case Kind::Button: return BS_PUSHBUTTON;
+    // A label keeps to its one line; a text a little wider than the label is clipped, not wrapped.
     case Kind::TransparentLabel:
-    case Kind::Label: return SS_LEFT;
+    case Kind::Label: return SS_LEFTNOWORDWRAP;
     default: return 0;
   }
 }

@@ -25,23 +25,40 @@ start_display() {
   rm -f "$fifo"
 }
 
+# Bump when the settings below change: prefixes made before are then updated in place.
+PT_PREFIX_SETTINGS=3
+
 prepare_prefix() {
-  if [ ! -f "$WINEPREFIX/.pt-ready" ]; then
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
-    # Controls use the default GUI font: let its family names fall back to a CJK font.
-    local reg="$build/fonts.reg"
+  fi
+  if [ ! -f "$WINEPREFIX/.pt-settings-$PT_PREFIX_SETTINGS" ]; then
+    local reg="$build/wine-settings.reg"
+    local cjk="wqy-microhei.ttc,WenQuanYi Micro Hei"
+    # A multi-string value for REGEDIT4: the texts, each zero-terminated, then one more zero.
+    local link
+    link=$(printf '%s\0' "$cjk" | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')
+    link="$link,00"
     {
-      printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
-      for f in "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "Microsoft Sans Serif" "MS Sans Serif" "SimSun" "NSimSun" "Microsoft YaHei"; do
+      printf 'REGEDIT4\r\n\r\n'
+      # Controls use the default GUI font: let its family names fall back to a CJK font.
+      printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\r\n'
+      for f in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "MS Sans Serif" "Arial" "Segoe UI"; do
+        printf '"%s"=hex(7):%s\r\n' "$f" "$link"
+      done
+      printf '\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n'
+      for f in "SimSun" "NSimSun" "Microsoft YaHei"; do
         printf '"%s"="WenQuanYi Micro Hei"\r\n' "$f"
       done
+      # Without a window manager (Xvfb), Wine draws the window frames and captions itself.
+      printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
     } >"$reg"
     wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1 || true
     wineserver -w
-    touch "$WINEPREFIX/.pt-ready"
+    touch "$WINEPREFIX/.pt-settings-$PT_PREFIX_SETTINGS"
   fi
 }
 
