@@ -3,9 +3,11 @@
 
 #include "app/command_handlers.h"
 #include "app/login_commands.h"
+#include "save/saver.h"
 
 namespace {
 const CommandBinding kBindings[] = {
+    {Control::数据_下载, StartSave},
     {Control::数据_清空, ClearData},
     {Control::帮助, ShowHelp},
     {Control::tok, HideHelp},
