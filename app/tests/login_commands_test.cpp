@@ -147,7 +147,7 @@ class ProgramWithPanelTest : public ::testing::Test {
 };
 
 TEST_F(ProgramWithPanelTest, StartUpLoadsTheLoginPageAndClearsCookiesAfterTheWelcome) {
-  Install(BuiltFile("wke_recorder.dll"));
+  Install(BrowserTestFile("wke_recorder.dll"));
   Start();
   HWND panel = ControlOf(main_, Control::精易Web浏览器1);
   ASSERT_NE(panel, nullptr);
@@ -169,7 +169,7 @@ TEST_F(ProgramWithPanelTest, StartUpLoadsTheLoginPageAndClearsCookiesAfterTheWel
 }
 
 TEST_F(ProgramWithPanelTest, LoginButtonsSignOutEmptyTheCookieBoxAndLoadTheirPage) {
-  Install(BuiltFile("wke_recorder.dll"));
+  Install(BrowserTestFile("wke_recorder.dll"));
   Start();
   ASSERT_TRUE(WaitForCalls(5));
   HWND cookieBox = ControlOf(main_, Control::cookie值);

@@ -25,7 +25,7 @@ class BrowserProgramTest : public ::testing::Test {
  protected:
   // Lays out the program folder: the host, and the given engine file as node.dll (none if empty).
   void Install(const std::string& engineFile) {
-    ASSERT_TRUE(CopyInto(BuiltFile("browser_host.exe"), Host()));
+    ASSERT_TRUE(CopyInto(BrowserTestFile("browser_host.exe"), Host()));
     if (!engineFile.empty()) {
       ASSERT_TRUE(CopyInto(engineFile, program_.File("node.dll")));
     }
@@ -48,7 +48,7 @@ class BrowserProgramTest : public ::testing::Test {
 };
 
 TEST_F(BrowserProgramTest, StartUpCreatesTheViewLoadsTheLoginPageThenClearsCookies) {
-  Install(BuiltFile("wke_recorder.dll"));
+  Install(BrowserTestFile("wke_recorder.dll"));
   Run({"report"});
   std::vector<std::string> expected = {
       "wkeInitializeEx\t(null)",
@@ -75,7 +75,7 @@ TEST_F(BrowserProgramTest, StartUpCreatesTheViewLoadsTheLoginPageThenClearsCooki
 }
 
 TEST_F(BrowserProgramTest, LoginButtonsClearCookiesEmptyTheCookieBoxThenLoadTheirPage) {
-  Install(BuiltFile("wke_recorder.dll"));
+  Install(BrowserTestFile("wke_recorder.dll"));
   Run({"cookie=_tb_token_=abc; cookie2=1", "taobao", "report", "cookie=x=1", "alibaba", "report", "alibaba"});
   std::vector<std::string> log = Log();
   auto started = std::find(log.begin(), log.end(), "started");
@@ -136,7 +136,7 @@ TEST_F(BrowserProgramTest, MissingEngineIsReportedWithItsFullPathAndThePanelStay
 TEST_F(BrowserProgramTest, EngineOutsideTheProgramFolderIsFoundByTheLibrarySearch) {
   Install("");
   TempFolder elsewhere("engine_elsewhere");
-  ASSERT_TRUE(CopyInto(BuiltFile("wke_recorder.dll"), elsewhere.File("node.dll")));
+  ASSERT_TRUE(CopyInto(BrowserTestFile("wke_recorder.dll"), elsewhere.File("node.dll")));
   // The working folder is part of the library search.
   Run({"taobao"}, elsewhere.path());
   EXPECT_EQ(LinesStartingWith(Log(), {"message\t"}).size(), 1u);
@@ -153,7 +153,7 @@ TEST_F(BrowserProgramTest, EngineOutsideTheProgramFolderIsFoundByTheLibrarySearc
 }
 
 TEST_F(BrowserProgramTest, EngineLackingFunctionsIsReportedPerFunctionAndTheProgramGoesOn) {
-  Install(BuiltFile("wke_recorder_partial.dll"));
+  Install(BrowserTestFile("wke_recorder_partial.dll"));
   Run({"taobao", "address=", "report"});
   std::vector<std::string> log = Log();
   std::vector<std::string> expected = {
@@ -181,7 +181,7 @@ TEST_F(BrowserProgramTest, EngineFilesThatAreNoLibraryFailQuietly) {
   };
   for (const Row& row : rows) {
     TempFolder program("坏引擎");
-    ASSERT_TRUE(CopyInto(BuiltFile("browser_host.exe"), program.File("browser_host.exe")));
+    ASSERT_TRUE(CopyInto(BrowserTestFile("browser_host.exe"), program.File("browser_host.exe")));
     HANDLE file = CreateFileW(GbkToWide(program.File("node.dll")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);

@@ -3,7 +3,6 @@
 #include <atomic>
 
 #include "runtime/codepage.h"
-#include "runtime/program_dir.h"
 #include "tests/support/loopback_server.h"
 
 namespace {
@@ -47,7 +46,9 @@ bool CopyInto(const std::string& from, const std::string& to) {
   return CopyFileW(GbkToWide(from).c_str(), GbkToWide(to).c_str(), FALSE) != 0;
 }
 
-std::string BuiltFile(const std::string& name) { return ProgramDirectory() + "\\" + name; }
+std::string BrowserTestFile(const std::string& name) {
+  return WideToGbk(WinePathOf(BinaryDir() + "/browser/" + name));
+}
 
 std::string BinFile(const std::string& name) { return WideToGbk(WinePathOf(BinaryDir() + "/bin/" + name)); }
 

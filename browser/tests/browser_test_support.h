@@ -21,8 +21,8 @@ class TempFolder {
 };
 
 bool CopyInto(const std::string& from, const std::string& to);
-// The folder of the running test program (where the engine doubles and the host are built).
-std::string BuiltFile(const std::string& name);
+// A file built with the browser tests: the engine doubles and the host program.
+std::string BrowserTestFile(const std::string& name);
 // The Windows path of the build's bin folder file (the program and our node.dll).
 std::string BinFile(const std::string& name);
 

@@ -38,7 +38,7 @@ class BrowserPanelTest : public ::testing::Test {
   }
 
   void LoadEngine(const std::string& doubleName) {
-    ASSERT_TRUE(CopyInto(BuiltFile(doubleName), folder_.File("node.dll")));
+    ASSERT_TRUE(CopyInto(BrowserTestFile(doubleName), folder_.File("node.dll")));
     engine_ = std::make_unique<WkeEngine>(LoadWkeEngine(folder_.path()));
     ASSERT_TRUE(engine_->library);
   }
