@@ -2,6 +2,7 @@
 
 #include <exdispid.h>
 #include <mshtmdid.h>
+#include <mshtmhst.h>
 #include <ocidl.h>
 
 #include <algorithm>
@@ -80,12 +81,13 @@ std::wstring VariantText(const VARIANT& v) {
 
 }  // namespace
 
-// The container side of the embedding: client site, in-place site and frame of the control, and
-// the sink of its DWebBrowserEvents2. The control keeps references to it, so it is counted and
+// The container side of the embedding: client site, in-place site and frame of the control, the
+// sink of its DWebBrowserEvents2, and the host of the pages' message boxes. The control keeps references to it, so it is counted and
 // outlives the view if need be; Detach cuts it loose from the view.
 class BrowserSite final : public IOleClientSite,
                           public IOleInPlaceSite,
                           public IOleInPlaceFrame,
+                          public IDocHostShowUI,
                           public IDispatch {
  public:
   explicit BrowserSite(WebView* view) : view_(view) {}
@@ -104,6 +106,8 @@ class BrowserSite final : public IOleClientSite,
       *out = static_cast<IOleInPlaceFrame*>(this);
     else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2)
       *out = static_cast<IDispatch*>(this);
+    else if (iid == __uuidof(IDocHostShowUI))
+      *out = static_cast<IDocHostShowUI*>(this);
     else
       return E_NOINTERFACE;
     AddRef();
@@ -176,6 +180,14 @@ class BrowserSite final : public IOleClientSite,
   STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
   STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
   STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  // IDocHostShowUI: a page's alert() or confirm() would stop the program in a modal box; it is
+  // answered at once, as if OK had been pressed.
+  STDMETHODIMP ShowMessage(HWND, LPOLESTR, LPOLESTR, DWORD, LPOLESTR, DWORD, LRESULT* result) override {
+    if (result) *result = IDOK;
+    return S_OK;
+  }
+  STDMETHODIMP ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) override { return S_OK; }
 
   // IDispatch: the control's events, and the ambient properties its documents ask the site for.
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
