@@ -31,9 +31,10 @@ LRESULT CALLBACK KeyboardMessageHook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && wParam == PM_REMOVE) {
     MSG& message = *reinterpret_cast<MSG*>(lParam);
     if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
-      // A copy: a view may go away while the control handles the key.
+      // A copy, checked as it goes: a view may go away while the control handles the key.
       std::vector<WebView*> views = g_views;
       for (WebView* view : views) {
+        if (std::find(g_views.begin(), g_views.end(), view) == g_views.end()) continue;
         if (view->TranslateKey(message)) {
           message.message = WM_NULL;
           message.wParam = 0;
