@@ -78,6 +78,9 @@ TEST_F(ComHttpRequestTest, HeadWithEverythingLeftOut) {
   EXPECT_EQ(TextBetween(headers, "Date:", "\r\n"), " Sun, 06 Dec 2026 09:45:33 GMT");
 
   const RecordedRequest r = Last("/p?head");
+  // Everything the server saw: our lines in their order, then the object's Host and Connection.
+  EXPECT_EQ(r.Headers(), "Accept: */*\r\nReferer: " + url + "\r\nAccept-Language: zh-cn\r\nUser-Agent: " +
+                             kDefaultUserAgent + "\r\nHost: " + server_->HostPort() + "\r\nConnection: Keep-Alive");
   EXPECT_EQ(r.Method(), "HEAD");
   EXPECT_EQ(r.Header("Accept"), "*/*");
   EXPECT_EQ(r.Header("Referer"), url);

@@ -99,6 +99,9 @@ TEST_F(WinInetRequestTest, DefaultRequestCarriesTheDefaultLinesAndNoCookie) {
   EXPECT_EQ(sent, "Accept: */*\r\nReferer: " + url + "\r\nAccept-Language: zh-cn");
 
   const RecordedRequest r = Last("/p?Q=1");
+  // Everything the server saw: WinInet's Host and User-Agent, then our lines in their order.
+  EXPECT_EQ(r.Headers(), "Host: " + server_->HostPort() + "\r\nUser-Agent: " + kDefaultUserAgent +
+                             "\r\nAccept: */*\r\nReferer: " + url + "\r\nAccept-Language: zh-cn");
   EXPECT_EQ(r.Method(), "GET");
   EXPECT_EQ(r.Target(), "/p?Q=1");
   EXPECT_EQ(r.Header("Accept"), "*/*");
