@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "app/extract_commands.h"
 #include "app/main_window.h"
 #include "effects/ease_animator.h"
 #include "effects/easing.h"
@@ -66,6 +67,9 @@ void MoveHelpPanelTo(int targetTop) {
 }  // namespace
 
 void ClearData() {
+  // An extraction still fetching (this click came through its event pump) must not refill the
+  // harvest afterwards.
+  NoteHarvestCleared();
   SetControlText(ControlHandle(Control::url), "");
   ListViewDeleteAll(ControlHandle(Control::images_列表框));
   SetItemId("");
