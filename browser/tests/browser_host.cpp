@@ -1,11 +1,11 @@
 // A small program around the browser panel for the tests: the panel inside a group box as the
-// main window lays it out, a cookie box, and the login handlers. It loads node.dll from its own
-// folder like the real program, runs the actions named on its command line, and logs every
-// message box and report line to "calls.log" in that folder (where the engine doubles log too).
+// main window lays it out. It loads node.dll from its own folder like the real program, clears
+// the cookies once as the created handler does, runs the actions named on its command line, and
+// logs every message box and report line to "calls.log" in that folder (where the engine doubles
+// log too).
 //
 //   browser_host.exe [action...]
-//   actions: taobao | alibaba | clear | cookie=<text> | address=<text> | report | pump=<ms> | focus
-//            | resize=<w>,<h> | destroy
+//   actions: clear | address=<text> | report | pump=<ms> | focus | resize=<w>,<h> | destroy
 #include <windows.h>
 
 #include <shellapi.h>
@@ -15,11 +15,8 @@
 #include <vector>
 
 #include "app/endpoints.h"
-#include "app/login_commands.h"
-#include "app/main_window.h"
 #include "browser/login_browser.h"
 #include "runtime/codepage.h"
-#include "runtime/controls.h"
 #include "runtime/message_box.h"
 #include "runtime/program_dir.h"
 
@@ -28,7 +25,6 @@ namespace {
 constexpr int kBrowserId = 1001;
 HWND g_group = nullptr;
 HWND g_browser = nullptr;
-HWND g_cookieBox = nullptr;
 
 void Log(const std::string& line) {
   std::wstring path = GbkToWide(ProgramDirectory() + "\\calls.log");
@@ -108,7 +104,6 @@ void Report() {
   field("tabstop", (style & WS_TABSTOP) ? "1" : "0");
   field("visible", IsWindowVisible(g_browser) ? "1" : "0");
   field("address", BrowserAddress(g_browser));
-  field("cookie", GetControlText(g_cookieBox));
   field("children", g_browser ? ChildClasses(g_browser) : std::string());
   field("viewsize", ViewSize());
   Log(line);
@@ -116,13 +111,7 @@ void Report() {
 
 void RunAction(const std::string& action) {
   auto value = [&](size_t prefix) { return action.substr(prefix); };
-  if (action == "taobao") {
-    LoadTaobaoLogin();
-  } else if (action == "alibaba") {
-    LoadAlibabaLogin();
-  } else if (action.rfind("cookie=", 0) == 0) {
-    SetControlText(g_cookieBox, value(7));
-  } else if (action.rfind("address=", 0) == 0) {
+  if (action.rfind("address=", 0) == 0) {
     SetBrowserAddress(g_browser, value(8));
   } else if (action == "clear") {
     ClearBrowserCookies(g_browser);
@@ -146,15 +135,6 @@ void RunAction(const std::string& action) {
 
 }  // namespace
 
-// The two controls the login handlers reach through the main window's accessor.
-HWND ControlHandle(Control control) {
-  switch (control) {
-    case Control::精易Web浏览器1: return g_browser;
-    case Control::cookie值: return g_cookieBox;
-    default: return nullptr;
-  }
-}
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetMessageBoxHandler([](const MessageBoxRequest& request) {
     Log("message\t" + request.caption + "\t" + Escaped(request.text));
@@ -176,8 +156,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                 700, nullptr, nullptr, instance, nullptr);
   g_group = CreateWindowExW(0, L"BUTTON", L" 【Cookie控制台】 ", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 8, 8, 368,
                             482, window, nullptr, instance, nullptr);
-  g_cookieBox = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 400, 500, 300, 100, window,
-                                nullptr, instance, nullptr);
   g_browser = CreateBrowserControl(g_group, 10, 16, 346, 408, kBrowserId, kTaobaoLoginPage);
   Log("created\t" + std::to_string(reinterpret_cast<INT_PTR>(g_browser)));
   // What the main window's created handler does once the panel exists.

@@ -8,7 +8,7 @@ if(PT_WINDOWS)
   endforeach()
   target_compile_definitions(wke_recorder_partial PRIVATE WKE_RECORDER_PARTIAL)
 
-  add_executable(browser_host WIN32 tests/browser_host.cpp ${PROJECT_SOURCE_DIR}/app/login_commands.cpp)
+  add_executable(browser_host WIN32 tests/browser_host.cpp)
   pt_target_options(browser_host)
   target_link_libraries(browser_host PRIVATE pt_browser)
   target_link_options(browser_host PRIVATE -municode)

@@ -90,27 +90,6 @@ TEST_F(BrowserPanelTest, CompleteEngineIsInitialisedOnceAndFullyBound) {
   for (const void* function : functions) EXPECT_NE(function, nullptr);
 }
 
-TEST_F(BrowserPanelTest, EachMissingFunctionIsReportedByNameAndTheRestStillWorks) {
-  LoadEngine("wke_recorder_partial.dll");
-  std::vector<Message> expected = {
-      {"wkeInitializeEx", "wke api not found"},
-      {"wkeClearCookie", "wke api not found"},
-      {"wkeSetUserAgent", "wke api not found"},
-  };
-  EXPECT_EQ(messages_, expected);
-
-  HWND browser = Create({"https://login.taobao.com/"});
-  ASSERT_NE(browser, nullptr);
-  ClearBrowserCookies(browser);
-  SetBrowserAddress(browser, "https://login.1688.com/");
-  std::vector<std::string> calls = {
-      "wkeCreateWebWindow\tview1\t2\t" + Hwnd(browser) + "\t0\t0\t346\t408",
-      "wkeLoadURL\tview1\thttps://login.taobao.com/",
-      "wkeLoadURL\tview1\thttps://login.1688.com/",
-  };
-  EXPECT_EQ(JoinLines(Calls()), JoinLines(calls));
-}
-
 TEST_F(BrowserPanelTest, CreationMakesTheViewThenSetsUserAgentThenLoadsTheInitialAddress) {
   LoadEngine("wke_recorder.dll");
   HWND browser = Create({"https://login.taobao.com/"});
