@@ -138,6 +138,10 @@ TEST_F(ComHttpRequestTest, Cookies) {
     ComRequestOptions options;
     options.cookies = row.given ? &cookies : nullptr;
     options.returnedCookies = &returned;
+    int status = 0;
+    std::string headers;
+    options.returnedStatus = &status;
+    options.returnedHeaders = &headers;
     std::string target = "/p?cookie";
     target += std::to_string(i++);
     ComHttpRequest(server_->Url(target), options);
@@ -148,7 +152,7 @@ TEST_F(ComHttpRequestTest, Cookies) {
     } else {
       EXPECT_FALSE(r.HasHeader("Cookie"));
     }
-    EXPECT_EQ(returned, row.returned);
+    EXPECT_EQ(returned, row.returned) << status << " " << headers;
   }
 }
 
