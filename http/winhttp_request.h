@@ -1,0 +1,42 @@
+#pragma once
+// One complete HTTP(S) exchange through WinHttp, returning the page as GBK text.
+//
+// Every call opens and closes its own session, connection and request, runs on the caller's
+// thread and lets the window process pending events while it works. Failures come back as an
+// empty result and a numbered status text. Byte sequences (bodies) are std::string holding raw
+// bytes, zero bytes included.
+
+#include <string>
+#include <string_view>
+
+// Out and in/out members point at the caller's variables and are written only when given.
+struct WinHttpRequestOptions {
+  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT; else GET
+  std::string postText;
+  std::string* cookies = nullptr;          // in/out: sent; receives the merged cookies
+  std::string* returnedCookies = nullptr;  // in/out: the response's cookies are appended
+  std::string extraHeaders;                // lines separated by "\r\n"
+  std::string* returnedHeaders = nullptr;  // out: status line and header lines
+  bool noRedirect = false;
+  std::string userName;
+  std::string password;
+  std::string proxy;  // host:port; empty for none
+  std::string proxyUser;
+  std::string proxyPassword;
+  int timeoutSeconds = 0;             // 0 or less: 30 seconds
+  std::string* location = nullptr;    // out: the Location header's value, when there is one
+  std::string* statusText = nullptr;  // out: "200 OK" and the like, or a failure message
+  std::string* responseBytes = nullptr;  // out: the whole body
+  bool mergeCookies = true;
+  bool completeHeaders = true;  // add the default request headers the block lacks
+  std::string postBytes;        // takes precedence over postText when not empty
+  bool normaliseHeaderNames = true;
+};
+
+std::string WinHttpPageRequest(std::string_view url, const WinHttpRequestOptions& options = {});
+
+// GBK text to UTF-16LE bytes followed by a zero character; the empty text gives no bytes.
+std::string TextToUtf16(std::string_view text);
+// UTF-16 (as little-endian bytes, or as characters) to GBK text, ending at the first zero.
+std::string Utf16ToText(std::string_view utf16leBytes);
+std::string Utf16ToText(std::wstring_view utf16);
