@@ -124,6 +124,12 @@ def serve_connection(conn, port, routes, default, log_path):
                 lines.append("Content-Length: %d" % len(body))
             head = ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
             conn.sendall(head if method == "HEAD" else head + body)
+            # Without a length only the end of the connection tells the client where the body
+            # ends; "Connection: close" asks for the same.
+            if not resp.get("content_length", True) and "content-length" not in names:
+                return
+            if any(h[0].lower() == "connection" and h[1].strip().lower() == "close" for h in headers):
+                return
     except (OSError, ssl.SSLError):
         pass
     finally:
