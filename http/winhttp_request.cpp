@@ -145,8 +145,8 @@ std::optional<std::string> DecodeWithCodePage(const std::string& body, const std
   return Utf16ToText(text);
 }
 
-// The body decoded through a data-stream object. Each call that fails is passed over, as a
-// script would; the text is empty when the stream cannot be created or cannot read.
+// The body decoded through a data-stream object. A call that fails is passed over, as a script
+// would; the text is empty when the stream cannot be created, take the charset or read.
 std::string DecodeWithStream(const std::string& body, const std::string& charset) {
   ComPtr<IDispatch> stream;
   if (FAILED(CreateAutomationObject(L"Adodb.Stream", &stream))) return {};
@@ -169,9 +169,14 @@ std::string DecodeWithStream(const std::string& body, const std::string& charset
   PutAutomationProperty(stream.get(), L"Position", VariantFromInt(0));
   PutAutomationProperty(stream.get(), L"Type", VariantFromInt(2));  // text
   {
+    // A charset the stream refuses would leave it reading the bytes in its default Unicode:
+    // garbage rather than the page, so the stream gives up instead.
     ScopedVariant name;
     *name.get() = VariantFromWide(GbkToWide(charset));
-    PutAutomationProperty(stream.get(), L"Charset", *name.get());
+    if (FAILED(PutAutomationProperty(stream.get(), L"Charset", *name.get()))) {
+      CallAutomationMethod(stream.get(), L"Close");
+      return {};
+    }
   }
   std::string text;
   ScopedVariant read;
