@@ -426,16 +426,19 @@ TEST(ProgramAnimationTest, RealProgramSlidesItsHelpAndWidensOnPageUp) {
   PROCESS_INFORMATION pi{};
   ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi));
 
-  // Answer its message boxes until the window is up and the created handler is done with them.
+  // Answer its message boxes until the window is up and the created handler is done with them:
+  // the window shows before the welcome box, so quiet only counts once a box was answered.
   ProcessWindows w{pi.dwProcessId};
   int quietRounds = 0;
+  bool answered = false;
   for (DWORD begin = GetTickCount(); GetTickCount() - begin < 30000 && quietRounds < 10;) {
     w = ProcessWindows{pi.dwProcessId};
     EnumWindows(FindWindowsOfProcess, reinterpret_cast<LPARAM>(&w));
     if (w.box) {
       PostMessageW(w.box, WM_COMMAND, IDOK, 0);
+      answered = true;
       quietRounds = 0;
-    } else if (w.main) {
+    } else if (w.main && answered) {
       ++quietRounds;
     }
     Sleep(50);
