@@ -222,8 +222,13 @@ bool LoopbackServer::Start() {
   // Wine starts a Linux program given by its Linux path; it returns no process handle for it.
   if (!CreateProcessW(nullptr, wcmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return false;
-  if (pi.hProcess) CloseHandle(pi.hProcess);
-  if (pi.hThread) CloseHandle(pi.hThread);
+  // For a Linux program Wine fills PROCESS_INFORMATION with stale values that may name handles
+  // of ours (a socket, the standard output): close only handles that really are this process
+  // and its thread.
+  if (pi.hProcess && pi.dwProcessId && GetProcessId(pi.hProcess) == pi.dwProcessId)
+    CloseHandle(pi.hProcess);
+  if (pi.hThread && pi.dwThreadId && GetThreadId(pi.hThread) == pi.dwThreadId)
+    CloseHandle(pi.hThread);
   running_ = true;
   for (int waited = 0; waited < 30000; waited += 20) {
     std::string ready = ReadUnixFile(dirUnix_ + "/ready");

@@ -119,6 +119,9 @@ def serve_connection(conn, port, routes, default, log_path):
             if mode == "reset_mid_body":
                 lines.append("Content-Length: %d" % (len(body) * 2 + 100))
                 conn.sendall(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1") + body[: len(body) // 2])
+                # Give the client time to take the head and the first half before the reset: a
+                # reset discards whatever the client has not read yet.
+                time.sleep(0.5)
                 conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
                 return
             if "content-length" not in names and resp.get("content_length", True):
