@@ -268,7 +268,8 @@ std::string PageExchange::Run(std::string_view url) {
                  SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                      SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID))
     return EndEarly(kMessageCertificates);
-  // Cookies travel only in our own Cookie line; WinHttp's store is not relied upon.
+  // Without cookies of the caller WinHttp must not send any from its own store either (it would
+  // after a redirect). With them its store stays on, and certificate revocation is checked.
   const bool cookieOption = cookies_.empty()
                                 ? SetOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES)
                                 : SetOption(WINHTTP_OPTION_ENABLE_FEATURE, WINHTTP_ENABLE_SSL_REVOCATION);
@@ -478,9 +479,15 @@ std::string PageExchange::DecodeCharset(const std::string& body, std::string tex
 std::string WinHttpPageRequest(std::string_view url, const WinHttpRequestOptions& options) {
   RegexMatcher matcher;  // lives for the whole call, released after the handles
   PageExchange exchange(options, matcher);
-  std::string result = exchange.Run(url);
-  exchange.ProcessDeferredEvents();
-  return result;
+  // The caller is often a window procedure: running out of memory on a huge page must end as an
+  // empty result there, not as an exception crossing into Windows.
+  try {
+    std::string result = exchange.Run(url);
+    exchange.ProcessDeferredEvents();
+    return result;
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
 }
 
 std::string TextToUtf16(std::string_view text) {
