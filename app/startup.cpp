@@ -7,8 +7,6 @@
 #include "effects/ease_animator.h"
 #include "effects/shadow.h"
 #include "effects/skin.h"
-#include "effects/ease_animator.h"
-#include "effects/skin.h"
 #include "extract/item_harvest.h"
 
 void ConstructGlobalObjects() { CreateEasingSlots(); }
