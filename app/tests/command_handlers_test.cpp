@@ -17,29 +17,9 @@
 #include "runtime/controls.h"
 #include "runtime/message_box.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/message_pump.h"
 
 namespace {
-
-template <typename Pred>
-bool PumpUntil(Pred done, DWORD timeoutMs = 5000) {
-  const DWORD begin = GetTickCount();
-  MSG msg;
-  while (!done()) {
-    if (GetTickCount() - begin > timeoutMs) return false;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-      if (done()) return true;
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-  return true;
-}
-
-void PumpFor(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
-}
 
 RECT RectInParent(HWND control) {
   RECT r;

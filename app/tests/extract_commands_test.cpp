@@ -18,6 +18,7 @@
 #include "runtime/controls.h"
 #include "runtime/message_box.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
@@ -27,19 +28,6 @@ struct Row {
   std::string number, url, label;
   bool operator==(const Row&) const = default;
 };
-
-void PumpFor(int ms) {
-  DWORD end = GetTickCount() + ms;
-  MSG msg;
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  }
-}
 
 std::string Utf8ToGbk(const std::string& utf8) {
   int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);

@@ -17,6 +17,7 @@
 #include "runtime/message_box.h"
 #include "runtime/program_dir.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
@@ -25,19 +26,6 @@ const char kWelcomeText[] =
     "为了能更好的获取图片，请务必输入Cookie\r\n\r\n本工具免费使用，下载的数据仅供参考学习\r\n\r\n"
     "使用本工具造成的一切后果均由使用者自行承担\r\n\r\n请于下载后24小时内删除本工具\r\n\r\n"
     "默认已添加修改图片MD5功能\r\n\r\n如您进行使用本工具则为默认同意以上内容\r\n\r\n作者：岚栩";
-
-void PumpFor(int ms) {
-  DWORD end = GetTickCount() + ms;
-  MSG msg;
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  }
-}
 
 struct MessageBoxLog {
   std::vector<MessageBoxRequest> shown;

@@ -15,6 +15,7 @@
 #include "runtime/message_box.h"
 #include "skin_engine/skin_data.h"
 #include "skin_engine/skin_format.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
@@ -32,19 +33,6 @@ COLORREF PixelAt(HWND hwnd, int x, int y) {
   const COLORREF c = GetPixel(dc, x, y);
   ReleaseDC(hwnd, dc);
   return c;
-}
-
-void PumpFor(int ms) {
-  const DWORD end = GetTickCount() + ms;
-  MSG msg;
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  }
 }
 
 class WindowSkinTest : public ::testing::Test {

@@ -7,30 +7,12 @@
 #include <vector>
 
 #include "effects/easing.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
 // Dispatches this thread's messages until `done` holds or the time is up.
-template <typename Pred>
-bool PumpUntil(Pred done, DWORD timeoutMs = 5000) {
-  const DWORD begin = GetTickCount();
-  MSG msg;
-  while (!done()) {
-    if (GetTickCount() - begin > timeoutMs) return false;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      DispatchMessageW(&msg);
-      if (done()) return true;
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  }
-  return true;
-}
-
 // Dispatches for a while, for checks that nothing more happens.
-void PumpFor(DWORD ms) {
-  PumpUntil([] { return false; }, ms);
-}
-
 struct Report {
   double value;
   double percent;

@@ -11,6 +11,7 @@
 #include "runtime/codepage.h"
 #include "runtime/message_box.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
@@ -36,20 +37,6 @@ const WkeApi& Engine() {
 }
 
 // Dispatches this thread's messages until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (GetTickCount() - start > timeoutMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
-
 DWORD Elapsed(const std::function<void()>& call) {
   DWORD start = GetTickCount();
   call();
