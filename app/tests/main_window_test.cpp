@@ -139,13 +139,17 @@ TEST_F(MainWindowTest, EveryControlAsLaidOut) {
     ASSERT_NE(c, nullptr);
     HWND parent = e.parent == Control::Count ? window_ : ControlHandle(e.parent);
     EXPECT_EQ(GetParent(c), parent);
-    if (*e.className) EXPECT_STRCASEEQ(ClassName(c).c_str(), e.className);
+    if (*e.className) {
+      EXPECT_STRCASEEQ(ClassName(c).c_str(), e.className);
+    }
     RECT r = RectInParent(c);
     EXPECT_EQ(r.left, e.rect.left);
     EXPECT_EQ(r.top, e.rect.top);
     EXPECT_EQ(r.right, e.rect.right);
     EXPECT_EQ(r.bottom, e.rect.bottom);
-    if (e.text) EXPECT_EQ(GetControlText(c), e.text);
+    if (e.text) {
+      EXPECT_EQ(GetControlText(c), e.text);
+    }
     EXPECT_EQ((GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP) != 0, e.tabStop);
     EXPECT_EQ(GetDlgCtrlID(c), ControlCommandId(e.name));
   }
