@@ -89,6 +89,7 @@ int g_collapseHotKeyId = 0;
 int g_nextHotKeyId = kFirstHotKeyId;
 HBRUSH g_cookieBackground = nullptr;
 HBITMAP g_helpBitmap = nullptr;
+DWORD g_windowThread = 0;
 
 const wchar_t* ClassOf(Kind kind) {
   switch (kind) {
@@ -244,9 +245,10 @@ int RegisterPageHotKey(HWND hwnd, UINT virtualKey) {
   return RegisterHotKey(hwnd, id, 0, virtualKey) ? id : 0;
 }
 
+// Long work on the window's thread lets the window answer meanwhile; other threads have no windows
+// of ours to serve.
 void PumpPendingMessages() {
-  static const DWORD guiThread = GetCurrentThreadId();
-  if (GetCurrentThreadId() != guiThread) return;
+  if (GetCurrentThreadId() != g_windowThread) return;
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {  // leave it for the message loop
@@ -316,6 +318,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
                               WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                               left, top, kOuterWidth, kOuterHeight, nullptr, nullptr, instance, nullptr);
   if (!hwnd) return nullptr;
+  g_windowThread = GetCurrentThreadId();
   SetPendingEventsPump(PumpPendingMessages);
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
