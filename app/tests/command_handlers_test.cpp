@@ -18,15 +18,9 @@
 #include "runtime/message_box.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
+#include "tests/support/window_support.h"
 
 namespace {
-
-RECT RectInParent(HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
 
 RECT WindowRect(HWND window) {
   RECT r;
@@ -59,15 +53,6 @@ LRESULT CALLBACK RecordFrames(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
     if (!(pos->flags & SWP_NOSIZE)) log->widths.push_back(pos->cx);
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
-}
-
-DWORD WINAPI HoldPageUp(void* p) {
-  HANDLE* events = static_cast<HANDLE*>(p);
-  BOOL held = RegisterHotKey(nullptr, 1, 0, VK_PRIOR);
-  SetEvent(events[0]);
-  WaitForSingleObject(events[1], INFINITE);
-  if (held) UnregisterHotKey(nullptr, 1);
-  return held;
 }
 
 // The real main window with the program's animators. The hot keys are system-wide: while another
@@ -328,11 +313,8 @@ TEST_F(CommandHandlersTest, FramesAreTruncatedTowardZero) {
 
 TEST(CommandHandlersHotKeyTest, AFailedRegistrationMatchesNoKey) {
   // Another thread holds Page Up, so the window's own registration of it fails and leaves 0.
-  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE events[2] = {held, release};
-  HANDLE holder = CreateThread(nullptr, 0, HoldPageUp, events, 0, nullptr);
-  ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
+  HeldHotKeys holder({VK_PRIOR});
+  ASSERT_TRUE(holder.holdsAll());
   SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
   CreateEasingSlots();
   HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
@@ -348,48 +330,9 @@ TEST(CommandHandlersHotKeyTest, AFailedRegistrationMatchesNoKey) {
   ReleaseEasingSlots();
   PumpFor(20);
   SetMessageBoxHandler({});
-  SetEvent(release);
-  WaitForSingleObject(holder, 5000);
-  CloseHandle(holder);
-  CloseHandle(held);
-  CloseHandle(release);
 }
 
-struct ProcessWindows {
-  DWORD pid;
-  HWND main = nullptr;
-  HWND box = nullptr;
-};
-
-BOOL CALLBACK FindWindowsOfProcess(HWND w, LPARAM p) {
-  auto* f = reinterpret_cast<ProcessWindows*>(p);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  if (pid != f->pid || !IsWindowVisible(w)) return TRUE;
-  wchar_t cls[64] = {};
-  GetClassNameW(w, cls, 64);
-  if (std::wstring(cls) == L"#32770") f->box = w;
-  if (std::wstring(cls) == kMainWindowClass) f->main = w;
-  return TRUE;
-}
-
-struct FoundChild {
-  int id;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindChildById(HWND w, LPARAM p) {
-  auto* f = reinterpret_cast<FoundChild*>(p);
-  if (GetDlgCtrlID(w) != f->id) return TRUE;
-  f->found = w;
-  return FALSE;
-}
-
-HWND ChildOf(HWND main, Control c) {
-  FoundChild f{ControlCommandId(c)};
-  EnumChildWindows(main, FindChildById, reinterpret_cast<LPARAM>(&f));
-  return f.found;
-}
+HWND ChildOf(HWND main, Control c) { return DescendantWithId(main, ControlCommandId(c)); }
 
 // The real program, started on its own: its animators exist from start-up, the help button and
 // Page Up move its window, and it still closes cleanly with them released at exit.
@@ -408,35 +351,34 @@ TEST(ProgramAnimationTest, RealProgramSlidesItsHelpAndWidensOnPageUp) {
 
   // Answer its message boxes until the window is up and the created handler is done with them:
   // the window shows before the welcome box, so quiet only counts once a box was answered.
-  ProcessWindows w{pi.dwProcessId};
+  HWND main = nullptr;
   int quietRounds = 0;
   bool answered = false;
   for (DWORD begin = GetTickCount(); GetTickCount() - begin < 30000 && quietRounds < 10;) {
-    w = ProcessWindows{pi.dwProcessId};
-    EnumWindows(FindWindowsOfProcess, reinterpret_cast<LPARAM>(&w));
-    if (w.box) {
-      PostMessageW(w.box, WM_COMMAND, IDOK, 0);
+    main = TopLevelOf(pi.dwProcessId, kMainWindowClass);
+    if (HWND box = TopLevelOf(pi.dwProcessId, L"#32770")) {
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
       answered = true;
       quietRounds = 0;
-    } else if (w.main && answered) {
+    } else if (main && answered) {
       ++quietRounds;
     }
     Sleep(50);
   }
-  ASSERT_NE(w.main, nullptr);
+  ASSERT_NE(main, nullptr);
 
-  HWND panel = ChildOf(w.main, Control::帮助分组);
-  HWND help = ChildOf(w.main, Control::帮助);
+  HWND panel = ChildOf(main, Control::帮助分组);
+  HWND help = ChildOf(main, Control::帮助);
   ASSERT_NE(panel, nullptr);
   ASSERT_NE(help, nullptr);
   SendMessageW(help, BM_CLICK, 0, 0);
   EXPECT_TRUE(PumpUntil([&] { return RectInParent(panel).top == 8; }));
 
   // The program's Page Up registration is 33001 when it got the key.
-  PostMessageW(w.main, WM_HOTKEY, 33001, MAKELPARAM(0, VK_PRIOR));
-  EXPECT_TRUE(PumpUntil([&] { return WindowWidth(w.main) == 1220; }));
+  PostMessageW(main, WM_HOTKEY, 33001, MAKELPARAM(0, VK_PRIOR));
+  EXPECT_TRUE(PumpUntil([&] { return WindowWidth(main) == 1220; }));
 
-  PostMessageW(w.main, WM_CLOSE, 0, 0);
+  PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);

@@ -9,6 +9,7 @@
 #include "browser/tests/browser_test_support.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
+#include "tests/support/window_support.h"
 
 namespace {
 
@@ -27,60 +28,15 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
   return true;
 }
 
-std::string ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return WideToGbk(name);
-}
-
-struct Search {
-  DWORD process;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK FindTopLevel(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (process == search->process && IsWindowVisible(window) && std::wstring(name) == search->className) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND TopLevelOf(DWORD process, const wchar_t* className) {
-  Search search{process, className, nullptr};
-  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-struct ById {
-  int id;
-  HWND found;
-};
-
-BOOL CALLBACK FindById(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<ById*>(parameter);
-  if (GetDlgCtrlID(window) != search->id) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 // A control of the program's window, found by its command identifier among all descendants.
 HWND ControlOf(HWND mainWindow, Control control) {
-  ById search{ControlCommandId(control), nullptr};
-  EnumChildWindows(mainWindow, FindById, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return DescendantWithId(mainWindow, ControlCommandId(control));
 }
 
 // The text of a message box: its one static control with text.
 std::string MessageText(HWND box) {
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (ClassOf(child) == "Static" && !GetControlText(child).empty()) return GetControlText(child);
+    if (WindowClassName(child) == "Static" && !GetControlText(child).empty()) return GetControlText(child);
   return {};
 }
 
@@ -151,7 +107,7 @@ TEST_F(ProgramWithPanelTest, StartUpLoadsTheLoginPageAndClearsCookiesAfterTheWel
   Start();
   HWND panel = ControlOf(main_, Control::精易Web浏览器1);
   ASSERT_NE(panel, nullptr);
-  EXPECT_EQ(ClassOf(panel), "JYwkeCtrl");
+  EXPECT_EQ(WindowClassName(panel), "JYwkeCtrl");
   EXPECT_EQ(GetParent(panel), ControlOf(main_, Control::分组框1));
 
   // While the welcome is up, the view exists and loads, but no cookie has been cleared yet.
@@ -206,7 +162,7 @@ TEST_F(ProgramWithPanelTest, MissingEngineIsReportedFirstAndTheWindowWorksWithAn
 
   HWND panel = ControlOf(main_, Control::精易Web浏览器1);
   ASSERT_NE(panel, nullptr);
-  EXPECT_EQ(ClassOf(panel), "JYwkeCtrl");
+  EXPECT_EQ(WindowClassName(panel), "JYwkeCtrl");
   EXPECT_EQ(GetWindow(panel, GW_CHILD), nullptr);
   HWND cookieBox = ControlOf(main_, Control::cookie值);
   SetControlText(cookieBox, "a=1");
@@ -227,7 +183,7 @@ TEST_F(ProgramWithPanelTest, OurEngineShowsAViewAndNothingBlocks) {
   ASSERT_NE(panel, nullptr);
   HWND view = GetWindow(panel, GW_CHILD);
   ASSERT_NE(view, nullptr);
-  EXPECT_EQ(ClassOf(view), "NodeEngineView");
+  EXPECT_EQ(WindowClassName(view), "NodeEngineView");
   RECT rect{};
   GetClientRect(view, &rect);
   EXPECT_EQ(rect.right, 346);

@@ -18,6 +18,7 @@
 #include "runtime/program_dir.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
+#include "tests/support/window_support.h"
 
 namespace {
 
@@ -54,21 +55,8 @@ class MainWindowTest : public ::testing::Test {
   MessageBoxLog log_;
 };
 
-RECT RectInParent(HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
-std::string ClassName(HWND hwnd) {
-  wchar_t name[64] = {};
-  GetClassNameW(hwnd, name, 64);
-  return WideToGbk(name);
-}
-
 TEST_F(MainWindowTest, WindowClassCaptionSizeAndFrame) {
-  EXPECT_EQ(ClassName(window_), "Lzv - E-commerce picture tool");
+  EXPECT_EQ(WindowClassName(window_), "Lzv - E-commerce picture tool");
   std::string caption = GetControlText(window_);
   const std::string title = "【岚栩】- 货图匣合集 V3.1";
   ASSERT_EQ(caption.compare(0, title.size(), title), 0) << caption;
@@ -140,7 +128,7 @@ TEST_F(MainWindowTest, EveryControlAsLaidOut) {
     HWND parent = e.parent == Control::Count ? window_ : ControlHandle(e.parent);
     EXPECT_EQ(GetParent(c), parent);
     if (*e.className) {
-      EXPECT_STRCASEEQ(ClassName(c).c_str(), e.className);
+      EXPECT_STRCASEEQ(WindowClassName(c).c_str(), e.className);
     }
     RECT r = RectInParent(c);
     EXPECT_EQ(r.left, e.rect.left);
@@ -240,24 +228,10 @@ TEST_F(MainWindowTest, HotKeysAreNumberedFrom33001) {
   EXPECT_EQ(CollapseHotKeyId(), 33002);
 }
 
-DWORD WINAPI HoldPageHotKeys(void* p) {
-  HANDLE* events = static_cast<HANDLE*>(p);
-  BOOL a = RegisterHotKey(nullptr, 1, 0, VK_PRIOR);
-  BOOL b = RegisterHotKey(nullptr, 2, 0, VK_NEXT);
-  SetEvent(events[0]);
-  WaitForSingleObject(events[1], INFINITE);
-  if (a) UnregisterHotKey(nullptr, 1);
-  if (b) UnregisterHotKey(nullptr, 2);
-  return a && b;
-}
-
 TEST(MainWindowHotKeyTest, KeysHeldElsewhereGiveZeroWithoutAMessage) {
   // Another thread holds Page Up and Page Down as system-wide hot keys.
-  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE events[2] = {held, release};
-  HANDLE holder = CreateThread(nullptr, 0, HoldPageHotKeys, events, 0, nullptr);
-  ASSERT_EQ(WaitForSingleObject(held, 5000), WAIT_OBJECT_0);
+  HeldHotKeys holder({VK_PRIOR, VK_NEXT});
+  ASSERT_TRUE(holder.holdsAll());
 
   int boxes = 0;
   SetMessageBoxHandler([&](const MessageBoxRequest&) {
@@ -272,11 +246,6 @@ TEST(MainWindowHotKeyTest, KeysHeldElsewhereGiveZeroWithoutAMessage) {
   DestroyWindow(window);
   PumpFor(20);
   SetMessageBoxHandler({});
-  SetEvent(release);
-  WaitForSingleObject(holder, 5000);
-  CloseHandle(holder);
-  CloseHandle(held);
-  CloseHandle(release);
 }
 
 TEST_F(MainWindowTest, PublishPicturesNumbersRowsAcrossRunsAndKindsPerCall) {
@@ -305,24 +274,6 @@ TEST_F(MainWindowTest, AppendLinesAddsEachLineAtTheEnd) {
   EXPECT_EQ(GetControlText(edit).size(), std::string("标题\r\n\r\n颜色分类：红色\r\n尺码：XL\r\n").size() + 70002);
 }
 
-struct FoundBox {
-  DWORD pid;
-  HWND box;
-};
-
-BOOL CALLBACK FindMessageBoxOfProcess(HWND w, LPARAM p) {
-  auto* f = reinterpret_cast<FoundBox*>(p);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  wchar_t cls[32] = {};
-  GetClassNameW(w, cls, 32);
-  if (pid == f->pid && IsWindowVisible(w) && std::wstring(cls) == L"#32770") {
-    f->box = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // The real program, copied into a folder with a Chinese name: it welcomes, creates its output
 // root below that folder with the name intact, and closes cleanly.
 TEST(ProgramTest, RealProgramCreatesItsOutputRootBelowAChineseFolder) {
@@ -345,12 +296,11 @@ TEST(ProgramTest, RealProgramCreatesItsOutputRootBelowAChineseFolder) {
   HWND main = nullptr;
   const std::wstring root = dir + L"\\" + GbkToWide("岚栩图片工具箱");
   for (int waited = 0; waited < 20000; waited += 50) {
-    FoundBox found{pi.dwProcessId, nullptr};
-    EnumWindows(FindMessageBoxOfProcess, reinterpret_cast<LPARAM>(&found));
+    HWND box = TopLevelOf(pi.dwProcessId, L"#32770");
     // A box still being built has no caption yet: answer it once it has one.
-    if (found.box && !GetControlText(found.box).empty()) {
-      captions.push_back(GetControlText(found.box));
-      PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+    if (box && !GetControlText(box).empty()) {
+      captions.push_back(GetControlText(box));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
       Sleep(200);
     }
     main = FindWindowW(kMainWindowClass, nullptr);

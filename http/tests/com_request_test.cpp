@@ -53,15 +53,7 @@ class ComHttpRequestTest : public ::testing::Test {
   }
   static LoopbackServer* server_;
 
-  static RecordedRequest Last(const std::string& target) {
-    for (int waited = 0; waited < 5000; waited += 20) {
-      auto all = server_->Requests();
-      for (auto it = all.rbegin(); it != all.rend(); ++it)
-        if (it->Target() == target || it->Target().ends_with(target)) return *it;
-      Sleep(20);
-    }
-    return {};
-  }
+  static RecordedRequest Last(const std::string& target) { return server_->LastRequestFor(target); }
 };
 LoopbackServer* ComHttpRequestTest::server_ = nullptr;
 

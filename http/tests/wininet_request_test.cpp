@@ -61,16 +61,7 @@ class WinInetRequestTest : public ::testing::Test {
   static constexpr size_t kSizes[] = {0, 1, 1023, 1024, 1025, 200 * 1024, 3 * 1024 * 1024 + 17};
   static LoopbackServer* server_;
 
-  // The request the server recorded for `target` last.
-  static RecordedRequest Last(const std::string& target) {
-    for (int waited = 0; waited < 5000; waited += 20) {
-      auto all = server_->Requests();
-      for (auto it = all.rbegin(); it != all.rend(); ++it)
-        if (it->Target() == target || it->Target().ends_with(target)) return *it;
-      Sleep(20);
-    }
-    return {};
-  }
+  static RecordedRequest Last(const std::string& target) { return server_->LastRequestFor(target); }
 };
 LoopbackServer* WinInetRequestTest::server_ = nullptr;
 

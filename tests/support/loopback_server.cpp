@@ -268,6 +268,16 @@ std::vector<RecordedRequest> LoopbackServer::Requests() const {
   return out;
 }
 
+RecordedRequest LoopbackServer::LastRequestFor(const std::string& target, int timeoutMs) const {
+  for (int waited = 0; waited < timeoutMs; waited += 20) {
+    const std::vector<RecordedRequest> all = Requests();
+    for (auto it = all.rbegin(); it != all.rend(); ++it)
+      if (it->Target() == target || it->Target().ends_with(target)) return *it;
+    Sleep(20);
+  }
+  return {};
+}
+
 std::vector<RecordedRequest> LoopbackServer::WaitForRequests(size_t count, int timeoutMs) const {
   std::vector<RecordedRequest> got = Requests();
   for (int waited = 0; got.size() < count && waited < timeoutMs; waited += 20) {

@@ -51,6 +51,8 @@ class LoopbackServer {
   std::string TlsUrl(const std::string& path) const;
 
   std::vector<RecordedRequest> Requests() const;
+  // The last request recorded whose target is `target` or ends with it; waits (bounded) for one.
+  RecordedRequest LastRequestFor(const std::string& target, int timeoutMs = 5000) const;
   // Waits (bounded) until at least `count` requests were recorded.
   std::vector<RecordedRequest> WaitForRequests(size_t count, int timeoutMs = 5000) const;
 

@@ -1,0 +1,93 @@
+#include "tests/support/window_support.h"
+
+#include "runtime/codepage.h"
+
+RECT RectInParent(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::string WindowClassName(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return WideToGbk(name);
+}
+
+namespace {
+
+struct TopLevelSearch {
+  DWORD process;
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (process == search->process && IsWindowVisible(window) && std::wstring(name) == search->className) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct IdSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<IdSearch*>(parameter);
+  if (GetDlgCtrlID(window) != search->id) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND TopLevelOf(DWORD process, const wchar_t* className) {
+  TopLevelSearch search{process, className, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND DescendantWithId(HWND parent, int id) {
+  IdSearch search{id, nullptr};
+  EnumChildWindows(parent, MatchId, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HeldHotKeys::HeldHotKeys(std::initializer_list<UINT> virtualKeys)
+    : keys_(virtualKeys),
+      held_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  thread_ = CreateThread(nullptr, 0, Hold, this, 0, nullptr);
+  if (thread_) WaitForSingleObject(held_, 5000);
+}
+
+HeldHotKeys::~HeldHotKeys() {
+  SetEvent(release_);
+  if (thread_) {
+    WaitForSingleObject(thread_, 5000);
+    CloseHandle(thread_);
+  }
+  CloseHandle(held_);
+  CloseHandle(release_);
+}
+
+DWORD WINAPI HeldHotKeys::Hold(void* parameter) {
+  auto* self = static_cast<HeldHotKeys*>(parameter);
+  bool all = true;
+  for (size_t i = 0; i < self->keys_.size(); ++i)
+    all = RegisterHotKey(nullptr, static_cast<int>(i + 1), 0, self->keys_[i]) && all;
+  self->holdsAll_ = all;
+  SetEvent(self->held_);
+  WaitForSingleObject(self->release_, INFINITE);
+  for (size_t i = 0; i < self->keys_.size(); ++i) UnregisterHotKey(nullptr, static_cast<int>(i + 1));
+  return 0;
+}

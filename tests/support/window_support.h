@@ -1,0 +1,37 @@
+#pragma once
+// Finding and measuring windows in window tests, and holding hot keys the way another program
+// would.
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// A window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND window);
+// The window's class name (GBK).
+std::string WindowClassName(HWND window);
+// The first visible top-level window of `process` with the class `className`, or null.
+HWND TopLevelOf(DWORD process, const wchar_t* className);
+// The first descendant of `parent` with the command identifier `id`, or null.
+HWND DescendantWithId(HWND parent, int id);
+
+// Holds system-wide hot keys (no modifiers) on a thread of its own until destroyed, so the code
+// under test finds them taken.
+class HeldHotKeys {
+ public:
+  explicit HeldHotKeys(std::initializer_list<UINT> virtualKeys);
+  ~HeldHotKeys();
+  HeldHotKeys(const HeldHotKeys&) = delete;
+  HeldHotKeys& operator=(const HeldHotKeys&) = delete;
+  bool holdsAll() const { return holdsAll_; }
+
+ private:
+  static DWORD WINAPI Hold(void* self);
+  std::vector<UINT> keys_;
+  HANDLE held_ = nullptr;
+  HANDLE release_ = nullptr;
+  HANDLE thread_ = nullptr;
+  bool holdsAll_ = false;
+};
