@@ -157,8 +157,14 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
   request.Call(L"Send", {options.postBytes.empty() ? VariantFromWide(GbkToWide(options.postText))
                                                    : VariantFromBytes(options.postBytes)});
   ScopedVariant done;
-  request.Call(L"WaitForResponse", {VariantFromInt(WaitBoundSeconds(options.timeoutSeconds))}, done.get());
-  if (done.get()->vt == VT_BOOL && done.get()->boolVal == VARIANT_FALSE) request.Call(L"Abort", {});
+  const int boundSeconds = WaitBoundSeconds(options.timeoutSeconds);
+  const DWORD waitStart = GetTickCount();
+  request.Call(L"WaitForResponse", {VariantFromInt(boundSeconds)}, done.get());
+  // Only a wait that ran out its bound is a time-out. Wine's object sometimes answers "not done"
+  // at once for a request that has just completed (seen with an empty body); aborting then would
+  // throw the finished response away.
+  const bool waitedOut = boundSeconds >= 0 && GetTickCount() - waitStart >= static_cast<DWORD>(boundSeconds) * 1000;
+  if (done.get()->vt == VT_BOOL && done.get()->boolVal == VARIANT_FALSE && waitedOut) request.Call(L"Abort", {});
   std::string body = request.GetBytes(L"ResponseBody");
   const std::string rawHeaders = request.GetText(L"GetAllResponseHeaders");
   const double status = request.GetNumber(L"Status");
