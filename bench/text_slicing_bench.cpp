@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 
 namespace {
 

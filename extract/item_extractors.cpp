@@ -1,6 +1,6 @@
 #include "extract/item_extractors.h"
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 
 namespace {
 

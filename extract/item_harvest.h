@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 
 enum class Platform { Taobao, Tmall, Jd, Alibaba };
 enum class PictureKind { Main, Sku, Detail };

@@ -1,6 +1,6 @@
 #include "extract/regex_matcher.h"
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 #include "runtime/codepage.h"
 #include "runtime/dispatch.h"
 

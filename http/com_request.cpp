@@ -3,7 +3,7 @@
 #include <climits>
 #include <vector>
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 #include "http/base64.h"
 #include "http/header_text.h"
 #include "http/request_text.h"

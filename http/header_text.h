@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "extract/text_slicing.h"
+#include "text/text_items.h"
 
 // Every "\r\n"-separated line that has a ":", with the first letter of the name and every letter
 // right after a "-" in the name upper-cased; values keep their bytes.
@@ -21,16 +21,9 @@ std::string UpperFirst(std::string_view text);
 std::string HeaderLineName(std::string_view line);
 std::string HeaderLineValue(std::string_view line);
 
-// Everything before the first `marker` found at or after `start`; empty when it is not found.
-std::string TextBefore(std::string_view text, std::string_view marker, int start = 1,
-                       bool ignoreCase = false);
-
 // The value of the first line starting with `name` (case-sensitive): what follows the last
 // name + ": " in that line, or empty.
 std::string FindHeaderValue(std::string_view block, std::string_view name);
-
-// The bytes after the last `marker`; empty when it is not found.
-std::string TextAfterLast(std::string_view text, std::string_view marker);
 
 // Merges the cookies a server set (`newCookies`) into those that were sent (`oldCookies`): the new
 // items first, then old items whose names the new ones do not set, without "=deleted" items and
@@ -44,14 +37,3 @@ bool CookieListHasName(const TextList& items, std::string_view name);
 
 // The items of `text` split at `delimiter`, each first occurrence once, joined by `delimiter`.
 std::string RemoveDuplicateItems(std::string_view text, std::string_view delimiter);
-
-// The 1-based index of the first item equal to `text`, or -1.
-int IndexOfItem(const TextList& items, std::string_view text);
-
-// Spaces are ASCII spaces and full-width spaces (A1 A1); tabs and line ends are not.
-std::string Trim(std::string_view text);
-std::string RemoveAllSpaces(std::string_view text);
-
-// Every `delimiter` ends one item (which may be empty); the rest after the last one is an item
-// only when it is not empty. An empty text gives no items, an empty delimiter the whole text.
-TextList SplitText(std::string_view text, std::string_view delimiter);

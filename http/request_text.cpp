@@ -1,6 +1,6 @@
 #include "http/request_text.h"
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 #include "http/header_text.h"
 
 namespace {

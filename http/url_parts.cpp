@@ -1,6 +1,6 @@
 #include "http/url_parts.h"
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "extract/regex_matcher.h"
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 #include "http/header_text.h"
 #include "http/winhttp_handle.h"
 #include "runtime/codepage.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 #include "http/header_text.h"
 #include "http/request_text.h"
 #include "http/url_parts.h"

@@ -4,7 +4,7 @@
 #include <wininet.h>
 
 #include "app/endpoints.h"
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 #include "http/com_request.h"
 #include "http/header_text.h"
 #include "save/date_time.h"

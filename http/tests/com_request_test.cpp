@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 #include "http/request_text.h"
 #include "runtime/dispatch.h"
 #include "tests/support/loopback_server.h"

@@ -1,4 +1,4 @@
-#include "extract/text_slicing.h"
+#include "text/text_slicing.h"
 
 #include <gtest/gtest.h>
 
