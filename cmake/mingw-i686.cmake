@@ -8,4 +8,5 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# 32-bit Wine, called by its full path: the /usr/bin/wine wrapper is not the loader itself.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)

@@ -1,18 +1,20 @@
-# Sourced by scripts/test, scripts/run and scripts/screenshot: a Wine prefix inside the build
-# folder, an Xvfb display and one persistent wineserver, all stopped again by stop_wine_session.
-# Needs $build (the build root).
+# Sourced by the scripts that run Windows programs: a Wine prefix of the build's own machine type
+# (build/wineprefix-win32 with WINEARCH=win32, build/wineprefix-win64 with WINEARCH=win64), an Xvfb
+# display and one persistent wineserver, all stopped again by stop_wine_session.
+# Needs $build (the build root) and scripts/arch.sh. Use: start_wine_session win32|win64, then
+# "$PT_WINE" program.exe.
 
-export WINEPREFIX="$build/wineprefix"
-export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 # No .NET or HTML-engine install prompt, ever: the two are switched off for every Wine process.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 PT_RUN_TAG=${PT_RUN_TAG:-run$$}
 export PT_RUN_TAG
 xvfb_pid=""
+PT_WINE=""
 
 start_display() {
   if [ -n "${DISPLAY:-}" ] && [ "${PT_OWN_DISPLAY:-1}" = 0 ]; then return; fi
+  [ -n "$xvfb_pid" ] && return
   local fifo
   fifo=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
@@ -26,17 +28,17 @@ start_display() {
 }
 
 # Bump when the settings below change: prefixes made before are then updated in place.
-PT_PREFIX_SETTINGS=3
+PT_PREFIX_SETTINGS=4
 
 prepare_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
+    "$PT_WINE" wineboot -i >/dev/null 2>&1 </dev/null || true
+    /usr/lib/wine/wineserver -w
   fi
   if [ ! -f "$WINEPREFIX/.pt-settings-$PT_PREFIX_SETTINGS" ]; then
-    local reg="$build/wine-settings.reg"
+    local reg="$WINEPREFIX/../wine-settings-$WINEARCH.reg"
     local cjk="wqy-microhei.ttc,WenQuanYi Micro Hei"
     # A multi-string value for REGEDIT4: the texts, each zero-terminated, then one more zero.
     local link
@@ -56,25 +58,38 @@ prepare_prefix() {
       # Without a window manager (Xvfb), Wine draws the window frames and captions itself.
       printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
     } >"$reg"
-    wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1 || true
-    wineserver -w
+    "$PT_WINE" regedit /S "$("$PT_WINE" winepath -w "$reg" 2>/dev/null </dev/null)" >/dev/null 2>&1 </dev/null || true
+    /usr/lib/wine/wineserver -w
     touch "$WINEPREFIX/.pt-settings-$PT_PREFIX_SETTINGS"
   fi
 }
 
+# start_wine_session win32|win64
 start_wine_session() {
+  local arch=$1
+  PT_WINE=$(pt_wine_loader "$arch")
+  export WINEARCH=$arch
+  export WINEPREFIX="$build/wineprefix-$arch"
+  export WINELOADER="$PT_WINE"
   start_display
   prepare_prefix
-  wineserver -p
+  /usr/lib/wine/wineserver -p
   # Start Wine's own long-lived processes now, with their output going nowhere: started by a test
   # instead, they would inherit its output pipe and CTest would wait for them to close it.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  "$PT_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+# Stops the wineserver of the current prefix (the display stays for another session).
+end_wine_prefix() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
 }
 
 stop_wine_session() {
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  end_wine_prefix
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" >/dev/null 2>&1 || true
+  xvfb_pid=""
   # Loopback servers of this run that a crashed test could not stop.
   pkill -f -- "--tag $PT_RUN_TAG( |\$)" >/dev/null 2>&1 || true
   return 0

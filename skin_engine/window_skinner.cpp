@@ -27,6 +27,7 @@ enum class Kind : int {
 constexpr UINT_PTR kSubclassId = 0x534B494E;
 constexpr wchar_t kHotProp[] = L"SkinEngine.Hot";
 constexpr wchar_t kButtonTypeProp[] = L"SkinEngine.ButtonType";  // the button's own BS_ type + 1
+constexpr wchar_t kKindProp[] = L"SkinEngine.Kind";  // the skinned window's Kind + 1
 
 struct SkinState {
   DWORD thread = 0;
@@ -327,10 +328,12 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
 
 // ---- attaching ---------------------------------------------------------------------------------
 
+// The kind a skinned window was given, kept in a property beside the subclass (the x86-64 import
+// library of comctl32 has no GetWindowSubclass to read it back from the subclass itself).
 std::optional<Kind> SkinnedKind(HWND hwnd) {
-  DWORD_PTR data = 0;
-  if (!GetWindowSubclass(hwnd, SkinProc, kSubclassId, &data)) return std::nullopt;
-  return static_cast<Kind>(data);
+  const UINT_PTR kind = reinterpret_cast<UINT_PTR>(GetPropW(hwnd, kKindProp));
+  if (kind == 0) return std::nullopt;
+  return static_cast<Kind>(kind - 1);
 }
 
 void ApplyListColours(HWND list) {
@@ -341,6 +344,7 @@ void ApplyListColours(HWND list) {
 
 void Subclass(HWND hwnd, Kind kind) {
   if (!SetWindowSubclass(hwnd, SkinProc, kSubclassId, static_cast<DWORD_PTR>(kind))) return;
+  SetPropW(hwnd, kKindProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(kind) + 1));
   if (kind == Kind::PushButton) {
     const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
     SetPropW(hwnd, kButtonTypeProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>((style & BS_TYPEMASK) + 1)));
@@ -356,6 +360,7 @@ void Unskin(HWND hwnd, Kind kind) {
     RemovePropW(hwnd, kHotProp);
   }
   RemoveWindowSubclass(hwnd, SkinProc, kSubclassId);
+  RemovePropW(hwnd, kKindProp);
 }
 
 // Skins one window of the skinned thread; a control's parent receives its colour and drawing
