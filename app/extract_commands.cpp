@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "app/main_window.h"
 #include "app/window_harvest.h"
 #include "extract/extraction_gate.h"
@@ -34,14 +34,13 @@ std::string FetchPage(const std::string& url, const std::optional<std::string>& 
   return WinHttpPageRequest(url, {.cookies = &copy});
 }
 
-using Harvest = void (*)(const ItemSource&, const EndpointHosts&, HarvestSink&);
+using Harvest = void (*)(const ItemSource&, HarvestSink&);
 
 void RunExtraction(Harvest harvest) {
   WindowHarvestSink window;
-  const ItemSource source{BoxText(Control::url), [] { return BoxText(Control::cookie值); }, FetchPage};
   // Hosts are copied: nothing may change them under a running extraction.
-  const EndpointHosts hosts = Hosts();
-  Gate().Run(window, [&](HarvestSink& sink) { harvest(source, hosts, sink); });
+  const ItemSource source{BoxText(Control::url), [] { return BoxText(Control::cookie值); }, FetchPage, Hosts()};
+  Gate().Run(window, [&](HarvestSink& sink) { harvest(source, sink); });
 }
 
 }  // namespace
@@ -50,11 +49,6 @@ void ExtractTaobaoItem() { RunExtraction(HarvestTaobaoItem); }
 void ExtractTmallItem() { RunExtraction(HarvestTmallItem); }
 void ExtractJdItem() { RunExtraction(HarvestJdItem); }
 void ExtractAlibabaItem() { RunExtraction(HarvestAlibabaItem); }
-
-EndpointHosts ShippedEndpointHosts() {
-  return {kTaobaoDescHost, kTaobaoDescLinkHost, kTaobaoVideoHost,
-          kTmallTitleDomain, kJdImageHost, kJdMobileItemHost};
-}
 
 void UseEndpointHosts(const EndpointHosts& hosts) { Hosts() = hosts; }
 

@@ -9,8 +9,6 @@ void ExtractTmallItem();
 void ExtractJdItem();
 void ExtractAlibabaItem();
 
-// The public hosts the program talks to.
-EndpointHosts ShippedEndpointHosts();
 // The hosts the buttons use from now on (tests point them at loopback servers).
 void UseEndpointHosts(const EndpointHosts& hosts);
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "app/main_window.h"
 #include "browser/login_browser.h"
 #include "runtime/controls.h"

@@ -1,7 +1,7 @@
 // Start-up and created-handler steps that belong to other subsystems.
 #include "app/main_window_internal.h"
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "browser/login_browser.h"
 #include "effects/skin.h"
 

@@ -79,7 +79,8 @@ TextList CutAttributes(const std::string& page, std::string_view left) {
 
 }  // namespace
 
-void HarvestTaobaoItem(const ItemSource& source, const EndpointHosts& hosts, HarvestSink& sink) {
+void HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+  const EndpointHosts& hosts = source.hosts;
   const std::string page = Fetch(source, source.link, ReadCookies(source));
 
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",");
@@ -112,7 +113,8 @@ void HarvestTaobaoItem(const ItemSource& source, const EndpointHosts& hosts, Har
   AppendLines(sink, CutAttributes(page, "attributes-list\">"));
 }
 
-void HarvestTmallItem(const ItemSource& source, const EndpointHosts& hosts, HarvestSink& sink) {
+void HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+  const EndpointHosts& hosts = source.hosts;
   const std::string page = Fetch(source, source.link, ReadCookies(source));
 
   const std::string videoId = TextBetween(page, "imgVedioID\":\"", "\",");
@@ -143,7 +145,8 @@ void HarvestTmallItem(const ItemSource& source, const EndpointHosts& hosts, Harv
   AppendLines(sink, CutAttributes(page, "J_AttrUL\">"));
 }
 
-void HarvestJdItem(const ItemSource& source, const EndpointHosts& hosts, HarvestSink& sink) {
+void HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+  const EndpointHosts& hosts = source.hosts;
   // JD pages are fetched without any cookie.
   const std::string page = Fetch(source, source.link, std::nullopt);
 
@@ -169,7 +172,8 @@ void HarvestJdItem(const ItemSource& source, const EndpointHosts& hosts, Harvest
   AppendLines(sink, CutAll(parameters, "'>", "</li>"));
 }
 
-void HarvestAlibabaItem(const ItemSource& source, const EndpointHosts& hosts, HarvestSink& sink) {
+void HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+  const EndpointHosts& hosts = source.hosts;
   // The offer page goes without a cookie; only the description document gets one.
   const std::string page = Fetch(source, source.link, std::nullopt);
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "text/text_slicing.h"
 #include "http/com_request.h"
 #include "http/header_text.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "app/extract_commands.h"
 #include "app/main_window.h"
 #include "extract/item_harvest.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "browser/login_browser.h"
 #include "runtime/codepage.h"
 #include "runtime/message_box.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "extract/extraction_gate.h"
 #include "extract/tests/extractor_fixtures.h"
 #include "runtime/pending_events.h"
@@ -29,7 +29,7 @@ const std::string kJdMobileUrl = "https://m.test/detail/100012345678_d1048032463
 const std::string kAlibabaLink = "https://detail.1688.com/offer/610123456789.html";
 const std::string kAlibabaDescUrl = "https://desc.test/tfscom/TB1OfferDesc";
 
-using Harvest = void (*)(const ItemSource&, const EndpointHosts&, HarvestSink&);
+using Harvest = void (*)(const ItemSource&, HarvestSink&);
 
 struct Session {
   ScriptedFetch fetch;
@@ -37,7 +37,7 @@ struct Session {
   RecordingSink sink;
 
   void Go(Harvest harvest, const std::string& link) {
-    harvest({link, box.Reader(), fetch.Function()}, TestHosts(), sink);
+    harvest({link, box.Reader(), fetch.Function(), TestHosts()}, sink);
   }
 };
 
@@ -117,7 +117,7 @@ TEST(TaobaoExtractorTest, EmptyPageStillSetsTheFixedPartsAndAsksForTheDescriptio
 TEST(TaobaoExtractorTest, EmptyCookieBoxIsSentAsAnEmptyCookieNotAsNone) {
   ScriptedFetch fetch;
   RecordingSink sink;
-  HarvestTaobaoItem({kTaobaoLink, [] { return std::string(); }, fetch.Function()}, TestHosts(), sink);
+  HarvestTaobaoItem({kTaobaoLink, [] { return std::string(); }, fetch.Function(), TestHosts()}, sink);
   ASSERT_EQ(fetch.requests.size(), 2u);
   EXPECT_EQ(fetch.requests[0].cookies, std::optional<std::string>(""));
   EXPECT_EQ(fetch.requests[1].cookies, std::optional<std::string>(""));
@@ -405,12 +405,12 @@ TEST(ExtractionGateTest, ButtonPressedDuringARunIsIgnored) {
   PageFetch clicking = [&](const std::string& url, const std::optional<std::string>& cookies) {
     if (url == kTaobaoDescUrl)
       nestedRan = gate.Run(run.sink, [&](HarvestSink& sink) {
-        HarvestJdItem({kJdLink, nullptr, nestedFetch.Function()}, TestHosts(), sink);
+        HarvestJdItem({kJdLink, nullptr, nestedFetch.Function(), TestHosts()}, sink);
       });
     return fetch(url, cookies);
   };
   EXPECT_TRUE(gate.Run(run.sink, [&](HarvestSink& sink) {
-    HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), clicking}, TestHosts(), sink);
+    HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), clicking, TestHosts()}, sink);
   }));
   EXPECT_FALSE(nestedRan);
   EXPECT_TRUE(nestedFetch.requests.empty());
@@ -444,7 +444,7 @@ TEST(ExtractionGateTest, ClearDuringARunLeavesTheHarvestEmpty) {
         if (!pumped) pumped = true, clear();
       });
     gate.Run(run.sink, [&](HarvestSink& sink) {
-      HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), clearing}, TestHosts(), sink);
+      HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), clearing, TestHosts()}, sink);
     });
     SetPendingEventsPump(nullptr);
     EXPECT_TRUE(run.sink.rows.empty()) << c.name;
@@ -454,7 +454,7 @@ TEST(ExtractionGateTest, ClearDuringARunLeavesTheHarvestEmpty) {
 
     // The next run is not affected by the earlier clear.
     gate.Run(run.sink, [&](HarvestSink& sink) {
-      HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), fetch}, TestHosts(), sink);
+      HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), fetch, TestHosts()}, sink);
     });
     EXPECT_EQ(run.sink.rows, kTaobaoRows) << c.name;
     EXPECT_EQ(run.sink.text, kTaobaoText) << c.name;

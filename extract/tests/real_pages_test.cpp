@@ -2,13 +2,13 @@
 // were made once by hand, reading each page's HTML; the comments say what was counted.
 #include <gtest/gtest.h>
 
-#include "app/endpoints.h"
+#include "config/endpoints.h"
 #include "extract/item_extractors.h"
 #include "extract/tests/extractor_fixtures.h"
 
 namespace {
 
-using Harvest = void (*)(const ItemSource&, const EndpointHosts&, HarvestSink&);
+using Harvest = void (*)(const ItemSource&, HarvestSink&);
 
 struct RealPage {
   const char* file;
@@ -83,7 +83,7 @@ TEST(RealPagesTest, CountsMatchWhatThePagesShow) {
     ASSERT_FALSE(fetch.pages[link].empty()) << page.file;
     EndpointHosts hosts{"desc.test", page.descLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.test"};
     RecordingSink sink;
-    page.harvest({link, [] { return std::string("c=1"); }, fetch.Function()}, hosts, sink);
+    page.harvest({link, [] { return std::string("c=1"); }, fetch.Function(), hosts}, sink);
 
     SCOPED_TRACE(std::string(page.file) + ": " + page.why);
     EXPECT_EQ(CountRows(sink, PictureKind::Main, page.harvest), page.mainPictures);
@@ -128,7 +128,7 @@ TEST(RealPagesTest, AddressesAndLinesReadAsOnThePage) {
     fetch.pages["https://item.example/"] = LoadRealPage(dir, page);
     EndpointHosts hosts{"desc.test", page.descLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.test"};
     RecordingSink sink;
-    page.harvest({"https://item.example/", [] { return std::string(); }, fetch.Function()}, hosts, sink);
+    page.harvest({"https://item.example/", [] { return std::string(); }, fetch.Function(), hosts}, sink);
     ASSERT_FALSE(sink.rows.empty());
     EXPECT_EQ(sink.rows.front().url, c.firstMain);
     EXPECT_EQ(sink.descriptionUrl, c.descriptionUrl);
@@ -148,8 +148,9 @@ TEST(RealPagesTest, JdParametersKeepTheirLinkMarkup) {
   ScriptedFetch fetch;
   fetch.pages["https://item.jd.com/1020565583.html"] = LoadRealPage(dir, kPages[4]);
   RecordingSink sink;
-  HarvestJdItem({"https://item.jd.com/1020565583.html", nullptr, fetch.Function()},
-                {"", "", "", "", "img.test", "m.test"}, sink);
+  HarvestJdItem({"https://item.jd.com/1020565583.html", nullptr, fetch.Function(),
+                 {"", "", "", "", "img.test", "m.test"}},
+                sink);
   EXPECT_EQ(sink.rows.front().url,
             "https://img.test//imgzone//jfs/t12388/362/991957813/170220/2f4daf5a/5a17f8a8N760e3a43.jpg");
   EXPECT_EQ(sink.text,

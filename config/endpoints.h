@@ -1,6 +1,8 @@
 #pragma once
 // Every web endpoint the program calls, in one place. Tests point the extractors at loopback
-// servers by passing other hosts; the program itself uses these.
+// servers by passing other hosts; the program itself uses these. Neutral: no Windows header.
+
+#include <string>
 
 // Login pages shown in the browser panel (the root page of each platform's login host).
 inline constexpr const char kTaobaoLoginPage[] = "https://login.taobao.com/";
@@ -20,3 +22,19 @@ inline constexpr const char kJdMobileItemHost[] = "item.m.jd.com";
 
 // A public web site whose root page answers HEAD with a Date header (the status line's clock).
 inline constexpr const char kTimeProbeHost[] = "www.baidu.com";
+
+// The web hosts the extraction procedures build addresses from or look for inside pages. The
+// program passes the public hosts; tests pass loopback hosts such as "127.0.0.1:8080".
+struct EndpointHosts {
+  std::string TaobaoDescHost;      // asked for the Taobao and Tmall description pages
+  std::string TaobaoDescLinkHost;  // the description server item pages name in their links
+  std::string TaobaoVideoHost;     // main videos of Taobao, Tmall and Alibaba items
+  std::string TmallTitleDomain;    // written by Tmall into its page titles
+  std::string JdImageHost;         // JD's picture server
+  std::string JdMobileItemHost;    // JD's mobile item site
+};
+
+// The public hosts the program talks to.
+inline EndpointHosts ShippedEndpointHosts() {
+  return {kTaobaoDescHost, kTaobaoDescLinkHost, kTaobaoVideoHost, kTmallTitleDomain, kJdImageHost, kJdMobileItemHost};
+}
