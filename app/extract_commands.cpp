@@ -4,6 +4,7 @@
 
 #include "config/endpoints.h"
 #include "app/main_window.h"
+#include "app/main_window_internal.h"
 #include "app/window_harvest.h"
 #include "extract/extraction_gate.h"
 #include "http/winhttp_request.h"
@@ -29,9 +30,12 @@ std::string BoxText(Control control) {
 // The engine writes merged cookies back into the text it is given; it gets a copy, so the cookie
 // box never changes.
 std::string FetchPage(const std::string& url, const std::optional<std::string>& cookies) {
-  if (!cookies) return WinHttpPageRequest(url);
+  WinHttpRequestOptions options;
+  options.yield = PumpPendingMessages;
+  if (!cookies) return WinHttpPageRequest(url, options);
   std::string copy = *cookies;
-  return WinHttpPageRequest(url, {.cookies = &copy});
+  options.cookies = &copy;
+  return WinHttpPageRequest(url, options);
 }
 
 using Harvest = void (*)(const ItemSource&, HarvestSink&);
@@ -39,7 +43,8 @@ using Harvest = void (*)(const ItemSource&, HarvestSink&);
 void RunExtraction(Harvest harvest) {
   WindowHarvestSink window;
   // Hosts are copied: nothing may change them under a running extraction.
-  const ItemSource source{BoxText(Control::url), [] { return BoxText(Control::cookie值); }, FetchPage, Hosts()};
+  const ItemSource source{BoxText(Control::url), [] { return BoxText(Control::cookie值); }, FetchPage, Hosts(),
+                          PumpPendingMessages};
   Gate().Run(window, [&](HarvestSink& sink) { harvest(source, sink); });
 }
 

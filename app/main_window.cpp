@@ -12,7 +12,6 @@
 #include "runtime/codepage.h"
 #include "runtime/folders.h"
 #include "runtime/message_box.h"
-#include "runtime/pending_events.h"
 #include "runtime/program_dir.h"
 
 namespace {
@@ -245,6 +244,8 @@ int RegisterPageHotKey(HWND hwnd, UINT virtualKey) {
   return RegisterHotKey(hwnd, id, 0, virtualKey) ? id : 0;
 }
 
+}  // namespace
+
 // Long work on the window's thread lets the window answer meanwhile; other threads have no windows
 // of ours to serve.
 void PumpPendingMessages() {
@@ -261,8 +262,6 @@ void PumpPendingMessages() {
     }
   }
 }
-
-}  // namespace
 
 HWND MainWindowHandle() { return g_window; }
 
@@ -319,7 +318,6 @@ HWND CreateMainWindow(HINSTANCE instance) {
                               left, top, kOuterWidth, kOuterHeight, nullptr, nullptr, instance, nullptr);
   if (!hwnd) return nullptr;
   g_windowThread = GetCurrentThreadId();
-  SetPendingEventsPump(PumpPendingMessages);
   ShowWindow(hwnd, SW_SHOW);
   UpdateWindow(hwnd);
   RunCreatedHandler(hwnd);
@@ -334,6 +332,5 @@ int RunMessageLoop() {
       DispatchMessageW(&msg);
     }
   }
-  SetPendingEventsPump({});
   return static_cast<int>(msg.wParam);
 }

@@ -26,6 +26,10 @@ HWND CreateBrowserPanel(HWND parent, int x, int y, int width, int height, int co
 void ClearBrowserPanelCookies();
 void ApplyWindowSkin(HWND window);
 
+// Dispatches the messages waiting for the window's thread (nothing on another thread): long work on
+// the window's thread calls it so the window keeps painting and answering.
+void PumpPendingMessages();
+
 // The created handler (run by CreateMainWindow once the window is shown).
 void RunCreatedHandler(HWND window);
 std::wstring MainWindowCaption();

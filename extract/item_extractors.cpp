@@ -34,16 +34,26 @@ bool PiecesFitBudget(std::string_view text, std::string_view left, std::string_v
   }
 }
 
-TextList CutAll(std::string_view text, std::string_view left, std::string_view right,
-                std::string prefix = {}, std::string suffix = {}) {
-  if (!PiecesFitBudget(text, left, right, prefix.size() + suffix.size())) return {};
-  AllTextBetweenOptions options;
-  options.prefix = std::move(prefix);
-  options.suffix = std::move(suffix);
-  TextList items;
-  AllTextBetween(text, left, right, items, options);
-  return items;
-}
+// Cuts every piece between two markers; the caller's window answers after each piece.
+class Cutter {
+ public:
+  explicit Cutter(const ItemSource& source) : yield_(source.yield) {}
+
+  TextList operator()(std::string_view text, std::string_view left, std::string_view right,
+                      std::string prefix = {}, std::string suffix = {}) const {
+    if (!PiecesFitBudget(text, left, right, prefix.size() + suffix.size())) return {};
+    AllTextBetweenOptions options;
+    options.prefix = std::move(prefix);
+    options.suffix = std::move(suffix);
+    options.yield = yield_;
+    TextList items;
+    AllTextBetween(text, left, right, items, options);
+    return items;
+  }
+
+ private:
+  std::function<void()> yield_;
+};
 
 // A cut that spans more than one address picks up markup on the way; a real address has none of
 // these characters in it.
@@ -71,16 +81,17 @@ std::string TaobaoVideoUrl(const EndpointHosts& hosts, const std::string& owner,
 }
 
 // Character references such as "&nbsp;" stand between attribute names and values.
-TextList CutAttributes(const std::string& page, std::string_view left) {
+TextList CutAttributes(const Cutter& cut, const std::string& page, std::string_view left) {
   std::string block = TextBetween(page, left, "</ul>");
   RemoveBetween(block, "&", ";");
-  return CutAll(block, "\">", "</li>");
+  return cut(block, "\">", "</li>");
 }
 
 }  // namespace
 
 void HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
   const EndpointHosts& hosts = source.hosts;
+  const Cutter cut(source);
   const std::string page = Fetch(source, source.link, ReadCookies(source));
 
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",");
@@ -93,28 +104,29 @@ void HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
   // Thumbnails are written "https://…_50x50.jpg" or protocol-relative "//…_50x50.jpg"; cutting
   // from "//" takes both, and pieces that ran across markup are not addresses.
   const std::string thumbnails = TextBetween(page, "tb-clearfix", "this.WebP");
-  const TextList mainPictures = KeepAddresses(CutAll(thumbnails, "//", "_50x50", "https://"));
+  const TextList mainPictures = KeepAddresses(cut(thumbnails, "//", "_50x50", "https://"));
 
   const std::string memo = TextBetween(page, "propertyMemoMap", "}");
-  const TextList skuNames = CutAll(memo, "\":\"", "\"");
+  const TextList skuNames = cut(memo, "\":\"", "\"");
 
   const std::string skuBlock = TextBetween(page, "tb-skin", "tb-property-type\">数量");
-  const TextList skuPictures = CutAll(skuBlock, "//gd", "_30x30", "https://gd");
+  const TextList skuPictures = cut(skuBlock, "//gd", "_30x30", "https://gd");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
   sink.SetDescriptionUrl(descUrl);
   const std::string descPage = Fetch(source, descUrl, ReadCookies(source));
   sink.SetDescriptionPage(descPage);
-  const TextList detailPictures = CutAll(descPage, "src=\"https:", "g\"", "https:", "g");
+  const TextList detailPictures = cut(descPage, "src=\"https:", "g\"", "https:", "g");
 
   PublishAll(sink, Platform::Taobao, mainPictures, skuPictures, detailPictures);
   AppendLines(sink, skuNames);
-  AppendLines(sink, CutAttributes(page, "attributes-list\">"));
+  AppendLines(sink, CutAttributes(cut, page, "attributes-list\">"));
 }
 
 void HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
   const EndpointHosts& hosts = source.hosts;
+  const Cutter cut(source);
   const std::string page = Fetch(source, source.link, ReadCookies(source));
 
   const std::string videoId = TextBetween(page, "imgVedioID\":\"", "\",");
@@ -126,27 +138,28 @@ void HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
   sink.SetItemId(TextBetween(page, "itemId=", "&"));
 
   const std::string thumbnails = TextBetween(page, "tb-thumb-content", "tb-thumb-right");
-  const TextList mainPictures = CutAll(thumbnails, "//img", "_60x60", "https://img");
+  const TextList mainPictures = cut(thumbnails, "//img", "_60x60", "https://img");
 
   // Every span of the SKU block names a SKU value.
-  const TextList skuNames = CutAll(TextBetween(page, "tb-skin", "J_Amount"), "<span>", "</span>");
+  const TextList skuNames = cut(TextBetween(page, "tb-skin", "J_Amount"), "<span>", "</span>");
   const TextList skuPictures =
-      CutAll(TextBetween(page, "tb-skin", "J_Amount"), "//img", "_40x40", "https://img");
+      cut(TextBetween(page, "tb-skin", "J_Amount"), "//img", "_40x40", "https://img");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
   sink.SetDescriptionUrl(descUrl);
   const std::string descPage = Fetch(source, descUrl, ReadCookies(source));
   sink.SetDescriptionPage(descPage);
-  const TextList detailPictures = CutAll(descPage, "<img src=\"https:", "g\"", "https:", "g");
+  const TextList detailPictures = cut(descPage, "<img src=\"https:", "g\"", "https:", "g");
 
   PublishAll(sink, Platform::Tmall, mainPictures, skuPictures, detailPictures);
   AppendLines(sink, skuNames);
-  AppendLines(sink, CutAttributes(page, "J_AttrUL\">"));
+  AppendLines(sink, CutAttributes(cut, page, "J_AttrUL\">"));
 }
 
 void HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
   const EndpointHosts& hosts = source.hosts;
+  const Cutter cut(source);
   // JD pages are fetched without any cookie.
   const std::string page = Fetch(source, source.link, std::nullopt);
 
@@ -158,22 +171,23 @@ void HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
 
   const std::string pictureBase = "https://" + hosts.JdImageHost + "//imgzone//jfs";
   const TextList mainPictures =
-      CutAll(TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
+      cut(TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
   const TextList skuPictures =
-      CutAll(TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
+      cut(TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
 
   const std::string mobileUrl = "https://" + hosts.JdMobileItemHost + "/detail/" + skuId +
                                 "_d10480324630_normal.html";
   const std::string mobilePage = Fetch(source, mobileUrl, std::nullopt);
-  const TextList detailPictures = CutAll(mobilePage, "jfs", ".", pictureBase, ".jpg");
+  const TextList detailPictures = cut(mobilePage, "jfs", ".", pictureBase, ".jpg");
 
   PublishAll(sink, Platform::Jd, mainPictures, skuPictures, detailPictures);
   const std::string parameters = TextBetween(page, "parameter2 p-parameter-list\">", "</ul>");
-  AppendLines(sink, CutAll(parameters, "'>", "</li>"));
+  AppendLines(sink, cut(parameters, "'>", "</li>"));
 }
 
 void HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
   const EndpointHosts& hosts = source.hosts;
+  const Cutter cut(source);
   // The offer page goes without a cookie; only the description document gets one.
   const std::string page = Fetch(source, source.link, std::nullopt);
 
@@ -186,18 +200,18 @@ void HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
   sink.SetVideoUrl(TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId));
 
   const std::string gallery = TextBetween(page, "tab-trigger active", "unit-detail-fav");
-  const TextList mainPictures = CutAll(gallery, "original\":\"", "\"}'>");
+  const TextList mainPictures = cut(gallery, "original\":\"", "\"}'>");
 
   const std::string skuBlock = TextBetween(page, "skuProps", "allTagIds");
-  const TextList skuNames = CutAll(skuBlock, "name\":\"", "\"}");
-  const TextList skuPictures = CutAll(skuBlock, "imageUrl\":\"", "\",\"name");
+  const TextList skuNames = cut(skuBlock, "name\":\"", "\"}");
+  const TextList skuPictures = cut(skuBlock, "imageUrl\":\"", "\",\"name");
 
   const std::string descUrl = TextBetween(page, "data-tfs-url=\"", "\" data-enable");
   sink.SetDescriptionUrl(descUrl);
   const std::string descDocument = Fetch(source, descUrl, ReadCookies(source));
   sink.SetDescriptionPage(descDocument);
   // The document carries its HTML inside a script string, quotes escaped with backslashes.
-  const TextList detailPictures = CutAll(descDocument, "src=\\\"", "\\\" /");
+  const TextList detailPictures = cut(descDocument, "src=\\\"", "\\\" /");
 
   PublishAll(sink, Platform::Alibaba, mainPictures, skuPictures, detailPictures);
   AppendLines(sink, skuNames);

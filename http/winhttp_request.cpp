@@ -12,7 +12,6 @@
 #include "http/winhttp_handle.h"
 #include "runtime/codepage.h"
 #include "runtime/dispatch.h"
-#include "runtime/pending_events.h"
 
 namespace {
 
@@ -198,25 +197,18 @@ class PageExchange {
 
   std::string Run(std::string_view url);
 
-  // The events deferred while the steps ran, one batch before the handles close.
-  void ProcessDeferredEvents() {
-    for (int i = 0; i < deferredEvents_; ++i) ProcessPendingEvents();
-  }
-
  private:
   std::string Fail(const char* message) {
     SetStatus(message);
     return {};
   }
-  // The option steps end the call at once, without the deferred events.
-  std::string EndEarly(const char* message) {
-    deferredEvents_ = 0;
-    return Fail(message);
-  }
   void SetStatus(std::string_view text) {
     if (o_.statusText) o_.statusText->assign(text);
   }
-  void Reached() { ++deferredEvents_; }
+  // Each finished step lets the caller's window answer before the next one blocks again.
+  void Reached() {
+    if (o_.yield) o_.yield();
+  }
 
   bool CrackUrl(std::string_view url);
   bool OpenSession();
@@ -237,7 +229,6 @@ class PageExchange {
   const WinHttpRequestOptions& o_;
   RegexMatcher& matcher_;
   std::string cookies_;
-  int deferredEvents_ = 0;
   int timeoutMs_ = 30000;
 
   std::wstring host_;
@@ -263,19 +254,19 @@ std::string PageExchange::Run(std::string_view url) {
   Reached();
   if (!OpenRequest()) return Fail(kMessageRequest);
 
-  if (!SetCredentials()) return EndEarly(kMessageCredentials);
+  if (!SetCredentials()) return Fail(kMessageCredentials);
   if (!SetOption(WINHTTP_OPTION_SECURITY_FLAGS,
                  SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                      SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID))
-    return EndEarly(kMessageCertificates);
+    return Fail(kMessageCertificates);
   // Without cookies of the caller WinHttp must not send any from its own store either (it would
   // after a redirect). With them its store stays on, and certificate revocation is checked.
   const bool cookieOption = cookies_.empty()
                                 ? SetOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_COOKIES)
                                 : SetOption(WINHTTP_OPTION_ENABLE_FEATURE, WINHTTP_ENABLE_SSL_REVOCATION);
-  if (!cookieOption) return EndEarly(kMessageCookies);
+  if (!cookieOption) return Fail(kMessageCookies);
   if (o_.noRedirect && !SetOption(WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS))
-    return EndEarly(kMessageRedirects);
+    return Fail(kMessageRedirects);
 
   Reached();
   if (!AddHeaders()) return Fail(kMessageHeaders);
@@ -443,7 +434,7 @@ void PageExchange::CollectHeaderLines(const std::string& headers) {
     if (std::optional<std::string> cookie = SetCookieOf(line)) returned += *cookie + "; ";
     if (line.size() >= 10 && Find(std::string_view(line).substr(0, 10), "Location: ", 1, true) == 1)
       location = line.substr(10);
-    ProcessPendingEvents();
+    Reached();
   }
   if (returned.size() >= 2 && returned.compare(returned.size() - 2, 2, "; ") == 0)
     returned.resize(returned.size() - 2);
@@ -482,9 +473,7 @@ std::string WinHttpPageRequest(std::string_view url, const WinHttpRequestOptions
   // The caller is often a window procedure: running out of memory on a huge page must end as an
   // empty result there, not as an exception crossing into Windows.
   try {
-    std::string result = exchange.Run(url);
-    exchange.ProcessDeferredEvents();
-    return result;
+    return exchange.Run(url);
   } catch (const std::bad_alloc&) {
     return {};
   }

@@ -2,10 +2,11 @@
 // One complete HTTP(S) exchange through WinHttp, returning the page as GBK text.
 //
 // Every call opens and closes its own session, connection and request, runs on the caller's
-// thread and lets the window process pending events while it works. Failures come back as an
+// thread and calls the caller's `yield` between its steps, so a window can answer while it works. Failures come back as an
 // empty result and a numbered status text. Byte sequences (bodies) are std::string holding raw
 // bytes, zero bytes included.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,7 @@ struct WinHttpRequestOptions {
   bool completeHeaders = true;  // add the default request headers the block lacks
   std::string postBytes;        // takes precedence over postText when not empty
   bool normaliseHeaderNames = true;
+  std::function<void()> yield;  // called after each step and header line; may be empty
 };
 
 std::string WinHttpPageRequest(std::string_view url, const WinHttpRequestOptions& options = {});

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "runtime/pending_events.h"
 
 namespace {
 
@@ -139,7 +138,7 @@ int AllTextBetween(std::string_view text, std::string_view left, std::string_vie
     if (o.includeRight == 1) item.append(right);
     if (o.maxLength == 0 || static_cast<int>(item.size()) < o.maxLength)
       items.push_back(std::move(item));
-    ProcessPendingEvents();
+    if (o.yield) o.yield();
   }
   return static_cast<int>(items.size());
 }

@@ -4,6 +4,7 @@
 // Texts are GBK bytes. Positions are 1-based byte positions, lengths byte counts. A byte of 0x80 or
 // above starts a two-byte character, and no match ever begins on its trailing byte.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,11 +31,13 @@ struct AllTextBetweenOptions {
   int includeLeft = 0;   // 1: the left marker is put in front of each item
   int includeRight = 0;  // 1: the right marker is put behind each item
   int start = 1;
+  // Called after each piece, so a long cut lets the caller's window answer meanwhile; may be empty.
+  std::function<void()> yield;
 };
 
 // Every piece between the markers, dressed with prefix and suffix, replaces `items`; returns the
 // count. The next left marker is looked for right after the previous left marker, so pieces may
-// overlap. Markers are taken literally. Pending window events are processed after each piece.
+// overlap. Markers are taken literally. `yield` runs after each piece.
 int AllTextBetween(std::string_view text, std::string_view left, std::string_view right,
                    TextList& items, const AllTextBetweenOptions& options = {});
 

@@ -7,7 +7,6 @@
 #include "config/endpoints.h"
 #include "extract/extraction_gate.h"
 #include "extract/tests/extractor_fixtures.h"
-#include "runtime/pending_events.h"
 
 namespace {
 
@@ -439,14 +438,14 @@ TEST(ExtractionGateTest, ClearDuringARunLeavesTheHarvestEmpty) {
       return fetch(url, cookies);
     };
     bool pumped = false;
+    std::function<void()> yield;
     if (!c.duringFetch)
-      SetPendingEventsPump([&] {
+      yield = [&] {
         if (!pumped) pumped = true, clear();
-      });
+      };
     gate.Run(run.sink, [&](HarvestSink& sink) {
-      HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), clearing, TestHosts()}, sink);
+      HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), clearing, TestHosts(), yield}, sink);
     });
-    SetPendingEventsPump(nullptr);
     EXPECT_TRUE(run.sink.rows.empty()) << c.name;
     EXPECT_EQ(run.sink.text, "") << c.name;
     EXPECT_EQ(run.sink.itemId, "") << c.name;

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "http/header_text.h"
-#include "runtime/pending_events.h"
 #include "tests/support/loopback_server.h"
 
 namespace {
@@ -32,19 +31,6 @@ TextList OwnHeaderLines(const RecordedRequest& request) {
   }
   return lines;
 }
-
-// Counts ProcessPendingEvents calls for the life of the object.
-class PumpCounter {
- public:
-  PumpCounter() {
-    SetPendingEventsPump([this] { ++count_; });
-  }
-  ~PumpCounter() { SetPendingEventsPump({}); }
-  int count() const { return count_; }
-
- private:
-  int count_ = 0;
-};
 
 class WinHttpRequestTest : public ::testing::Test {
  protected:
@@ -179,15 +165,15 @@ TEST_F(WinHttpRequestTest, HttpsWithCookies) {
 TEST_F(WinHttpRequestTest, UnusableUrlsFailWith701) {
   const std::string urls[] = {"", "127.0.0.1/page", "www.example.com", "http//x/", "mailto:a@b"};
   for (const std::string& url : urls) {
-    PumpCounter pump;
+    int yields = 0;
     std::string status = kUntouched, headers = kUntouched, bytes = kUntouched;
     const std::string result = WinHttpPageRequest(
-        url, {.returnedHeaders = &headers, .statusText = &status, .responseBytes = &bytes});
+        url, {.returnedHeaders = &headers, .statusText = &status, .responseBytes = &bytes, .yield = [&] { ++yields; }});
     EXPECT_EQ(result, "") << url;
     EXPECT_EQ(status, "701 解析URL地址失败!") << url;
     EXPECT_EQ(headers, kUntouched) << url;
     EXPECT_EQ(bytes, kUntouched) << url;
-    EXPECT_EQ(pump.count(), 1) << url << ": events once, for the URL step";
+    EXPECT_EQ(yields, 1) << url << ": once, for the URL step";
   }
 }
 
@@ -399,15 +385,15 @@ TEST_F(WinHttpRequestTest, PlainHttpThroughANamedProxy) {
   EXPECT_EQ(request.Header("Host"), "proxied.invalid");
 }
 
-TEST_F(WinHttpRequestTest, PendingEventsRunForEveryStepAndHeaderLine) {
+TEST_F(WinHttpRequestTest, YieldsAfterEveryStepAndHeaderLine) {
   server_.Route("/e", Page("<meta charset=gbk>ok"));
   Start();
-  PumpCounter pump;
+  int yields = 0;
   std::string headers;
-  WinHttpPageRequest(server_.Url("/e"), {.returnedHeaders = &headers});
+  WinHttpPageRequest(server_.Url("/e"), {.returnedHeaders = &headers, .yield = [&] { ++yields; }});
   // Nine steps, one per header line (the split keeps the empty line before the end), and one for
   // the charset search.
-  EXPECT_EQ(pump.count(), 9 + static_cast<int>(SplitText(headers, "\r\n").size()) + 1) << headers;
+  EXPECT_EQ(yields, 9 + static_cast<int>(SplitText(headers, "\r\n").size()) + 1) << headers;
 }
 
 TEST(TextConversionTest, Utf16RoundTrips) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/pending_events.h"
 
 namespace {
 
@@ -169,12 +168,10 @@ TEST(AllTextBetweenTest, OptionsDressAndFilterItems) {
   EXPECT_EQ(items[1], "Y");
 }
 
-TEST(AllTextBetweenTest, ProcessesPendingEventsOncePerPiece) {
+TEST(AllTextBetweenTest, YieldsOncePerPiece) {
   int pumped = 0;
-  SetPendingEventsPump([&] { ++pumped; });
   TextList items;
-  AllTextBetween("(1)(2)(3)(", "(", ")", items, {.maxLength = 1});  // all filtered out
-  SetPendingEventsPump({});
+  AllTextBetween("(1)(2)(3)(", "(", ")", items, {.maxLength = 1, .yield = [&] { ++pumped; }});  // all filtered out
   EXPECT_EQ(pumped, 3);
   EXPECT_TRUE(items.empty());
 }
