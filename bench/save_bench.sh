@@ -7,10 +7,10 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${PT_BUILD:-$here/build}
 count=${PT_BENCH_PICTURES:-200}
 
-[ -f "$build/win/build.ninja" ] || cmake -S "$here" -B "$build/win" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DPT_DEPS="$here/build/deps" >/dev/null
-cmake --build "$build/win" --target bench_save >/dev/null
+. "$here/scripts/arch.sh"
+arch=${PT_ARCH:-$(pt_preferred_arch)}
+echo "saver benchmark: the $arch build"
+PT_NO_NATIVE=1 PT_ARCHES=$arch "$here/scripts/build" >/dev/null
 
 work=$(mktemp -d /tmp/pt-save-bench.XXXXXX)
 . "$here/scripts/wine-session.sh"
@@ -32,9 +32,9 @@ for _ in $(seq 1 200); do [ -s "$work/ready" ] && break; sleep 0.05; done
 port=$(cut -d' ' -f1 "$work/ready")
 base="http://127.0.0.1:$port"
 
-start_wine_session
+start_wine_session "$arch"
 mkdir -p "$work/out"
-result=$(wine "$build/win/bench/bench_save.exe" "$base" "$count" "Z:${work//\//\\}\\out\\" | tee /dev/stderr | grep '^RESULT')
+result=$("$PT_WINE" "$build/$arch/bench/bench_save.exe" "$base" "$count" "Z:${work//\//\\}\\out\\" | tee /dev/stderr | grep '^RESULT')
 saver=$(echo "$result" | cut -d' ' -f2)
 bare=$(echo "$result" | cut -d' ' -f3)
 
