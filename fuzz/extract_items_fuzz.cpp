@@ -23,13 +23,18 @@ struct PlatformCase {
   bool itemPageWithCookie;  // the item page request carries the cookie box text
   bool secondPageWithCookie;
   bool hasVideo;            // JD items carry none: the video address is cleared
+  // Every picture address is built from a fixed front part, so no row is empty. Alibaba's are cut
+  // as they stand, and an empty value in the page makes an empty row (which the saver counts as a
+  // picture it could not save).
+  bool rowsNeverEmpty;
 };
 
 const PlatformCase kCases[] = {
-    {HarvestTaobaoItem, Platform::Taobao, "https://item.taobao.com/item.htm?id=601234567890", true, true, true},
-    {HarvestTmallItem, Platform::Tmall, "https://detail.tmall.com/item.htm?id=605258110430", true, true, true},
-    {HarvestJdItem, Platform::Jd, "https://item.jd.com/100012043978.html", false, false, false},
-    {HarvestAlibabaItem, Platform::Alibaba, "https://detail.1688.com/offer/620123456789.html", false, true, true},
+    {HarvestTaobaoItem, Platform::Taobao, "https://item.taobao.com/item.htm?id=601234567890", true, true, true, true},
+    {HarvestTmallItem, Platform::Tmall, "https://detail.tmall.com/item.htm?id=605258110430", true, true, true, true},
+    {HarvestJdItem, Platform::Jd, "https://item.jd.com/100012043978.html", false, false, false, true},
+    {HarvestAlibabaItem, Platform::Alibaba, "https://detail.1688.com/offer/620123456789.html", false, true, true,
+     false},
 };
 
 const char kCookieBox[] = "t=1; cna=abc";
@@ -39,7 +44,7 @@ bool HasMarkup(const std::string& url) { return url.find_first_of("\"'<> \t\r\n"
 
 class CheckingSink : public HarvestSink {
  public:
-  explicit CheckingSink(Platform platform) : platform_(platform) {}
+  explicit CheckingSink(const PlatformCase& c) : case_(c) {}
 
   void AppendText(const std::string& text) override {
     FUZZ_CHECK(text.size() >= 2 && text.ends_with("\r\n"));
@@ -50,10 +55,11 @@ class CheckingSink : public HarvestSink {
     static const PictureKind kOrder[] = {PictureKind::Main, PictureKind::Sku, PictureKind::Detail};
     FUZZ_CHECK(publishCalls < 3);
     const PictureKind kind = kOrder[publishCalls++];
-    FUZZ_CHECK(kindLabel == PictureKindLabel(platform_, kind));
+    FUZZ_CHECK(kindLabel == PictureKindLabel(case_.platform, kind));
     for (const std::string& url : urls) {
-      FUZZ_CHECK(!url.empty());
-      if (platform_ == Platform::Taobao && kind == PictureKind::Main) FUZZ_CHECK(!HasMarkup(url));
+      if (case_.rowsNeverEmpty) FUZZ_CHECK(!url.empty());
+      // Taobao's thumbnails are cut from "//", which also starts the markup's comments and paths.
+      if (case_.platform == Platform::Taobao && kind == PictureKind::Main) FUZZ_CHECK(!HasMarkup(url));
     }
   }
   void SetItemId(const std::string&) override { ++itemIdCalls; }
@@ -64,7 +70,7 @@ class CheckingSink : public HarvestSink {
   std::optional<std::string> descriptionUrl, descriptionPage, videoUrl;
 
  private:
-  Platform platform_;
+  const PlatformCase& case_;
 };
 
 struct Request {
@@ -88,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     requests.push_back({url, cookies});
     return requests.size() <= pages.size() ? std::string(pages[requests.size() - 1]) : std::string();
   };
-  CheckingSink sink(c.platform);
+  CheckingSink sink(c);
   c.harvest(source, sink);
 
   FUZZ_CHECK(sink.publishCalls == 3);
