@@ -16,7 +16,7 @@ namespace {
 // Images are mapped in one piece up to pe::kMaxImageSize; beyond this the zero-filling of each
 // run costs more than the walks are worth, and real images of this size do not occur.
 constexpr uint32_t kLargestImageMapped = 16u << 20;
-constexpr uint32_t kBase = 0x10000000u;
+constexpr uint64_t kBase = 0x10000000u;
 
 // Hands out an address for every symbol and checks that each text it is given lies in the image
 // and ends there.
@@ -24,7 +24,7 @@ class BindEverything : public pe::ImportBinder {
  public:
   explicit BindEverything(std::span<const uint8_t> image) : image_(image) {}
   void OpenLibrary(const char* library) override { CheckText(library); }
-  uint32_t Resolve(const pe::ImportedSymbol& symbol) override {
+  uint64_t Resolve(const pe::ImportedSymbol& symbol) override {
     CheckText(symbol.library);
     if (symbol.name) CheckText(symbol.name);
     return 0x20000000u + ++resolved_;
@@ -66,6 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (const auto callbacks = pe::TlsCallbacks(image, headers, kBase)) {
     for (uint32_t rva : *callbacks) FUZZ_CHECK(rva < image.size());
   }
+  if (const std::optional<pe::FunctionTable> table = pe::ExceptionTable(image, headers)) {
+    FUZZ_CHECK(table->count == 0 || (table->rva < image.size() && table->count <= image.size() / 12));
+  }
+  // The protected ranges cover the image in order, without gaps.
+  uint64_t covered = 0;
+  for (const pe::ProtectedRange& range : pe::SectionProtections(*layout, 4096)) {
+    FUZZ_CHECK(range.rva == covered && range.size > 0);
+    covered += range.size;
+  }
+  FUZZ_CHECK(covered == 0 || covered >= image.size());
   for (std::string_view name : {"deflate", "zlibVersion", "inflateEnd", "1", "70", "4294967295"}) {
     if (const std::optional<uint32_t> rva = pe::FindExportRva(image, name)) FUZZ_CHECK(*rva < image.size());
   }
