@@ -126,15 +126,15 @@ class Reader {
 
   const Json* Root() const { return &root_; }
 
-  // Nodes written {"$ref":"$.a.b[0]"} stand for the node at that path.
+  // Nodes written {"$ref":"$.a.b[0]"} stand for the node at that path; a chain of them that
+  // does not end within a few steps (a circle) stands for nothing.
   const Json* Resolve(const Json* node) const {
-    for (int hops = 0; node && hops < 8; ++hops) {
-      if (!node->is_object() || node->size() != 1) return node;
-      auto ref = node->find("$ref");
-      if (ref == node->end() || !ref->is_string()) return node;
-      node = Lookup(ref->get_ref<const std::string&>());
+    for (int hops = 0; hops < 8; ++hops) {
+      const std::string* ref = ReferenceOf(node);
+      if (!ref) return node;
+      node = Lookup(*ref);
     }
-    return node && node->is_object() && node->contains("$ref") ? nullptr : node;
+    return ReferenceOf(node) ? nullptr : node;
   }
 
   const Json* Get(const Json* node, std::string_view key) const {
@@ -197,6 +197,11 @@ class Reader {
   }
 
  private:
+  static const std::string* ReferenceOf(const Json* node) {
+    if (!node || !node->is_object() || node->size() != 1) return nullptr;
+    auto ref = node->find("$ref");
+    return ref != node->end() && ref->is_string() ? &ref->get_ref<const std::string&>() : nullptr;
+  }
 
   const Json* Lookup(std::string_view path) const {
     if (path.empty() || path[0] != '$' || path.size() > 1024) return nullptr;
@@ -240,7 +245,12 @@ std::optional<std::string> CompleteAddress(std::string_view s) {
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   std::string url = StartsWith(s, "//") ? "https:" + std::string(s) : std::string(s);
   const std::string lower = LowerCopy(url.substr(0, 8));
-  if (!StartsWith(lower, "https://") && !StartsWith(lower, "http://")) return std::nullopt;
+  if (StartsWith(lower, "https://"))
+    url.replace(0, 8, "https://");
+  else if (StartsWith(lower, "http://"))
+    url.replace(0, 7, "http://");
+  else
+    return std::nullopt;
   if (url.size() > kMaxAddressBytes || url.size() <= 8) return std::nullopt;
   for (char c : url) {
     const auto b = static_cast<unsigned char>(c);

@@ -87,6 +87,16 @@ std::string NumberToJson(std::string_view token) {
   if (i != t.size() || (digits.empty() && fraction.empty())) return "null";
   const size_t nonZero = digits.find_first_not_of('0');
   digits = nonZero == std::string::npos ? "0" : digits.substr(nonZero);
+  // Beyond the range of a double a JSON parser refuses the whole value, where a script reads
+  // Infinity: such a number reads as null.
+  long long magnitude = static_cast<long long>(digits.size());
+  if (!exponent.empty()) {
+    const std::string_view e = std::string_view(exponent).substr(exponent[0] == '+' || exponent[0] == '-' ? 1 : 0);
+    const bool negative = exponent[0] == '-';
+    const long long value = e.size() > 6 ? 1000000 : std::stoll(std::string(e));
+    magnitude += negative ? -value : value;
+  }
+  if (magnitude > 308) return "null";
   std::string out = sign + digits;
   if (point && !fraction.empty()) out += "." + fraction;
   if (!exponent.empty()) out += "e" + exponent;

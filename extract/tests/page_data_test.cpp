@@ -69,6 +69,11 @@ TEST(AlibabaPageDataTest, DescriptionDocumentNamesItsPictures) {
   EXPECT_EQ(read.pictures, (TextList{"https://cbu01.alicdn.com/img/ibank/O1CN01Desc1_!!2200000010-0-cib.jpg",
                                      "https://cbu01.alicdn.com/img/ibank/O1CN01Desc2_!!2200000010-0-cib.jpg"}));
   EXPECT_FALSE(ReadAlibabaDescription("<html>no description</html>").readable);
+  // Schemes in any case, written the usual way; addresses of other schemes are no pictures.
+  EXPECT_EQ(ReadAlibabaDescription("var offer_details={\"content\":\"<img src=\\\"hTtPs://a.alicdn.com/1.jpg\\\">"
+                                   "<img src=\\\"javascript:alert(1)\\\">\"};")
+                .pictures,
+            TextList{"https://a.alicdn.com/1.jpg"});
 }
 
 TEST(AlibabaPageDataTest, PhonePageModulesAreFoundByTheirType) {

@@ -27,6 +27,8 @@ TEST(ScriptLiteralTest, JavaScriptLiteralsBecomeStrictJson) {
       {"minified booleans and JavaScript values", "{a:!0,b:!1,c:undefined,d:NaN,e:-Infinity}",
        R"({"a":true,"b":false,"c":null,"d":null,"e":null})"},
       {"numbers JSON does not write", "[+1,.5,5.,0x1F,007,1_000]", "[1,0.5,5,31,7,1000]"},
+      // A JSON parser would refuse the whole value over one number out of range.
+      {"numbers beyond a double", "[1e99999,1e-99999," + std::string(400, '9') + ",1e300]", "[null,1e-99999,null,1e300]"},
       {"escapes JSON does not know", R"(['\x41\v\0\/\a'])", R"(["\u0041\u000b\u0000/a"])"},
       {"a line continuation", "['a\\\nb']", R"(["ab"])"},
       {"raw control characters are escaped", "[\"a\tb\nc\"]", R"(["a\u0009b\u000ac"])"},
