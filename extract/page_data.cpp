@@ -505,23 +505,19 @@ bool ContainsMarker(std::string_view page, const Marker& m) {
   return page.find(utf8) != npos;
 }
 
-#define PT_MARKER(text) Marker{text, u8##text}
-
-const Marker kChallengeText[] = {PT_MARKER("滑动验证"), PT_MARKER("安全验证"), PT_MARKER("验证码"),
-                                 PT_MARKER("拖动滑块"), PT_MARKER("访问受限"), PT_MARKER("访问被拒绝")};
+const Marker kChallengeText[] = {{"滑动验证", u8"滑动验证"}, {"安全验证", u8"安全验证"}, {"验证码", u8"验证码"},
+                                 {"拖动滑块", u8"拖动滑块"}, {"访问受限", u8"访问受限"}, {"访问被拒绝", u8"访问被拒绝"}};
 const std::string_view kChallengeAscii[] = {"_____tmd_____", "punish", "x5sec", "nocaptcha", "nc_1_n1z",
                                             "captcha", "risk_handler", "slide-verify"};
-const Marker kLoginText[] = {PT_MARKER("密码登录"), PT_MARKER("扫码登录"), PT_MARKER("短信登录"),
-                             PT_MARKER("账号登录"), PT_MARKER("请登录"), PT_MARKER("登录页")};
+const Marker kLoginText[] = {{"密码登录", u8"密码登录"}, {"扫码登录", u8"扫码登录"}, {"短信登录", u8"短信登录"},
+                             {"账号登录", u8"账号登录"}, {"请登录", u8"请登录"}, {"登录页", u8"登录页"}};
 const std::string_view kLoginAscii[] = {"type=\"password\"", "fm-login", "login-form", "loginform",
                                         "passport.jd.com", "plogin.m.jd.com", "login.taobao.com",
                                         "login.tmall.com", "login.1688.com"};
-const Marker kNoItemText[] = {PT_MARKER("宝贝不存在"), PT_MARKER("商品不存在"), PT_MARKER("已下架"),
-                              PT_MARKER("已下柜"), PT_MARKER("找不到"), PT_MARKER("不存在"),
-                              PT_MARKER("已失效"), PT_MARKER("已删除")};
+const Marker kNoItemText[] = {{"宝贝不存在", u8"宝贝不存在"}, {"商品不存在", u8"商品不存在"}, {"已下架", u8"已下架"},
+                              {"已下柜", u8"已下柜"}, {"找不到", u8"找不到"}, {"不存在", u8"不存在"},
+                              {"已失效", u8"已失效"}, {"已删除", u8"已删除"}};
 const std::string_view kNoItemAscii[] = {"noitem", "err.taobao.com", "error1.html", "item-not-found"};
-
-#undef PT_MARKER
 
 template <size_t N, size_t M>
 bool Matches(std::string_view page, const std::string& lower, const Marker (&text)[N],
