@@ -90,7 +90,9 @@ TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].Target(), "/tfscom/TB1OfferDesc");
     EXPECT_EQ(requests[0].HasHeader("Cookie"), c.cookie);
-    if (c.cookie) EXPECT_EQ(requests[0].Header("Cookie"), kCookie);
+    if (c.cookie) {
+      EXPECT_EQ(requests[0].Header("Cookie"), kCookie);
+    }
     // The description is read either way: two gallery, two SKU and two detail pictures.
     EXPECT_EQ(ListViewRowCount(ControlHandle(Control::images_列表框)), 6);
   }
@@ -125,7 +127,9 @@ TEST(PageExchangeResultTest, StatusOrFailure) {
     const FetchedPage page = FetchedPageFromExchange(std::move(text), status, headers);
     EXPECT_EQ(page.status, c.status);
     EXPECT_EQ(!page.failure.empty(), c.failure);
-    if (c.failure) EXPECT_EQ(page.failure.substr(0, 1), "7") << page.failure;
+    if (c.failure) {
+      EXPECT_EQ(page.failure.substr(0, 1), "7") << page.failure;
+    }
   }
 }
 
