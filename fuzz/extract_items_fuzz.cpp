@@ -14,7 +14,7 @@
 
 namespace {
 
-using Harvest = void (*)(const ItemSource&, HarvestSink&);
+using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
 
 struct PlatformCase {
   Harvest harvest;
@@ -78,6 +78,26 @@ struct Request {
   std::optional<std::string> cookies;
 };
 
+std::string HostOf(const std::string& url) {
+  const size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return {};
+  const size_t start = scheme + 3;
+  const size_t end = url.find_first_of("/?#:", start);
+  return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// The cookie may go to the pasted link's host and to the platforms' own domains, whole labels only.
+bool CookieMayGo(const std::string& url, const std::string& link) {
+  const std::string host = HostOf(url);
+  if (host.empty()) return true;  // no host: nothing is sent anywhere
+  if (host == HostOf(link)) return true;
+  for (const char* domain : {"taobao.com", "tmall.com", "tb.cn", "alicdn.com", "1688.com", "alibaba.com", "jd.com", "3.cn"}) {
+    const std::string d(domain);
+    if (host == d || (host.size() > d.size() && host.ends_with("." + d))) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -92,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   source.hosts = ShippedEndpointHosts();
   source.fetch = [&](const std::string& url, const std::optional<std::string>& cookies) {
     requests.push_back({url, cookies});
-    return requests.size() <= pages.size() ? std::string(pages[requests.size() - 1]) : std::string();
+    return FetchedPage(requests.size() <= pages.size() ? std::string(pages[requests.size() - 1]) : std::string());
   };
   CheckingSink sink(c);
   c.harvest(source, sink);
@@ -100,12 +120,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(sink.publishCalls == 3);
   FUZZ_CHECK(sink.itemIdCalls == 1);
   FUZZ_CHECK(sink.videoUrl.has_value() && sink.videoUrl->empty() == !c.hasVideo);
-  // The item page, then one more page; the cookie goes only where the platform wants it.
-  FUZZ_CHECK(requests.size() == 2);
+  // The item page, then at least one more page; the cookie goes only where the platform wants it
+  // and never to a host outside the platforms' own sites.
+  FUZZ_CHECK(requests.size() >= 2);
   FUZZ_CHECK(requests[0].url == c.link);
   const std::optional<std::string> cookie(kCookieBox);
   FUZZ_CHECK(requests[0].cookies == (c.itemPageWithCookie ? cookie : std::nullopt));
-  FUZZ_CHECK(requests[1].cookies == (c.secondPageWithCookie ? cookie : std::nullopt));
+  for (const Request& r : requests) {
+    if (r.cookies) FUZZ_CHECK(CookieMayGo(r.url, c.link));
+  }
+  if (requests.size() > 2) return 0;  // today's page data took over after the marker cuts
+  if (c.platform != Platform::Alibaba)
+    FUZZ_CHECK(requests[1].cookies == (c.secondPageWithCookie ? cookie : std::nullopt));
   if (c.platform == Platform::Jd) {
     FUZZ_CHECK(requests[1].url.starts_with("https://" + source.hosts.JdMobileItemHost + "/detail/"));
   } else {

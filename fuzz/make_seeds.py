@@ -18,6 +18,7 @@ PLATFORMS = {"taobao": b"0", "tmall": b"1", "jd": b"2", "1688": b"3", "alibaba":
 ZLIB_DLLS = ["/usr/i686-w64-mingw32/lib/zlib1.dll", "/usr/x86_64-w64-mingw32/lib/zlib1.dll"]
 # The text target's references are quadratic on overlapping pieces; it gets the start of pages.
 TEXT_SEED_BYTES = 1024
+PAGE_DATA_SEED_BYTES = 512 * 1024
 
 
 def read(path):
@@ -129,6 +130,36 @@ def number_seeds(seeds):
         seeds.write("base64", "bytes-%d" % i, data)
 
 
+def page_data_seeds(seeds, source, shared):
+    """Today's page data: the saved current pages as they come (UTF-8) and our own pages in the
+    same shapes, each given to the readers that take it."""
+    fixtures = os.path.join(source, "extract", "tests", "fixtures")
+    pages = {}
+    for path in sorted(glob.glob(os.path.join(shared, "current-pages", "*"))):
+        if not path.endswith(".md"):
+            pages["current-" + os.path.basename(path)] = read(path)
+    for name in ("alibaba_today.html", "alibaba_today_desc.js", "taobao_today.html", "jd_phone.html",
+                 "jd_phone_detail.html", "taobao_desc_answer.json"):
+        path = os.path.join(fixtures, name)
+        if os.path.exists(path):
+            pages["fixture-" + name] = read(path)
+    for name, data in pages.items():
+        # Large pages are cut: the readers' work is in the data script, not in the page's size.
+        data = data[:PAGE_DATA_SEED_BYTES]
+        if "1688" in name or "alibaba" in name:
+            target = "page_data_alibaba_description" if name.endswith(".js") else "page_data_alibaba"
+            seeds.write(target, name, data)
+        if "taobao" in name or "tmall" in name:
+            if name.endswith(".json"):
+                seeds.write("page_data_taobao_description", name, data)
+            else:
+                seeds.write("page_data_taobao", name, data + b"\0_m_h5_tk=0123456789abcdef_1700000000000; t=1\0"
+                            b"//h5api.m.taobao.com/h5/mtop.taobao.detail.getdesc/7.0/")
+        if "jd" in name:
+            seeds.write("page_data_jd_detail" if "detail" in name else "page_data_jd", name, data)
+        seeds.write("page_data_scanner", name, b"\0" + data)
+
+
 def binary_seeds(seeds, skins):
     for path in ZLIB_DLLS:
         if os.path.exists(path):
@@ -153,6 +184,7 @@ def main():
     file_name_seeds(seeds)
     number_seeds(seeds)
     binary_seeds(seeds, args.skins)
+    page_data_seeds(seeds, args.source, args.shared)
 
 
 if __name__ == "__main__":
