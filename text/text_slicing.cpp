@@ -133,7 +133,7 @@ int AllTextBetween(std::string_view text, std::string_view left, std::string_vie
     reusableRight = q;
     std::string item;
     item.reserve(o.prefix.size() + static_cast<size_t>(q - pos) + o.suffix.size());
-    item.append(o.prefix).append(Mid(text, pos, q - pos)).append(o.suffix);
+    item.append(o.prefix).append(text.substr(static_cast<size_t>(pos - 1), static_cast<size_t>(q - pos))).append(o.suffix);
     if (o.includeLeft == 1) item.insert(0, left);
     if (o.includeRight == 1) item.append(right);
     if (o.maxLength == 0 || static_cast<int>(item.size()) < o.maxLength)
