@@ -17,7 +17,8 @@ body_size, when given, is a generated body of that many bytes ("0123456789" repe
 is generated, so bodies far larger than memory cost nothing.
 modes:
   normal          the response, then the connection stays open for the next request
-  hang            reads the request and never answers
+  hang            reads the request and never answers; the connection outlives the server until
+                  its client closes it
   close           reads the request and closes the connection without an answer
   reset_mid_body  announces twice the body, sends half of it and resets the connection
   close_mid_body  announces the whole body, sends half of it and closes the connection
@@ -30,6 +31,7 @@ import argparse
 import base64
 import json
 import os
+import select
 import socket
 import ssl
 import subprocess
@@ -40,6 +42,8 @@ import time
 LOG_LOCK = threading.Lock()
 STOP = threading.Event()
 PATTERN = b"0123456789"
+HUNG_LOCK = threading.Lock()
+HUNG = []  # connections of "hang" answers, never closed by the server
 
 
 def make_cert(folder):
@@ -169,8 +173,8 @@ def answer(conn, method, resp):
     if resp.get("delay_ms"):
         time.sleep(resp["delay_ms"] / 1000.0)
     if mode == "hang":
-        while not STOP.is_set():
-            time.sleep(0.05)
+        with HUNG_LOCK:
+            HUNG.append(conn)
         return False
     if mode == "close":
         return False
@@ -252,10 +256,50 @@ def serve_connection(conn, port, routes, default, log_path, context):
     except (OSError, ssl.SSLError, ValueError):
         pass
     finally:
-        try:
-            conn.close()
-        except OSError:
-            pass
+        with HUNG_LOCK:
+            hung = conn in HUNG
+        if not hung:
+            try:
+                conn.close()
+            except OSError:
+                pass
+
+
+def keep_hung_connections(socks, limit=600):
+    """Hung connections stay open until their clients close them.
+
+    A client that gave up on one may still have an operation waiting on it, and ending the
+    connection while the client runs completes that operation late (Wine's WinHttp request object
+    then writes into a request it has already freed). So a child process, with nothing of the test
+    run's output, keeps them until each client is gone; the server itself exits at once.
+    """
+    if not socks or os.fork():
+        return
+    try:
+        devnull = os.open(os.devnull, os.O_RDWR)
+        for fd in (0, 1, 2):
+            os.dup2(devnull, fd)
+        keep = {s.fileno() for s in socks} | {0, 1, 2}
+        for fd in range(3, 4096):
+            if fd not in keep:
+                try:
+                    os.close(fd)
+                except OSError:
+                    pass
+        fds = set(keep - {0, 1, 2})
+        deadline = time.time() + limit
+        while fds and time.time() < deadline:
+            ready, _, _ = select.select(list(fds), [], [], 1.0)
+            for fd in ready:
+                try:
+                    data = os.read(fd, 65536)
+                except OSError:
+                    data = b""
+                if not data:
+                    fds.discard(fd)
+                    os.close(fd)
+    finally:
+        os._exit(0)
 
 
 def accept_loop(listener, port, routes, default, log_path, context):
@@ -309,6 +353,8 @@ def main():
     STOP.set()
     for s, _, _ in listeners:
         s.close()
+    with HUNG_LOCK:
+        keep_hung_connections(list(HUNG))
 
 
 if __name__ == "__main__":
