@@ -344,7 +344,7 @@ TEST_F(WinHttpRequestTest, SilentServerTimesOutWithinTheGivenTime) {
   const DWORD elapsed = GetTickCount() - started;
   EXPECT_EQ(status, "712 服务器未响应!");
   EXPECT_GE(elapsed, 1500u);
-  EXPECT_LT(elapsed, 10000u);
+  EXPECT_LT(elapsed, 20000u) << "short of the default 30 seconds, however busy the machine";
 }
 
 TEST_F(WinHttpRequestTest, ABodyThatEndsEarlyIsAFailedRead) {
@@ -416,7 +416,7 @@ TEST_F(WinHttpRequestTest, AnExchangeThatOutlastsItsBoundFails) {
   const ULONGLONG started = GetTickCount64();
   EXPECT_EQ(WinHttpPageRequest(server_.Url("/trickle"), {.statusText = &status, .maxExchangeMs = 1500}), "");
   EXPECT_EQ(status, "713 读取数据失败!");
-  EXPECT_LT(GetTickCount64() - started, 15000u);
+  EXPECT_LT(GetTickCount64() - started, 20000u) << "well before the 30 seconds of the whole trickle";
 }
 
 TEST_F(WinHttpRequestTest, APortOutsideTheRangeReachesNoServer) {
