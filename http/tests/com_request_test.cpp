@@ -37,9 +37,13 @@ class ComHttpRequestTest : public ::testing::Test {
     slow.body = "late";
     slow.delayMs = 1500;
     server_->Route("/slow", slow);
+    // Silent answers come from a server of their own. Wine's request object leaves an aborted
+    // request waiting on its connection, and later requests to the same server could then fail.
+    silent_ = new LoopbackServer;
     ServerResponse hang;
     hang.mode = "hang";
-    server_->Route("/hang", hang);
+    silent_->Default(hang);
+    ASSERT_TRUE(silent_->Start());
     ServerResponse moved;
     moved.status = 302;
     moved.reason = "Found";
@@ -53,12 +57,16 @@ class ComHttpRequestTest : public ::testing::Test {
   static void TearDownTestSuite() {
     delete server_;
     server_ = nullptr;
+    delete silent_;
+    silent_ = nullptr;
   }
   static LoopbackServer* server_;
+  static LoopbackServer* silent_;
 
   static RecordedRequest Last(const std::string& target) { return server_->LastRequestFor(target); }
 };
 LoopbackServer* ComHttpRequestTest::server_ = nullptr;
+LoopbackServer* ComHttpRequestTest::silent_ = nullptr;
 
 TEST_F(ComHttpRequestTest, HeadWithEverythingLeftOut) {
   const std::string url = server_->Url("/p?head");
@@ -210,7 +218,7 @@ TEST_F(ComHttpRequestTest, TimeOutHang) {
   options.returnedStatus = &status;
   options.returnedHeaders = &headers;
   const DWORD started = GetTickCount();
-  EXPECT_EQ(ComHttpRequest(server_->Url("/hang"), options), "");
+  EXPECT_EQ(ComHttpRequest(silent_->Url("/hang"), options), "");
   const DWORD took = GetTickCount() - started;
   EXPECT_LT(took, 20000u) << "far short of the minute the default time-outs allow";
   EXPECT_EQ(status, 0);
@@ -244,9 +252,12 @@ TEST_F(ComHttpRequestTest, BoundsEndHostileExchanges) {
     options.maxExchangeMs = row.maxExchangeMs;
     options.timeoutSeconds = 30;
     const ULONGLONG started = GetTickCount64();
-    const std::string body = ComHttpRequest(server_->Url(row.target), options);
+    const std::string target = row.target;
+    const std::string body = ComHttpRequest((target == "/hang" ? silent_ : server_)->Url(target), options);
     // Well before the two minutes the time-outs alone would allow.
-    if (row.maxExchangeMs < 120000) EXPECT_LT(GetTickCount64() - started, 30000u);
+    if (row.maxExchangeMs < 120000) {
+      EXPECT_LT(GetTickCount64() - started, 30000u);
+    }
     if (!row.fails) {
       EXPECT_EQ(body, GeneratedBody(10000));
       EXPECT_EQ(status, 200);

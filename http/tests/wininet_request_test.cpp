@@ -309,7 +309,9 @@ TEST_F(WinInetRequestTest, BoundsEndHostileExchanges) {
     EXPECT_EQ(complete, row.complete);
     EXPECT_EQ(body.empty(), !row.complete) << body.size();
     // Well before the 30 seconds the whole trickle takes.
-    if (row.maxExchangeMs < 120000) EXPECT_LT(GetTickCount64() - started, 20000u);
+    if (row.maxExchangeMs < 120000) {
+      EXPECT_LT(GetTickCount64() - started, 20000u);
+    }
   }
 }
 
