@@ -137,7 +137,7 @@ int AllTextBetween(std::string_view text, std::string_view left, std::string_vie
     const int length = q > pos ? q - pos : 0;
     std::string item;
     item.reserve(o.prefix.size() + static_cast<size_t>(length) + o.suffix.size());
-    item.append(o.prefix).append(Mid(text, pos, length)).append(o.suffix);
+    item.append(o.prefix).append(text.substr(static_cast<size_t>(pos - 1), static_cast<size_t>(length))).append(o.suffix);
     if (o.includeLeft == 1) item.insert(0, left);
     if (o.includeRight == 1) item.append(right);
     if (o.maxLength == 0 || static_cast<int>(item.size()) < o.maxLength)
