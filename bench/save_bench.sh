@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Saving 200 pictures of 200 KB from a loopback server with the saver (Windows build under Wine),
 # against curl fetching the same 200 URLs one after another in one process. The status line's time
-# probe is pointed at the loopback server too. Run through `scripts/bench save`.
+# probe is pointed at the loopback server too. Run through `scripts/bench save`. PT_ARCH=win32 or
+# win64 picks the build (default: the 32-bit program where this machine runs it).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${PT_BUILD:-$here/build}
 count=${PT_BENCH_PICTURES:-200}
+. "$here/scripts/arch.sh"
+arch=${PT_ARCH:-$(pt_preferred_arch)}
+case "$arch" in
+  win32) triplet=i686-w64-mingw32; toolchain=mingw-i686.cmake ;;
+  win64) triplet=x86_64-w64-mingw32; toolchain=mingw-x86_64.cmake ;;
+  *) echo "save_bench: unknown Windows build '$arch'" >&2; exit 2 ;;
+esac
 
-[ -f "$build/win/build.ninja" ] || cmake -S "$here" -B "$build/win" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DPT_DEPS="$here/build/deps" >/dev/null
-cmake --build "$build/win" --target bench_save >/dev/null
+[ -f "$build/$arch/build.ninja" ] || cmake -S "$here" -B "$build/$arch" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DPT_DEPS="$here/build/deps/$triplet" >/dev/null
+cmake --build "$build/$arch" --target bench_save >/dev/null
 
 work=$(mktemp -d /tmp/pt-save-bench.XXXXXX)
 . "$here/scripts/wine-session.sh"
@@ -32,9 +40,9 @@ for _ in $(seq 1 200); do [ -s "$work/ready" ] && break; sleep 0.05; done
 port=$(cut -d' ' -f1 "$work/ready")
 base="http://127.0.0.1:$port"
 
-start_wine_session
+start_wine_session "$arch"
 mkdir -p "$work/out"
-result=$(wine "$build/win/bench/bench_save.exe" "$base" "$count" "Z:${work//\//\\}\\out\\" | tee /dev/stderr | grep '^RESULT')
+result=$("$PT_WINE" "$build/$arch/bench/bench_save.exe" "$base" "$count" "Z:${work//\//\\}\\out\\" | tee /dev/stderr | grep '^RESULT')
 saver=$(echo "$result" | cut -d' ' -f2)
 bare=$(echo "$result" | cut -d' ' -f3)
 

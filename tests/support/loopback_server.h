@@ -17,6 +17,7 @@ struct ServerResponse {
   std::string mode = "normal";  // "hang", "reset_mid_body", "close"
   int delayMs = 0;
   bool contentLength = true;
+  bool dateHeader = true;  // false: no Date header at all
 };
 
 struct RecordedRequest {
@@ -39,6 +40,8 @@ class LoopbackServer {
 
   // Routes are matched on the path without the query, then on the full target.
   void Route(const std::string& path, const ServerResponse& response);
+  // The n-th request for the path gets the n-th response; the last one answers every later request.
+  void RouteSequence(const std::string& path, const std::vector<ServerResponse>& responses);
   void Default(const ServerResponse& response);
   bool Start();  // waits (bounded) until both ports listen
   void Stop();

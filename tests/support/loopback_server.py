@@ -12,7 +12,9 @@ Paths match on the path without the query first, then on the full target.
 response: {"status": 200, "reason": "OK", "headers": [["Name", "value"], ...],
            "body_b64": "...", "body_file": "/abs/path", "convert": ["utf-8", "gbk"],
            "mode": "normal" | "hang" | "reset_mid_body" | "close", "delay_ms": 0,
-           "content_length": true}
+           "content_length": true, "date_header": true}
+A route may instead be {"sequence": [response, ...]}: the n-th request for it gets the n-th
+response, the last one every later request.
 """
 import argparse
 import base64
@@ -27,6 +29,19 @@ import time
 
 LOG_LOCK = threading.Lock()
 STOP = threading.Event()
+SEQUENCE_LOCK = threading.Lock()
+SEQUENCE_COUNTS = {}
+
+
+def pick(resp, key):
+    """The response of a route, stepping through a sequence route one request at a time."""
+    if "sequence" not in resp:
+        return resp
+    with SEQUENCE_LOCK:
+        n = SEQUENCE_COUNTS.get(key, 0)
+        SEQUENCE_COUNTS[key] = n + 1
+    steps = resp["sequence"]
+    return steps[min(n, len(steps) - 1)]
 
 
 def make_cert(folder):
@@ -96,7 +111,8 @@ def serve_connection(conn, port, routes, default, log_path):
                 STOP.set()
                 return
             path = target.split("?", 1)[0]
-            resp = routes.get(target) or routes.get(path) or default
+            key = target if target in routes else path
+            resp = pick(routes.get(target) or routes.get(path) or default, key)
             mode = resp.get("mode", "normal")
             if resp.get("delay_ms"):
                 time.sleep(resp["delay_ms"] / 1000.0)
@@ -112,7 +128,7 @@ def serve_connection(conn, port, routes, default, log_path):
             lines = ["HTTP/1.1 %d %s" % (status, reason)]
             headers = resp.get("headers", [])
             names = {h[0].lower() for h in headers}
-            if "date" not in names:
+            if "date" not in names and resp.get("date_header", True):
                 lines.append("Date: " + time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime()))
             for name, value in headers:
                 lines.append("%s: %s" % (name, value))
