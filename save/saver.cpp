@@ -306,6 +306,7 @@ struct SaveShared {
 struct SaveRun::Impl {
   std::shared_ptr<SaveShared> shared;
   UniqueHandle thread;
+  bool leftBehind = false;  // a stop ran out its bound: the worker goes on alone, writing nothing
 };
 
 namespace {
@@ -328,7 +329,7 @@ DWORD WINAPI SaveThread(void* parameter) {
 SaveRun::SaveRun(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 SaveRun::~SaveRun() {
-  if (Running()) StopAndWait(kStopWaitMs);
+  if (!impl_->leftBehind && Running()) StopAndWait(kStopWaitMs);
 }
 
 bool SaveRun::Running() const { return !Wait(0); }
@@ -339,6 +340,7 @@ bool SaveRun::StopAndWait(unsigned ms) {
   impl_->shared->stop.Request();
   if (Wait(ms)) return true;
   impl_->shared->stop.Abandon();
+  impl_->leftBehind = true;
   return false;
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -313,6 +314,18 @@ TEST_F(MainWindowTest, PostedTasksRunOnTheWindowsThreadInOrder) {
   EXPECT_EQ(seen.order, expected);
   for (DWORD thread : seen.threads) EXPECT_EQ(thread, windowThread);
   EXPECT_TRUE(IsWindow(window_));
+}
+
+TEST_F(MainWindowTest, TasksForAWindowThatIsGoneAreFreedWithoutRunning) {
+  auto token = std::make_shared<int>(0);
+  ASSERT_TRUE(PostUiTask(window_, [token] { ++*token; }));
+  EXPECT_EQ(token.use_count(), 2);
+  main_.reset();  // destroyed with the task still queued
+  EXPECT_EQ(token.use_count(), 1);
+  EXPECT_FALSE(PostUiTask(window_, [token] { ++*token; }));
+  EXPECT_EQ(token.use_count(), 1);
+  PumpFor(50);
+  EXPECT_EQ(*token, 0);
 }
 
 // The real program, copied into a folder with a Chinese name: it welcomes, creates its output
