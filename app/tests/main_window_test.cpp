@@ -282,26 +282,32 @@ TEST_F(MainWindowTest, AppendLinesAddsEachLineAtTheEnd) {
   EXPECT_EQ(GetControlText(edit).size(), std::string("标题\r\n\r\n颜色分类：红色\r\n尺码：XL\r\n").size() + 70002);
 }
 
+struct SeenTasks {
+  std::vector<int> order;
+  std::vector<DWORD> threads;
+};
+struct PostingThread {
+  HWND window;
+  SeenTasks* seen;
+};
+
+DWORD WINAPI PostFiftyTasks(void* parameter) {
+  const auto* posting = static_cast<const PostingThread*>(parameter);
+  for (int i = 0; i < 50; ++i)
+    PostUiTask(posting->window, [seen = posting->seen, i] {
+      seen->order.push_back(i);
+      seen->threads.push_back(GetCurrentThreadId());
+    });
+  return 0;
+}
+
 // Work done elsewhere reaches the window as tasks it runs on its own thread, in the order posted;
 // a task that fails stays inside the window, and a stray message that carries no task is ignored.
 TEST_F(MainWindowTest, PostedTasksRunOnTheWindowsThreadInOrder) {
   const DWORD windowThread = GetCurrentThreadId();
-  struct Seen {
-    std::vector<int> order;
-    std::vector<DWORD> threads;
-  } seen;
-  UniqueHandle worker(CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        std::unique_ptr<std::pair<HWND, Seen*>> args(static_cast<std::pair<HWND, Seen*>*>(p));
-        for (int i = 0; i < 50; ++i)
-          PostUiTask(args->first, [seen = args->second, i] {
-            seen->order.push_back(i);
-            seen->threads.push_back(GetCurrentThreadId());
-          });
-        return 0;
-      },
-      new std::pair<HWND, Seen*>(window_, &seen), 0, nullptr));
+  SeenTasks seen;
+  PostingThread posting{window_, &seen};
+  UniqueHandle worker(CreateThread(nullptr, 0, PostFiftyTasks, &posting, 0, nullptr));
   ASSERT_TRUE(worker);
   EXPECT_EQ(WaitForSingleObject(worker.get(), 10000), WAIT_OBJECT_0);
   PostUiTask(window_, [] { throw std::runtime_error("a failing task"); });
