@@ -1,16 +1,12 @@
-#include "app/command_handlers.h"
-
-#include <windows.h>
-
+// The handlers that are neither extractors, savers nor browser commands: clearing the harvest,
+// the help panel and the two window-width hot keys.
 #include <climits>
 #include <cmath>
 #include <string>
 
-#include "app/extract_commands.h"
 #include "app/main_window.h"
 #include "effects/ease_animator.h"
 #include "effects/easing.h"
-#include "extract/item_harvest.h"
 #include "runtime/controls.h"
 
 namespace {
@@ -40,68 +36,65 @@ RECT RectInParent(HWND control) {
   return r;
 }
 
-int CurrentWindowWidth() {
+int WindowWidth(HWND window) {
   RECT r{};
-  GetWindowRect(MainWindowHandle(), &r);
+  GetWindowRect(window, &r);
   return r.right - r.left;
-}
-
-void ResizeWindowTo(int targetWidth) {
-  EaseAnimator* animator = EasingSlot(kWindowWidthSlot);
-  if (!animator || !MainWindowHandle()) return;
-  // Refused while the previous change still runs: that key press is dropped.
-  animator->Start(CurrentWindowWidth(), targetWidth, kEaseCubicOut,
-                  [](double value, double) { ApplyWindowWidth(value); }, {}, kDefaultInterval,
-                  kWidthDuration);
-}
-
-void MoveHelpPanelTo(int targetTop) {
-  EaseAnimator* animator = EasingSlot(kHelpPanelSlot);
-  HWND panel = ControlHandle(Control::帮助分组);
-  if (!animator || !panel) return;
-  animator->Start(RectInParent(panel).top, targetTop, kEaseCubicOut,
-                  [](double value, double) { ApplyHelpTop(value); }, {}, kDefaultInterval,
-                  kHelpDuration);
 }
 
 }  // namespace
 
-void ClearData() {
-  // An extraction still fetching (this click came through its event pump) must not refill the
-  // harvest afterwards.
-  NoteHarvestCleared();
-  SetControlText(ControlHandle(Control::url), "");
-  ListViewDeleteAll(ControlHandle(Control::images_列表框));
-  SetItemId("");
-  SetVideoUrl("");
-  SetOutputFolder("");
-  SetControlText(ControlHandle(Control::测试), "");
-  SetControlText(ControlHandle(Control::详情数据), "");
-  SetControlText(ControlHandle(Control::文本数据), "");
+void MainWindow::ResizeWindowTo(int targetWidth) {
+  EaseAnimator* animator = EasingSlot(kWindowWidthSlot);
+  if (!animator || !window_) return;
+  // Refused while the previous change still runs: that key press is dropped.
+  animator->Start(WindowWidth(window_), targetWidth, kEaseCubicOut,
+                  [this](double value, double) { ApplyWindowWidth(value); }, {}, kDefaultInterval,
+                  kWidthDuration);
 }
 
-void ShowHelp() { MoveHelpPanelTo(kHelpShownTop); }
+void MainWindow::MoveHelpPanelTo(int targetTop) {
+  EaseAnimator* animator = EasingSlot(kHelpPanelSlot);
+  HWND panel = control(Control::帮助分组);
+  if (!animator || !panel) return;
+  animator->Start(RectInParent(panel).top, targetTop, kEaseCubicOut,
+                  [this](double value, double) { ApplyHelpTop(value); }, {}, kDefaultInterval,
+                  kHelpDuration);
+}
 
-void HideHelp() { MoveHelpPanelTo(kHelpHiddenTop); }
+void MainWindow::ClearData() {
+  // An extraction still fetching (this click came through its event pump) must not refill the
+  // harvest afterwards. A save under way keeps its own copy of everything cleared here.
+  gate_.NoteCleared();
+  SetControlText(control(Control::url), "");
+  ListViewDeleteAll(control(Control::images_列表框));
+  harvest_ = HarvestState{};
+  SetControlText(control(Control::测试), "");
+  SetControlText(control(Control::详情数据), "");
+  SetControlText(control(Control::文本数据), "");
+}
 
-void OnHotKey(int hotKeyId, int) {
+void MainWindow::ShowHelp() { MoveHelpPanelTo(kHelpShownTop); }
+
+void MainWindow::HideHelp() { MoveHelpPanelTo(kHelpHiddenTop); }
+
+void MainWindow::OnHotKey(int hotKeyId, int) {
   // A registration that failed left its identifier at 0; no key may match that.
   if (hotKeyId == 0) return;
-  if (hotKeyId == ExpandHotKeyId()) ResizeWindowTo(kWideWidth);
-  if (hotKeyId == CollapseHotKeyId()) ResizeWindowTo(kNarrowWidth);
+  if (hotKeyId == expandHotKeyId_) ResizeWindowTo(kWideWidth);
+  if (hotKeyId == collapseHotKeyId_) ResizeWindowTo(kNarrowWidth);
 }
 
-void ApplyWindowWidth(double value) {
-  HWND window = MainWindowHandle();
-  if (!window) return;
+void MainWindow::ApplyWindowWidth(double value) {
+  if (!window_) return;
   RECT r{};
-  GetWindowRect(window, &r);
-  SetWindowPos(window, nullptr, 0, 0, TruncateToInt(value), r.bottom - r.top,
+  GetWindowRect(window_, &r);
+  SetWindowPos(window_, nullptr, 0, 0, TruncateToInt(value), r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void ApplyHelpTop(double value) {
-  HWND panel = ControlHandle(Control::帮助分组);
+void MainWindow::ApplyHelpTop(double value) {
+  HWND panel = control(Control::帮助分组);
   if (!panel) return;
   SetWindowPos(panel, nullptr, RectInParent(panel).left, TruncateToInt(value), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

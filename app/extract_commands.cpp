@@ -1,40 +1,24 @@
-#include "app/extract_commands.h"
-
+// The four platform buttons: each reads the link and cookie boxes, fetches the item's pages,
+// adds what it cuts from them to the harvest shown in the window and tells in the status line what
+// it found.
 #include <windows.h>
 
 #include <climits>
 
-#include "config/endpoints.h"
 #include "app/main_window.h"
-#include "app/main_window_internal.h"
-#include "app/window_harvest.h"
-#include "extract/extraction_gate.h"
+#include "extract/item_extractors.h"
 #include "http/winhttp_request.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 
 namespace {
 
-ExtractionGate& Gate() {
-  static ExtractionGate gate;
-  return gate;
-}
-
-EndpointHosts& Hosts() {
-  static EndpointHosts hosts = ShippedEndpointHosts();
-  return hosts;
-}
-
-std::string BoxText(Control control) {
-  HWND box = ControlHandle(control);
-  return box ? GetControlText(box) : std::string();
-}
-
 // The engine writes merged cookies back into the text it is given; it gets a copy, so the cookie
 // box never changes. Its status text and headers tell a failed request from an error page.
-FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& cookies) {
+FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& cookies,
+                      const std::function<void()>& yield) {
   WinHttpRequestOptions options;
-  options.yield = PumpPendingMessages;
+  options.yield = yield;
   std::string copy = cookies.value_or(std::string());
   if (cookies) options.cookies = &copy;
   std::string status, headers;
@@ -54,25 +38,29 @@ std::string Utf8PageText(std::string_view utf8) {
   return WideToGbk(wide);
 }
 
-using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
-
-void RunExtraction(Harvest harvest) {
-  WindowHarvestSink window;
-  // Hosts are copied: nothing may change them under a running extraction.
-  const ItemSource source{BoxText(Control::url), [] { return BoxText(Control::cookie值); }, FetchPage, Hosts(),
-                          PumpPendingMessages, Utf8PageText};
-  Gate().Run(window, [&](HarvestSink& sink) { harvest(source, sink); });
-}
-
 }  // namespace
 
-void ExtractTaobaoItem() { RunExtraction(HarvestTaobaoItem); }
-void ExtractTmallItem() { RunExtraction(HarvestTmallItem); }
-void ExtractJdItem() { RunExtraction(HarvestJdItem); }
-void ExtractAlibabaItem() { RunExtraction(HarvestAlibabaItem); }
+std::string MainWindow::BoxText(Control control) const {
+  HWND box = this->control(control);
+  return box ? GetControlText(box) : std::string();
+}
 
-void UseEndpointHosts(const EndpointHosts& hosts) { Hosts() = hosts; }
+void MainWindow::RunExtraction(Harvest harvest) {
+  const std::function<void()> yield = [this] { PumpPendingMessages(); };
+  // Hosts are copied: nothing may change them under a running extraction.
+  const ItemSource source{BoxText(Control::url), [this] { return BoxText(Control::cookie值); },
+                          [yield](const std::string& url, const std::optional<std::string>& cookies) {
+                            return FetchPage(url, cookies, yield);
+                          },
+                          config_.hosts.endpoints, yield, Utf8PageText};
+  std::optional<ExtractionReport> report;
+  const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = harvest(source, sink); });
+  // A run the gate refused (another is still under way) says nothing; a cleared run has nothing to
+  // tell either.
+  if (ran && report && !gate_.WasCleared()) ShowStatus(ExtractionStatusText(*report));
+}
 
-void NoteHarvestCleared() { Gate().NoteCleared(); }
-
-bool ExtractionRunning() { return Gate().Running(); }
+void MainWindow::ExtractTaobaoItem() { RunExtraction(HarvestTaobaoItem); }
+void MainWindow::ExtractTmallItem() { RunExtraction(HarvestTmallItem); }
+void MainWindow::ExtractJdItem() { RunExtraction(HarvestJdItem); }
+void MainWindow::ExtractAlibabaItem() { RunExtraction(HarvestAlibabaItem); }

@@ -1,4 +1,5 @@
-// Start-up: the globals, GDI+, the skin engine, the main window and its message loop.
+// Start-up: the command line, the globals, GDI+, the skin engine, the main window and its message
+// loop. The window ends before the at-exit routine releases the globals.
 #include <windows.h>
 
 #include <cstdlib>
@@ -9,11 +10,15 @@
 #include "runtime/program_dir.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before the current directory changes: a relative hosts file names one from where we started.
+  StartupSettings settings = ReadStartupSettings(GetCommandLineW());
   SetCurrentDirectoryW(GbkToWide(ProgramDirectory()).c_str());
   ConstructGlobalObjects();
   std::atexit(ReleaseGlobalObjects);
   StartGdiPlusAtStartup();
   LoadSkinEngineAtStartup();
-  if (!CreateMainWindow(instance)) return 1;
-  return RunMessageLoop();
+  TellStartupProblems(settings.problems, settings.config.answer);
+  MainWindow window(std::move(settings.config));
+  if (!window.Create(instance)) return 1;
+  return window.RunMessageLoop();
 }

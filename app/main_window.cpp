@@ -2,17 +2,16 @@
 
 #include <commctrl.h>
 
-#include <array>
 #include <string>
 #include <utility>
 
 #include "app/help_picture.h"
-#include "app/main_window_internal.h"
-#include "extract/item_harvest.h"
+#include "app/subsystem_hooks.h"
+#include "effects/ease_animator.h"
 #include "runtime/codepage.h"
 #include "runtime/folders.h"
-#include "runtime/message_box.h"
 #include "runtime/program_dir.h"
+#include "runtime/ui_task.h"
 
 namespace {
 
@@ -80,15 +79,15 @@ constexpr int kFirstControlId = 1001;
 constexpr int kFirstHotKeyId = 33001;
 constexpr UINT kOuterWidth = 880;
 constexpr UINT kOuterHeight = 700;
+// Closing the window gives a running save this long to end at its next picture.
+constexpr unsigned kCloseSaveWaitMs = 2000;
 
-HWND g_window = nullptr;
-std::array<HWND, static_cast<size_t>(Control::Count)> g_controls{};
-int g_expandHotKeyId = 0;
-int g_collapseHotKeyId = 0;
-int g_nextHotKeyId = kFirstHotKeyId;
-HBRUSH g_cookieBackground = nullptr;
-HBITMAP g_helpBitmap = nullptr;
-DWORD g_windowThread = 0;
+constexpr char kWelcomeText[] =
+    "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
+    "为了能更好的获取图片，请务必输入Cookie\r\n\r\n本工具免费使用，下载的数据仅供参考学习\r\n\r\n"
+    "使用本工具造成的一切后果均由使用者自行承担\r\n\r\n请于下载后24小时内删除本工具\r\n\r\n"
+    "默认已添加修改图片MD5功能\r\n\r\n如您进行使用本工具则为默认同意以上内容\r\n\r\n作者：岚栩";
+constexpr char kWelcomeCaption[] = "【岚栩】- 这是一个提示！";
 
 const wchar_t* ClassOf(Kind kind) {
   switch (kind) {
@@ -116,8 +115,9 @@ DWORD KindStyle(Kind kind) {
 }
 
 // Containers (group boxes, the picture box) pass their children's notifications on to the main
-// window, where the handlers are bound; a group box would otherwise swallow its buttons' clicks.
-LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+// window (their reference data), where the handlers are bound; a group box would otherwise swallow
+// its buttons' clicks.
+LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR mainWindow) {
   switch (msg) {
     case WM_COMMAND:
     case WM_NOTIFY:
@@ -126,16 +126,90 @@ LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORLISTBOX:
     case WM_DRAWITEM:
-      if (g_window) return SendMessageW(g_window, msg, wp, lp);
+      if (HWND main = reinterpret_cast<HWND>(mainWindow); IsWindow(main)) return SendMessageW(main, msg, wp, lp);
       break;
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-HWND CreateControl(const ControlLayout& c, HWND window, HINSTANCE instance) {
-  HWND parent = c.parent == kWindow ? window : g_controls[static_cast<size_t>(c.parent)];
+std::wstring MainWindowCaption() {
+  return GbkToWide("【岚栩】- 货图匣合集 V3.1   【电商图片一键下载，仅供学习交流】   作者：岚栩");
+}
+
+}  // namespace
+
+int ControlCommandId(Control control) { return kFirstControlId + static_cast<int>(control); }
+
+std::string DefaultOutputRoot() { return ProgramDirectory() + "\\岚栩图片工具箱\\"; }
+
+MainWindow::MainWindow(WindowConfig config)
+    : config_(std::move(config)), outputRoot_(config_.outputRoot.empty() ? DefaultOutputRoot() : config_.outputRoot) {}
+
+MainWindow::~MainWindow() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+}
+
+HWND MainWindow::control(Control control) const {
+  const size_t i = static_cast<size_t>(control);
+  return i < std::size(controls_) ? controls_[i] : nullptr;
+}
+
+int MainWindow::Ask(const std::string& text, UINT buttons, const std::string& caption) {
+  return AskUser(config_.answer, MessageBoxRequest{text, caption, buttons, nullptr});
+}
+
+// Nothing thrown may cross into Windows: a handler that fails leaves the message to the default
+// procedure (and a window that cannot be built is not created).
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->window_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  try {
+    return self->HandleMessage(msg, wp, lp);
+  } catch (...) {
+    if (msg == WM_CREATE) return -1;
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  const HWND hwnd = window_;  // WM_NCDESTROY lets go of it
+  if (msg == UiTaskMessage()) {
+    RunUiTask(lp);
+    return 0;
+  }
+  switch (msg) {
+    case WM_CREATE:
+      return OnCreate(*reinterpret_cast<CREATESTRUCTW*>(lp)) ? 0 : -1;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wp), HIWORD(wp));
+      return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColor(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_HOTKEY:
+      OnHotKeyMessage(static_cast<int>(wp));
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY:
+      OnNcDestroy();
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+HWND MainWindow::CreateControl(int index, HINSTANCE instance) {
+  const ControlLayout& c = kLayout[index];
+  HWND parent = c.parent == kWindow ? window_ : controls_[static_cast<size_t>(c.parent)];
   const int id = ControlCommandId(c.name);
-  if (c.kind == Kind::Browser) return CreateBrowserPanel(parent, c.x, c.y, c.width, c.height, id);
+  if (c.kind == Kind::Browser)
+    return CreateBrowserPanel(parent, c.x, c.y, c.width, c.height, id, config_.hosts.taobaoLoginPage, config_.answer);
   DWORD style = WS_CHILD | WS_VISIBLE | KindStyle(c.kind) | c.style;
   if (c.parent == kWindow) style |= WS_CLIPSIBLINGS;
   HWND hwnd = CreateWindowExW(c.exStyle, ClassOf(c.kind), GbkToWide(c.caption).c_str(), style, c.x, c.y,
@@ -146,7 +220,7 @@ HWND CreateControl(const ControlLayout& c, HWND window, HINSTANCE instance) {
   // Edit boxes hold whole pages and long text lists: no length limit beyond the system's own.
   if (c.kind == Kind::Edit) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
   if (c.kind == Kind::GroupBox || c.kind == Kind::PictureBox)
-    SetWindowSubclass(hwnd, ForwardToMainWindow, 1, 0);
+    SetWindowSubclass(hwnd, ForwardToMainWindow, 1, reinterpret_cast<DWORD_PTR>(window_));
   if (c.kind == Kind::ListView) {
     SendMessageW(hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     int index = 0;
@@ -163,171 +237,131 @@ HWND CreateControl(const ControlLayout& c, HWND window, HINSTANCE instance) {
   return hwnd;
 }
 
-void ShowHelpPicture() {
-  g_helpBitmap = LoadHelpPictureBitmap(838, 342);
-  if (g_helpBitmap)
-    SendMessageW(g_controls[P(Control::图片框1)], STM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(g_helpBitmap));
+void MainWindow::ShowHelpPicture() {
+  helpBitmap_.reset(LoadHelpPictureBitmap(838, 342));
+  if (helpBitmap_)
+    SendMessageW(control(Control::图片框1), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(helpBitmap_.get()));
 }
 
-bool OnCreate(HWND hwnd, const CREATESTRUCTW* cs) {
-  g_window = hwnd;
-  for (const ControlLayout& c : kLayout) {
-    HWND control = CreateControl(c, hwnd, cs->hInstance);
-    g_controls[static_cast<size_t>(c.name)] = control;
-  }
+bool MainWindow::OnCreate(const CREATESTRUCTW& create) {
+  for (int i = 0; i < static_cast<int>(std::size(kLayout)); ++i)
+    controls_[static_cast<size_t>(kLayout[i].name)] = CreateControl(i, create.hInstance);
   // The help panel slides over the other controls, so it must paint above them.
-  SetWindowPos(g_controls[P(Control::帮助分组)], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowPos(control(Control::帮助分组), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ShowHelpPicture();
   return true;
 }
 
-LRESULT OnCtlColor(UINT msg, HDC dc, HWND control) {
-  if (control == g_controls[P(Control::cookie值)]) {
+LRESULT MainWindow::OnCtlColor(UINT msg, HDC dc, HWND control) {
+  if (control == this->control(Control::cookie值)) {
     SetTextColor(dc, RGB(0, 128, 0));
     SetBkColor(dc, RGB(0, 0, 0));
-    if (!g_cookieBackground) g_cookieBackground = CreateSolidBrush(RGB(0, 0, 0));
-    return reinterpret_cast<LRESULT>(g_cookieBackground);
+    if (!cookieBackground_) cookieBackground_.reset(CreateSolidBrush(RGB(0, 0, 0)));
+    return reinterpret_cast<LRESULT>(cookieBackground_.get());
   }
-  if (msg == WM_CTLCOLORSTATIC && (control == g_controls[P(Control::透明标签2)] ||
-                                   control == g_controls[P(Control::tis1)])) {
+  if (msg == WM_CTLCOLORSTATIC &&
+      (control == this->control(Control::透明标签2) || control == this->control(Control::tis1))) {
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
   }
-  return DefWindowProcW(g_window, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+  return DefWindowProcW(window_, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
 }
 
-void OnCommand(int id, int notification) {
+void MainWindow::OnCommand(int id, int notification) {
   if (notification != BN_CLICKED) return;
   for (const CommandBinding& b : CommandBindings())
     if (ControlCommandId(b.control) == id && b.clicked) {
-      b.clicked();
+      (this->*b.clicked)();
       return;
     }
 }
 
-void OnHotKeyMessage(int id) {
-  // The hot keys were registered for the label 标签1: its feedback event receives them.
-  if (LabelFeedbackHandler feedback = HotKeyFeedback()) feedback(id, 0);
-}
+// The hot keys were registered for the label 标签1: its feedback event receives them.
+void MainWindow::OnHotKeyMessage(int id) { OnHotKey(id, 0); }
 
-void OnDestroy() {
-  g_window = nullptr;
-  g_controls.fill(nullptr);
-  if (g_cookieBackground) DeleteObject(std::exchange(g_cookieBackground, nullptr));
-  if (g_helpBitmap) DeleteObject(std::exchange(g_helpBitmap, nullptr));
+void MainWindow::OnDestroy() {
+  // A save still running ends at its next picture; it is waited for (with a bound) so that the
+  // process never ends in the middle of a file nor under a worker still at work.
+  if (save_) save_->StopAndWait(kCloseSaveWaitMs);
+  // The animators outlive the window; they must not call back into it.
+  for (int slot : {kHelpPanelSlot, kWindowWidthSlot})
+    if (EaseAnimator* animator = EasingSlot(slot)) animator->SetInterval(0);
   PostQuitMessage(0);
 }
 
-LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_CREATE:
-      return OnCreate(hwnd, reinterpret_cast<CREATESTRUCTW*>(lp)) ? 0 : -1;
-    case WM_COMMAND:
-      OnCommand(LOWORD(wp), HIWORD(wp));
-      return 0;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
-      return OnCtlColor(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
-    case WM_HOTKEY:
-      OnHotKeyMessage(static_cast<int>(wp));
-      return 0;
-    case WM_DESTROY:
-      OnDestroy();
-      return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+void MainWindow::OnNcDestroy() {
+  DiscardUiTasks(window_);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+  window_ = nullptr;
+  for (HWND& c : controls_) c = nullptr;
+  cookieBackground_.reset();
+  helpBitmap_.reset();
 }
 
-int RegisterPageHotKey(HWND hwnd, UINT virtualKey) {
-  const int id = g_nextHotKeyId++;
-  return RegisterHotKey(hwnd, id, 0, virtualKey) ? id : 0;
+int MainWindow::RegisterPageHotKey(UINT virtualKey) {
+  const int id = nextHotKeyId_++;
+  return RegisterHotKey(window_, id, 0, virtualKey) ? id : 0;
 }
-
-}  // namespace
 
 // Long work on the window's thread lets the window answer meanwhile; other threads have no windows
 // of ours to serve.
-void PumpPendingMessages() {
-  if (GetCurrentThreadId() != g_windowThread) return;
+void MainWindow::PumpPendingMessages() {
+  if (GetCurrentThreadId() != windowThread_) return;
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {  // leave it for the message loop
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    if (!g_window || !IsDialogMessageW(g_window, &msg)) {
+    if (!window_ || !IsDialogMessageW(window_, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
   }
 }
 
-HWND MainWindowHandle() { return g_window; }
-
-HWND ControlHandle(Control control) {
-  size_t i = static_cast<size_t>(control);
-  return i < g_controls.size() ? g_controls[i] : nullptr;
+void MainWindow::RunCreatedHandler() {
+  ApplyWindowSkin(window_);
+  Ask(kWelcomeText, MB_OK, kWelcomeCaption);
+  ClearBrowserPanelCookies(control(Control::精易Web浏览器1));
+  EnsureFolder(outputRoot_);
+  harvest_.outputFolder = outputRoot_;
+  expandHotKeyId_ = RegisterPageHotKey(VK_PRIOR);
+  collapseHotKeyId_ = RegisterPageHotKey(VK_NEXT);
 }
 
-int ControlCommandId(Control control) { return kFirstControlId + static_cast<int>(control); }
-
-int ExpandHotKeyId() { return g_expandHotKeyId; }
-int CollapseHotKeyId() { return g_collapseHotKeyId; }
-
-std::string OutputRoot() { return ProgramDirectory() + "\\岚栩图片工具箱\\"; }
-
-std::wstring MainWindowCaption() {
-  return GbkToWide("【岚栩】- 货图匣合集 V3.1   【电商图片一键下载，仅供学习交流】   作者：岚栩");
-}
-
-void RunCreatedHandler(HWND hwnd) {
-  ApplyWindowSkin(hwnd);
-  ShowMessageBox(
-      "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
-      "为了能更好的获取图片，请务必输入Cookie\r\n\r\n本工具免费使用，下载的数据仅供参考学习\r\n\r\n"
-      "使用本工具造成的一切后果均由使用者自行承担\r\n\r\n请于下载后24小时内删除本工具\r\n\r\n"
-      "默认已添加修改图片MD5功能\r\n\r\n如您进行使用本工具则为默认同意以上内容\r\n\r\n作者：岚栩",
-      MB_OK, "【岚栩】- 这是一个提示！");
-  ClearBrowserPanelCookies();
-  const std::string root = OutputRoot();
-  EnsureFolder(root);
-  SetOutputFolder(root);
-  g_expandHotKeyId = RegisterPageHotKey(hwnd, VK_PRIOR);
-  g_collapseHotKeyId = RegisterPageHotKey(hwnd, VK_NEXT);
-}
-
-HWND CreateMainWindow(HINSTANCE instance) {
+bool MainWindow::Create(HINSTANCE instance) {
+  if (window_) return false;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = MainWindowProc;
+  wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
   wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   wc.lpszClassName = kMainWindowClass;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   const int left = (GetSystemMetrics(SM_CXSCREEN) - static_cast<int>(kOuterWidth)) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - static_cast<int>(kOuterHeight)) / 2;
-  g_nextHotKeyId = kFirstHotKeyId;
-  HWND hwnd = CreateWindowExW(0, kMainWindowClass, MainWindowCaption().c_str(),
-                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                              left, top, kOuterWidth, kOuterHeight, nullptr, nullptr, instance, nullptr);
-  if (!hwnd) return nullptr;
-  g_windowThread = GetCurrentThreadId();
-  ShowWindow(hwnd, SW_SHOW);
-  UpdateWindow(hwnd);
-  RunCreatedHandler(hwnd);
-  return hwnd;
+  nextHotKeyId_ = kFirstHotKeyId;
+  windowThread_ = GetCurrentThreadId();
+  if (!CreateWindowExW(0, kMainWindowClass, MainWindowCaption().c_str(),
+                       WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, left, top,
+                       kOuterWidth, kOuterHeight, nullptr, nullptr, instance, this))
+    return false;
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+  RunCreatedHandler();
+  return true;
 }
 
-int RunMessageLoop() {
+int MainWindow::RunMessageLoop() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (!g_window || !IsDialogMessageW(g_window, &msg)) {
+    if (!window_ || !IsDialogMessageW(window_, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }

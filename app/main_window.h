@@ -1,9 +1,26 @@
 #pragma once
-// The program's one window and its controls, addressed by their layout names.
+// The program's one window: its controls, addressed by their layout names, and everything the
+// window keeps for itself (the harvest's item id, video address and output folder, the running
+// save, the status line's clock). One object per window; its window procedure dispatches every
+// message to a named handler.
 
 #include <windows.h>
 
+#include <functional>
+#include <memory>
+#include <span>
 #include <string>
+
+#include "config/hosts_file.h"
+#include "extract/extraction_gate.h"
+#include "extract/item_extractors.h"
+#include "extract/item_harvest.h"
+
+struct ItemSource;
+#include "runtime/handles.h"
+#include "runtime/message_box.h"
+#include "save/network_time.h"
+#include "save/saver.h"
 
 // In layout order (which is also the tab order).
 enum class Control : int {
@@ -40,22 +57,144 @@ enum class Control : int {
 
 inline constexpr wchar_t kMainWindowClass[] = L"Lzv - E-commerce picture tool";
 
-// The main window once created (null before and after).
-HWND MainWindowHandle();
-// A control of the main window (null when the window does not exist).
-HWND ControlHandle(Control control);
 // The command identifier of a control (its WM_COMMAND id).
 int ControlCommandId(Control control);
 
-// Creates and shows the main window; the created handler runs inside (welcome message included).
-// Returns null on failure.
-HWND CreateMainWindow(HINSTANCE instance);
-// Runs the message loop until the main window is closed; returns the exit code.
-int RunMessageLoop();
-
-// Identifiers of the system-wide hot keys Page Up and Page Down (0 when registration failed).
-int ExpandHotKeyId();
-int CollapseHotKeyId();
-
 // The program directory followed by "\\岚栩图片工具箱\\" (GBK).
-std::string OutputRoot();
+std::string DefaultOutputRoot();
+
+// What a window is made with. The program passes the shipped hosts (or those of a hosts file);
+// tests pass loopback hosts and answer the message boxes themselves.
+struct WindowConfig {
+  ProgramHosts hosts = ShippedProgramHosts();
+  std::string outputRoot;      // ends with "\\"; empty: DefaultOutputRoot()
+  MessageBoxAnswerer answer;   // empty: a person answers the system's boxes
+  // Shows a saved item's folder; empty: the system's file browser.
+  std::function<void(const std::string& folder)> openFolder;
+};
+
+// The item harvest's state that lives outside the controls.
+struct HarvestState {
+  std::string itemId;
+  std::string videoUrl;
+  std::string outputFolder;  // the folder of the last download; ends with "\\" when not empty
+};
+
+class MainWindow : private HarvestSink {
+ public:
+  explicit MainWindow(WindowConfig config = {});
+  ~MainWindow() override;  // destroys the window when it still exists
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates and shows the window; the created handler runs inside (welcome message included).
+  bool Create(HINSTANCE instance);
+  // Runs the message loop until the window is closed; returns the exit code.
+  int RunMessageLoop();
+
+  HWND handle() const { return window_; }
+  HWND control(Control control) const;
+  // Identifiers of the system-wide hot keys Page Up and Page Down (0 when registration failed).
+  int expandHotKeyId() const { return expandHotKeyId_; }
+  int collapseHotKeyId() const { return collapseHotKeyId_; }
+  const HarvestState& harvest() const { return harvest_; }
+  const std::string& outputRoot() const { return outputRoot_; }
+  bool ExtractionRunning() const { return gate_.Running(); }
+  bool SaveRunning() const { return save_ && save_->Running(); }
+
+  // The status line: the message behind the time of the status clock (the network time once the
+  // latest save's probe has answered).
+  std::string StampStatus(const std::string& message) const;
+  void ShowStatus(const std::string& message);
+
+  // The clicked handlers (bound in command_bindings.cpp); all run on the window's thread.
+  void ExtractTaobaoItem();
+  void ExtractTmallItem();
+  void ExtractJdItem();
+  void ExtractAlibabaItem();
+  // Saves the harvest on a worker thread; ignored while a save or an extraction runs.
+  void StartSave();
+  // Empties the link box, the picture rows, the item id, video address and output folder, and the
+  // three raw-data boxes. The cookie box, the browser and the status line keep what they hold.
+  void ClearData();
+  // Slide the help panel up into view (top 8) or back down out of sight (top 688).
+  void ShowHelp();
+  void HideHelp();
+  // Wipe the panel's cookies, empty the cookie box and load the platform's login page.
+  void LoadTaobaoLogin();
+  void LoadAlibabaLogin();
+  // The feedback of the hot-key label: Page Up widens the window to 1220, Page Down narrows it to
+  // 880. `detail` is unused.
+  void OnHotKey(int hotKeyId, int detail);
+
+  // Animation frames: the value, truncated toward zero, becomes the window's outer width
+  // (left, top and height kept) or the help panel's top (left kept).
+  void ApplyWindowWidth(double value);
+  void ApplyHelpTop(double value);
+
+  // Appends one row per URL at the end of images_列表框: column 0 the 1-based row number (row
+  // numbers continue across runs), column 1 the URL, column 2 kindLabel followed by the running
+  // number within this call (starting at 1).
+  void PublishPictures(const TextList& urls, const std::string& kindLabel) override;
+  // Appends each text followed by "\r\n" at the end of 文本数据.
+  void AppendLines(const TextList& lines);
+
+  // Dispatches the messages waiting for the window's thread (nothing on another thread): long work
+  // on the window's thread calls it so the window keeps painting and answering.
+  void PumpPendingMessages();
+
+ private:
+  struct CommandBinding {
+    Control control;
+    void (MainWindow::*clicked)();
+  };
+  // Every bound click (command_bindings.cpp); every other control event is ignored.
+  static std::span<const CommandBinding> CommandBindings();
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  bool OnCreate(const CREATESTRUCTW& create);
+  void OnCommand(int id, int notification);
+  LRESULT OnCtlColor(UINT msg, HDC dc, HWND control);
+  void OnHotKeyMessage(int id);
+  void OnDestroy();
+  void OnNcDestroy();
+
+  void RunCreatedHandler();
+  HWND CreateControl(int index, HINSTANCE instance);
+  void ShowHelpPicture();
+  int RegisterPageHotKey(UINT virtualKey);
+  int Ask(const std::string& text, UINT buttons, const std::string& caption);
+
+  // Extraction (extract_commands.cpp).
+  using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
+  void RunExtraction(Harvest harvest);
+  std::string BoxText(Control control) const;
+
+  void ResizeWindowTo(int targetWidth);
+  void MoveHelpPanelTo(int targetTop);
+  void LoadLoginPage(const std::string& page);
+  void SetStatusLine(const std::string& line);
+
+  // HarvestSink: what an extraction finds goes into the controls and the harvest state.
+  void AppendText(const std::string& text) override;
+  void SetDescriptionUrl(const std::string& url) override;
+  void SetDescriptionPage(const std::string& page) override;
+  void SetItemId(const std::string& id) override;
+  void SetVideoUrl(const std::string& url) override;
+
+  WindowConfig config_;
+  std::string outputRoot_;
+  HWND window_ = nullptr;
+  DWORD windowThread_ = 0;
+  HWND controls_[static_cast<size_t>(Control::Count)] = {};
+  int expandHotKeyId_ = 0;
+  int collapseHotKeyId_ = 0;
+  int nextHotKeyId_ = 0;
+  GdiObject<HBRUSH> cookieBackground_;
+  GdiObject<HBITMAP> helpBitmap_;
+  HarvestState harvest_;
+  ExtractionGate gate_;
+  StatusClock clock_;
+  std::unique_ptr<SaveRun> save_;
+};

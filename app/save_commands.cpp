@@ -1,21 +1,41 @@
-// The saver and the status line bound to the main window: its list, text box and status label,
-// the program's output root and the shell.
+// The download button and the status line: the window's snapshot of the harvest goes to a save on
+// its own thread, whose status lines come back to the label through the window's task messages.
+#include <utility>
+#include <vector>
+
 #include "app/main_window.h"
 #include "runtime/controls.h"
-#include "save/network_time.h"
-#include "save/saver.h"
+#include "runtime/ui_task.h"
 
-void ShowStatus(const std::string& message) {
-  ShowStatus(message, DefaultTimeProbeUrl(),
-             [](const std::string& line) { SetControlText(ControlHandle(Control::岚栩_tim), line); });
+void MainWindow::StartSave() {
+  // A save pairs the rows and the item id of one harvest: not while an extraction is still adding
+  // to them. One save at a time.
+  if (gate_.Running() || SaveRunning()) return;
+  HWND list = control(Control::images_列表框);
+  std::vector<SaveRow> rows;
+  const int count = list ? ListViewRowCount(list) : 0;
+  for (int i = 0; i < count; ++i) rows.push_back({ListViewCell(list, i, 1), ListViewCell(list, i, 2)});
+  SaveJob job = PlanSave(outputRoot_, harvest_.itemId, harvest_.videoUrl, std::move(rows), BoxText(Control::文本数据));
+  harvest_.outputFolder = job.outputFolder;
+
+  // One time probe per save, from its start; the status lines never wait for it.
+  clock_ = StatusClock::Probing(TimeProbeUrl(config_.hosts.timeProbeHost));
+  SaveEffects effects;
+  // Stamped when the worker reports, shown when the window's thread comes to it.
+  effects.showStatus = [this, window = window_, clock = clock_](const std::string& message) {
+    PostUiTask(window, [this, line = clock.Stamp(message)] { SetStatusLine(line); });
+  };
+  effects.ask = [answer = config_.answer](const std::string& question, const std::string& caption) {
+    return AskUser(answer, MessageBoxRequest{question, caption, MB_YESNO, nullptr}) == kPressedYes;
+  };
+  effects.openFolder = config_.openFolder ? config_.openFolder : OpenFolderInShell;
+  save_ = ::StartSave(std::move(job), std::move(effects));
 }
 
-void StartSave() {
-  SaveSources sources;
-  sources.outputRoot = OutputRoot();
-  sources.list = ControlHandle(Control::images_列表框);
-  sources.textBox = ControlHandle(Control::文本数据);
-  sources.effects.showStatus = [](const std::string& message) { ShowStatus(message); };
-  sources.effects.openFolder = OpenFolderInShell;
-  StartSave(sources);
+std::string MainWindow::StampStatus(const std::string& message) const { return clock_.Stamp(message); }
+
+void MainWindow::ShowStatus(const std::string& message) { SetStatusLine(StampStatus(message)); }
+
+void MainWindow::SetStatusLine(const std::string& line) {
+  if (HWND label = control(Control::岚栩_tim)) SetControlText(label, line);
 }

@@ -1,12 +1,27 @@
 #pragma once
-// The program's global objects and the start-up steps around the main window.
+// The program's global objects, the start-up steps around the main window, and its command line.
+
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
 
 // The skin module and the 999 easing animators, constructed in that order.
 void ConstructGlobalObjects();
-// The at-exit routine: releases OutputFolder, the skin buffers, the skin module, ItemId and
-// VideoUrl, and last the easing animators.
+// The at-exit routine: releases the skin buffers, the skin module and last the easing animators.
 void ReleaseGlobalObjects();
 // GdiplusStartup (version 1); the token is kept and GDI+ is never shut down.
 void StartGdiPlusAtStartup();
 // Maps the embedded skin engine into the skin module.
 void LoadSkinEngineAtStartup();
+
+struct StartupSettings {
+  WindowConfig config;
+  std::vector<std::string> problems;  // GBK, for the user; nothing of them was taken
+};
+// The window's configuration for a command line. "--hosts <file>" names a hosts file
+// (config/hosts_file.h) whose hosts replace the shipped ones; it is read now, so a relative path
+// means the folder the program was started from. Without the option nothing changes.
+StartupSettings ReadStartupSettings(const wchar_t* commandLine);
+// Shows the problems, if any, in one message box.
+void TellStartupProblems(const std::vector<std::string>& problems, const MessageBoxAnswerer& answer);

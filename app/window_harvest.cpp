@@ -1,15 +1,15 @@
-#include "app/window_harvest.h"
+// The item harvest as the window keeps it: picture rows in images_列表框, text lines in 文本数据,
+// the description URL and page in 详情数据 and 测试, the item id and video address in the window.
+#include "app/main_window.h"
 
-#include <windows.h>
 #include <commctrl.h>
 
 #include <string>
 
-#include "app/main_window.h"
 #include "runtime/controls.h"
 
-void PublishPictures(const TextList& urls, const std::string& kindLabel) {
-  HWND list = ControlHandle(Control::images_列表框);
+void MainWindow::PublishPictures(const TextList& urls, const std::string& kindLabel) {
+  HWND list = control(Control::images_列表框);
   if (!list) return;
   int kindCounter = 0;
   for (const std::string& url : urls) {
@@ -25,28 +25,22 @@ void PublishPictures(const TextList& urls, const std::string& kindLabel) {
   }
 }
 
-void AppendLines(const TextList& lines) {
-  HWND edit = ControlHandle(Control::文本数据);
-  if (!edit) return;
-  for (const std::string& line : lines) AppendEditText(edit, line + "\r\n");
+void MainWindow::AppendLines(const TextList& lines) {
+  for (const std::string& line : lines) AppendText(line + "\r\n");
 }
 
-void WindowHarvestSink::AppendText(const std::string& text) {
-  if (HWND edit = ControlHandle(Control::文本数据)) AppendEditText(edit, text);
+void MainWindow::AppendText(const std::string& text) {
+  if (HWND edit = control(Control::文本数据)) AppendEditText(edit, text);
 }
 
-void WindowHarvestSink::SetDescriptionUrl(const std::string& url) {
-  if (HWND edit = ControlHandle(Control::详情数据)) SetControlText(edit, url);
+void MainWindow::SetDescriptionUrl(const std::string& url) {
+  if (HWND edit = control(Control::详情数据)) SetControlText(edit, url);
 }
 
-void WindowHarvestSink::SetDescriptionPage(const std::string& page) {
-  if (HWND edit = ControlHandle(Control::测试)) SetControlText(edit, page);
+void MainWindow::SetDescriptionPage(const std::string& page) {
+  if (HWND edit = control(Control::测试)) SetControlText(edit, page);
 }
 
-void WindowHarvestSink::PublishPictures(const TextList& urls, const std::string& kindLabel) {
-  ::PublishPictures(urls, kindLabel);
-}
+void MainWindow::SetItemId(const std::string& id) { harvest_.itemId = id; }
 
-void WindowHarvestSink::SetItemId(const std::string& id) { ::SetItemId(id); }
-
-void WindowHarvestSink::SetVideoUrl(const std::string& url) { ::SetVideoUrl(url); }
+void MainWindow::SetVideoUrl(const std::string& url) { harvest_.videoUrl = url; }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Saving 200 pictures of 200 KB from a loopback server with the saver (Windows build under Wine),
 # against curl fetching the same 200 URLs one after another in one process. The status line's time
-# probe is pointed at the loopback server too. Run through `scripts/bench save`.
+# probe is pointed at the loopback server too. Run through `scripts/bench save`. PT_ARCH=win32 or
+# win64 picks the build (default: the 32-bit program where this machine runs it).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${PT_BUILD:-$here/build}
 count=${PT_BENCH_PICTURES:-200}
-
 . "$here/scripts/arch.sh"
 arch=${PT_ARCH:-$(pt_preferred_arch)}
 echo "saver benchmark: the $arch build"

@@ -106,7 +106,7 @@ LRESULT CALLBACK BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool RegisterBrowserClass(HINSTANCE instance) {
+bool RegisterBrowserClass(HINSTANCE instance, const BrowserNotice& notice) {
   WNDCLASSEXW existing{sizeof existing};
   if (GetClassInfoExW(instance, kBrowserClassName, &existing)) return true;
   WNDCLASSEXW wc{sizeof wc};
@@ -122,23 +122,28 @@ bool RegisterBrowserClass(HINSTANCE instance) {
   char text[128];
   std::snprintf(text, sizeof text, "JYwkeCtrl注册类失败\n类名 = %s\n错误代码 = %d", "JYwkeCtrl",
                 static_cast<int>(error));
-  ShowMessageBox(text, MB_OK, "窗口类注册失败");
+  if (notice) {
+    notice("窗口类注册失败", text);
+  } else {
+    ShowMessageBox(text, MB_OK, "窗口类注册失败");
+  }
   return false;
 }
 
 }  // namespace
 
 HWND CreateBrowserControl(HWND parent, int x, int y, int width, int height, int controlId,
-                          const std::string& initialAddress) {
+                          const std::string& initialAddress, const BrowserNotice& notice) {
   BrowserOptions options;
   options.initialAddress = initialAddress;
-  return CreateBrowserControl(ProcessWkeEngine(), parent, x, y, width, height, controlId, options);
+  options.notice = notice;
+  return CreateBrowserControl(ProcessWkeEngine(notice), parent, x, y, width, height, controlId, options);
 }
 
 HWND CreateBrowserControl(const WkeApi& engine, HWND parent, int x, int y, int width, int height,
                           int controlId, const BrowserOptions& options) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  if (!RegisterBrowserClass(instance)) return nullptr;
+  if (!RegisterBrowserClass(instance, options.notice)) return nullptr;
   auto state = std::make_unique<BrowserState>();
   state->engine = &engine;
   state->address = options.initialAddress;

@@ -14,12 +14,14 @@ struct BrowserOptions {
   std::string initialAddress;   // loaded at creation unless empty
   std::string cookieDirectory;  // empty: the engine's own cookie store
   std::string cacheDirectory;   // empty: the engine's own local storage
+  BrowserNotice notice;         // tells a failed class registration
 };
 
-// Creates the panel at (x, y) in the parent with the engine of this process. Returns null only
-// when the window class cannot be registered; without an engine the panel is an empty window.
+// Creates the panel at (x, y) in the parent with the engine of this process (loaded by the first
+// call, which tells a missing engine through `notice`). Returns null only when the window class
+// cannot be registered; without an engine the panel is an empty window.
 HWND CreateBrowserControl(HWND parent, int x, int y, int width, int height, int controlId,
-                          const std::string& initialAddress);
+                          const std::string& initialAddress, const BrowserNotice& notice = {});
 // The same with a given engine, which must outlive the panel, and options.
 HWND CreateBrowserControl(const WkeApi& engine, HWND parent, int x, int y, int width, int height,
                           int controlId, const BrowserOptions& options);

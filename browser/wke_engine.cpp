@@ -52,21 +52,31 @@ HMODULE LoadQuietly(const wchar_t* name, DWORD flags) {
   return module;
 }
 
-UniqueLibrary LoadEngineLibrary(const std::string& path) {
-  std::wstring widePath = GbkToWide(path);
-  if (IsFile(widePath)) {
-    // The altered search path lets the engine find libraries of its own beside it.
-    return UniqueLibrary(LoadQuietly(widePath.c_str(), LOAD_WITH_ALTERED_SEARCH_PATH));
+void Tell(const BrowserNotice& notice, const std::string& caption, const std::string& text) {
+  if (notice) {
+    notice(caption, text);
+  } else {
+    ShowMessageBox(text, MB_OK, caption);
   }
-  ShowMessageBox("请把node.dll放在[" + path + "]位置", MB_OK, "错误");
-  return UniqueLibrary(LoadQuietly(L"node.dll", 0));
 }
 
-void BindFunctions(HMODULE library, WkeApi& api) {
+// Only the file in the program folder is loaded: a library of that common name found anywhere
+// else on the search path (the working folder, the system folders, PATH) is not ours to run.
+UniqueLibrary LoadEngineLibrary(const std::string& path, const BrowserNotice& notice) {
+  std::wstring widePath = GbkToWide(path);
+  if (!IsFile(widePath)) {
+    Tell(notice, "错误", "请把node.dll放在[" + path + "]位置");
+    return UniqueLibrary();
+  }
+  // The altered search path lets the engine find libraries of its own beside it.
+  return UniqueLibrary(LoadQuietly(widePath.c_str(), LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+void BindFunctions(HMODULE library, WkeApi& api, const BrowserNotice& notice) {
   for (const Binding& binding : kBindings) {
     FARPROC function = GetProcAddress(library, binding.name);
     binding.assign(api, function);
-    if (!function) ShowMessageBox("wke api not found", MB_OK, binding.name);
+    if (!function) Tell(notice, binding.name, "wke api not found");
   }
 }
 
@@ -81,21 +91,21 @@ std::string WkeEnginePath(const std::string& programDirectory) {
   return path + kEngineFileName;
 }
 
-WkeEngine LoadWkeEngine(const std::string& programDirectory) {
+WkeEngine LoadWkeEngine(const std::string& programDirectory, const BrowserNotice& notice) {
   WkeEngine engine;
-  engine.library = LoadEngineLibrary(WkeEnginePath(programDirectory));
+  engine.library = LoadEngineLibrary(WkeEnginePath(programDirectory), notice);
   if (!engine.library) return engine;
   // Initialised before anything else is asked of it, as the engine expects.
   Assign<&WkeApi::initializeEx>(engine.api, GetProcAddress(engine.library.get(), "wkeInitializeEx"));
   if (engine.api.initializeEx) engine.api.initializeEx(nullptr);
-  BindFunctions(engine.library.get(), engine.api);
+  BindFunctions(engine.library.get(), engine.api, notice);
   return engine;
 }
 
-const WkeApi& ProcessWkeEngine() {
+const WkeApi& ProcessWkeEngine(const BrowserNotice& notice) {
   // Never unloaded: views and the engine's own threads may outlive every static destructor.
-  static const WkeApi* api = [] {
-    auto* engine = new WkeEngine(LoadWkeEngine(ProgramDirectory()));
+  static const WkeApi* api = [&notice] {
+    auto* engine = new WkeEngine(LoadWkeEngine(ProgramDirectory(), notice));
     return &engine->api;
   }();
   return *api;

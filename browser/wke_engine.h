@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "node_engine/wke.h"
@@ -31,11 +32,16 @@ struct WkeEngine {
 // The engine file expected in a program folder (GBK path).
 std::string WkeEnginePath(const std::string& programDirectory);
 
-// Loads node.dll from the program folder, or by its bare name through the system's library search
-// when the folder lacks it; initialises it and binds every function. A missing file and each
-// missing function are reported in a message box; loading goes on past both.
-WkeEngine LoadWkeEngine(const std::string& programDirectory);
+// How the panel tells the user about a missing engine or function (caption, text; GBK). Empty: a
+// task-modal system message box.
+using BrowserNotice = std::function<void(const std::string& caption, const std::string& text)>;
 
-// The engine of this process: loaded from the program directory on the first call, kept loaded
-// until the process ends.
-const WkeApi& ProcessWkeEngine();
+// Loads node.dll by its full path in the program folder (never from anywhere else the library
+// search would look), initialises it and binds every function. A missing file and each missing
+// function are told through `notice`; without the file there is no engine, a missing function
+// stays null.
+WkeEngine LoadWkeEngine(const std::string& programDirectory, const BrowserNotice& notice = {});
+
+// The engine of this process: loaded from the program directory on the first call (which tells
+// through its `notice`), kept loaded until the process ends.
+const WkeApi& ProcessWkeEngine(const BrowserNotice& notice = {});

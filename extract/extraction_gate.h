@@ -15,6 +15,8 @@ class ExtractionGate {
   bool Run(HarvestSink& target, const std::function<void(HarvestSink&)>& extract);
   void NoteCleared();
   bool Running() const { return running_; }
+  // Whether the harvest was cleared under the last run (which then published nothing more).
+  bool WasCleared() const { return cleared_; }
 
  private:
   bool running_ = false;

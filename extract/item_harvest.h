@@ -1,7 +1,6 @@
 #pragma once
-// The item harvest: what the extractions since the last clear found. The picture rows and the text
-// lines live in the window's list view and text box; the globals below are shared with the saver's
-// worker thread and are read and written only under their lock.
+// The item harvest: what the extractions since the last clear found. The window keeps it (its list
+// view, its text box, its item id and video address); extractions deliver to a HarvestSink.
 
 #include <string>
 
@@ -18,21 +17,6 @@ struct PictureRow {
   std::string url;
   std::string label;   // kind label followed by the running number within its kind
 };
-
-// The globals of the harvest and the output folder, taken together under one lock.
-struct HarvestGlobals {
-  std::string itemId;
-  std::string videoUrl;
-  std::string outputFolder;  // ends with "\\" when not empty
-};
-HarvestGlobals SnapshotHarvestGlobals();
-std::string ItemId();
-std::string VideoUrl();
-std::string OutputFolder();
-void SetItemId(const std::string& value);
-void SetVideoUrl(const std::string& value);
-void SetOutputFolder(const std::string& value);
-void ReleaseHarvestGlobals();  // at exit: OutputFolder, then ItemId and VideoUrl
 
 // Where an extraction run delivers what it finds, in the order it finds it. The window implements
 // it with its controls; tests record the calls.

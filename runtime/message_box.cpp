@@ -1,12 +1,8 @@
 #include "runtime/message_box.h"
 
-#include <mutex>
-
 #include "runtime/codepage.h"
 
 namespace {
-std::mutex g_handlerLock;
-std::function<int(const MessageBoxRequest&)> g_handler;
 
 int FromSystemAnswer(int id) {
   switch (id) {
@@ -20,21 +16,18 @@ int FromSystemAnswer(int id) {
     default: return kPressedCancel;
   }
 }
+
 }  // namespace
 
 int ShowMessageBox(const std::string& text, UINT buttons, const std::string& caption, HWND owner) {
-  std::function<int(const MessageBoxRequest&)> handler;
-  {
-    std::lock_guard<std::mutex> lock(g_handlerLock);
-    handler = g_handler;
-  }
-  if (handler) return handler(MessageBoxRequest{text, caption, buttons, owner});
-  int id = MessageBoxW(owner, GbkToWide(text).c_str(), GbkToWide(caption).c_str(),
-                       buttons | MB_TASKMODAL);
+  int id = MessageBoxW(owner, GbkToWide(text).c_str(), GbkToWide(caption).c_str(), buttons | MB_TASKMODAL);
   return FromSystemAnswer(id);
 }
 
-void SetMessageBoxHandler(std::function<int(const MessageBoxRequest&)> handler) {
-  std::lock_guard<std::mutex> lock(g_handlerLock);
-  g_handler = std::move(handler);
+int ShowMessageBox(const MessageBoxRequest& request) {
+  return ShowMessageBox(request.text, request.buttons, request.caption, request.owner);
+}
+
+int AskUser(const MessageBoxAnswerer& answer, const MessageBoxRequest& request) {
+  return answer ? answer(request) : ShowMessageBox(request);
 }

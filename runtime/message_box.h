@@ -22,11 +22,12 @@ struct MessageBoxRequest {
   HWND owner = nullptr;
 };
 
-// Every message box of the program goes through here. It is task-modal and returns the pressed
-// button (kPressed...). Thread-safe: the saver asks its question from its worker thread.
+// A task-modal system message box; returns the pressed button (kPressed...). Any thread may ask.
 int ShowMessageBox(const std::string& text, UINT buttons, const std::string& caption,
                    HWND owner = nullptr);
+int ShowMessageBox(const MessageBoxRequest& request);
 
-// Tests answer message boxes instead of a person: while a handler is set, ShowMessageBox hands it
-// the request and returns its answer without showing anything. An empty function removes it.
-void SetMessageBoxHandler(std::function<int(const MessageBoxRequest&)> handler);
+// Whoever answers the program's questions: a person through the system's boxes, or a test.
+using MessageBoxAnswerer = std::function<int(const MessageBoxRequest&)>;
+// `answer` when given, else the system's box.
+int AskUser(const MessageBoxAnswerer& answer, const MessageBoxRequest& request);

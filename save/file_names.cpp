@@ -1,5 +1,7 @@
 #include "save/file_names.h"
 
+#include <set>
+
 namespace {
 
 bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
@@ -69,4 +71,30 @@ std::string SafeFileName(std::string_view name) {
 std::string WithNumberTail(std::string body, std::uint32_t number) {
   for (int shift = 0; shift < 32; shift += 8) body += static_cast<char>((number >> shift) & 0xFF);
   return body;
+}
+
+std::vector<std::string> DistinctFileNames(const std::vector<std::string>& labels) {
+  // Single-byte letters folded; a two-byte character is copied whole, since its trailing byte
+  // may look like a letter.
+  auto key = [](const std::string& name) {
+    std::string folded;
+    for (size_t i = 0; i < name.size(); ++i) {
+      if (static_cast<unsigned char>(name[i]) >= 0x81 && i + 1 < name.size()) {
+        folded.append(name, i++, 2);
+      } else {
+        folded += LowerAscii(name[i]);
+      }
+    }
+    return folded;
+  };
+  std::vector<std::string> names;
+  std::set<std::string> taken;
+  names.reserve(labels.size());
+  for (const std::string& label : labels) {
+    const std::string base = SafeFileName(label);
+    std::string name = base;
+    for (int n = 2; !taken.insert(key(name)).second; ++n) name = base + " (" + std::to_string(n) + ")";
+    names.push_back(std::move(name));
+  }
+  return names;
 }

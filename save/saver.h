@@ -1,11 +1,10 @@
 #pragma once
 // Saving the harvest: every listed picture, the main video and the title and SKU text, into the
-// item's folder under the output root. The save runs on a worker thread and works on what the
-// harvest held when it started, so clearing or a new extraction meanwhile changes nothing of it.
-
-#include <windows.h>
+// item's folder under the output root. The save runs on a worker thread on a snapshot of the
+// harvest, so clearing or a new extraction meanwhile changes nothing of it.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,40 +21,58 @@ struct SaveJob {
   std::string text;  // 文本数据 as it stood when the save began
 };
 
-// What a save does besides fetching and writing files.
+// The job for a harvest: the item's folder under `outputRoot` (which ends with "\\"; the root
+// itself when there is no item id), with the id made safe as a folder name.
+SaveJob PlanSave(const std::string& outputRoot, const std::string& itemId, std::string videoUrl,
+                 std::vector<SaveRow> rows, std::string text);
+
+// What a save does besides fetching and writing files. Called on the worker thread.
 struct SaveEffects {
   std::function<void(const std::string& message)> showStatus;
+  // The final question (Yes and No); true for Yes. Left empty, the answer is No.
+  std::function<bool(const std::string& question, const std::string& caption)> ask;
   std::function<void(const std::string& folder)> openFolder;  // the shell's "open"
 };
 
 struct SaveOutcome {
   int pictures = 0;
-  int failed = 0;  // pictures that could not be fetched or written
+  int failed = 0;        // pictures that could not be fetched or written (or were never reached)
+  bool stopped = false;  // asked to stop: the rest was left and nothing was asked
   bool openedFolder = false;
 };
 
 // The worker's routine: fetches and writes everything, then asks whether to open the folder.
 SaveOutcome SaveResults(const SaveJob& job, const SaveEffects& effects);
 
-struct SaveSources {
-  std::string outputRoot;  // ends with "\\"
-  HWND list = nullptr;     // the picture rows: column 1 the URL, column 2 the label
-  HWND textBox = nullptr;  // the title and SKU text
-  SaveEffects effects;
+// A save running on its own thread.
+class SaveRun {
+ public:
+  ~SaveRun();  // stops the save and waits as StopAndWait does
+  SaveRun(const SaveRun&) = delete;
+  SaveRun& operator=(const SaveRun&) = delete;
+  bool Running() const;
+  // Waits up to `ms` for the save to end by itself; true when it has.
+  bool Wait(unsigned ms) const;
+  // Ends the save at the next picture and waits up to `ms` for it. Past the bound the worker is
+  // left to itself, but no file is being written and none will be: the process may end at once.
+  bool StopAndWait(unsigned ms);
+  // The outcome once the save has ended.
+  SaveOutcome Outcome() const;
+
+ private:
+  friend std::unique_ptr<SaveRun> StartSave(SaveJob job, SaveEffects effects);
+  struct Impl;
+  explicit SaveRun(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
 };
 
-// Runs on the window's thread and returns at once: creates the item's folder, sets OutputFolder,
-// takes the snapshot and starts the worker. False, with nothing done, while a save is running or
-// when no worker can be started.
-bool StartSave(const SaveSources& sources);
-bool SaveInProgress();
-
-// The click handler of 数据_下载: the window's list and text box, the program's output root, the
-// status line and the shell.
-void StartSave();
+// Creates the item's folder and starts the worker; returns at once. Null when no thread can be
+// started (nothing was saved).
+std::unique_ptr<SaveRun> StartSave(SaveJob job, SaveEffects effects);
 
 // Shows `folder` in the system's file browser (the shell's "open" verb).
 void OpenFolderInShell(const std::string& folder);
 
 // The final question's text for `failed` of `pictures` pictures not saved.
 std::string SaveQuestionText(int pictures, int failed);
+inline constexpr char kSaveQuestionCaption[] = "岚栩 - 提示";

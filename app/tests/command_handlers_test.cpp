@@ -1,7 +1,5 @@
 // The clear, help and hot-key handlers, driven through the real main window: clicks on its buttons
 // and WM_HOTKEY messages, with the easing animators' thread timers dispatched by the test.
-#include "app/command_handlers.h"
-
 #include <windows.h>
 // After windows.h, which commctrl.h needs.
 #include <commctrl.h>
@@ -12,7 +10,6 @@
 
 #include "app/main_window.h"
 #include "effects/ease_animator.h"
-#include "extract/item_harvest.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "runtime/message_box.h"
@@ -33,11 +30,17 @@ int WindowWidth(HWND window) {
   return r.right - r.left;
 }
 
-int HelpTop() { return RectInParent(ControlHandle(Control::帮助分组)).top; }
-
 bool Idle(int slot) { return EasingSlot(slot) && EasingSlot(slot)->GetInterval() == 0; }
 
-void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+// An animation counts frames, not time: on a loaded machine, where every frame of a window resize
+// takes long, a run of 17 frames may take many seconds.
+constexpr DWORD kAnimationBoundMs = 30000;
+
+WindowConfig AnsweringOk() {
+  WindowConfig config;
+  config.answer = [](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); };
+  return config;
+}
 
 // Records every move or resize a window goes through: one entry per animation frame.
 struct FrameLog {
@@ -60,15 +63,15 @@ LRESULT CALLBACK RecordFrames(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
 class CommandHandlersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
     CreateEasingSlots();
     const DWORD begin = GetTickCount();
     for (;;) {
-      window_ = CreateMainWindow(GetModuleHandleW(nullptr));
-      ASSERT_NE(window_, nullptr);
-      if (ExpandHotKeyId() != 0 && CollapseHotKeyId() != 0) break;
+      main_ = std::make_unique<MainWindow>(AnsweringOk());
+      ASSERT_TRUE(main_->Create(GetModuleHandleW(nullptr)));
+      window_ = main_->handle();
+      if (main_->expandHotKeyId() != 0 && main_->collapseHotKeyId() != 0) break;
       ASSERT_LT(GetTickCount() - begin, 30000u) << "Page Up / Page Down stay taken elsewhere";
-      DestroyWindow(window_);
+      main_.reset();
       PumpFor(100);
     }
     SetWindowSubclass(window_, RecordFrames, 1, reinterpret_cast<DWORD_PTR>(&windowFrames_));
@@ -79,45 +82,47 @@ class CommandHandlersTest : public ::testing::Test {
     if (IsWindow(window_)) {
       RemoveWindowSubclass(ControlHandle(Control::帮助分组), RecordFrames, 1);
       RemoveWindowSubclass(window_, RecordFrames, 1);
-      DestroyWindow(window_);
     }
+    main_.reset();
     ReleaseEasingSlots();
     PumpFor(20);
-    SetMessageBoxHandler({});
   }
 
   void PressHotKey(int id, UINT vk) { PostMessageW(window_, WM_HOTKEY, id, MAKELPARAM(0, vk)); }
+  HWND ControlHandle(Control c) const { return main_->control(c); }
+  void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+  int HelpTop() const { return RectInParent(ControlHandle(Control::帮助分组)).top; }
+  // Whether a raw-data box lies fully inside the window's client area.
+  bool InSight(Control c) const {
+    RECT client;
+    GetClientRect(window_, &client);
+    RECT r = RectInParent(ControlHandle(c));
+    return r.right <= client.right;
+  }
 
+  std::unique_ptr<MainWindow> main_;
   HWND window_ = nullptr;
   FrameLog windowFrames_;
   FrameLog panelFrames_;
 };
-
-// Whether a raw-data box lies fully inside the window's client area.
-bool InSight(HWND window, Control c) {
-  RECT client;
-  GetClientRect(window, &client);
-  RECT r = RectInParent(ControlHandle(c));
-  return r.right <= client.right;
-}
 
 const Control kRawDataBoxes[] = {Control::测试, Control::详情数据, Control::文本数据, Control::参数文本};
 
 TEST_F(CommandHandlersTest, PageUpWidensToTwelveTwentyAndPageDownNarrowsBack) {
   const RECT before = WindowRect(window_);
   ASSERT_EQ(before.right - before.left, 880);
-  for (Control c : kRawDataBoxes) EXPECT_FALSE(InSight(window_, c)) << static_cast<int>(c);
+  for (Control c : kRawDataBoxes) EXPECT_FALSE(InSight(c)) << static_cast<int>(c);
 
   const struct {
     int id;
     UINT vk;
     int width;
-  } steps[] = {{ExpandHotKeyId(), VK_PRIOR, 1220}, {CollapseHotKeyId(), VK_NEXT, 880}};
+  } steps[] = {{main_->expandHotKeyId(), VK_PRIOR, 1220}, {main_->collapseHotKeyId(), VK_NEXT, 880}};
   for (const auto& step : steps) {
     windowFrames_.widths.clear();
     PressHotKey(step.id, step.vk);
     ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
-    ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+    ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }, kAnimationBoundMs));
     const RECT after = WindowRect(window_);
     EXPECT_EQ(after.right - after.left, step.width);
     EXPECT_EQ(after.left, before.left);
@@ -130,7 +135,7 @@ TEST_F(CommandHandlersTest, PageUpWidensToTwelveTwentyAndPageDownNarrowsBack) {
     EXPECT_EQ(w.back(), step.width);
     for (size_t i = 1; i < w.size(); ++i)
       EXPECT_TRUE(step.width > 880 ? w[i] >= w[i - 1] : w[i] <= w[i - 1]) << i;
-    for (Control c : kRawDataBoxes) EXPECT_EQ(InSight(window_, c), step.width == 1220);
+    for (Control c : kRawDataBoxes) EXPECT_EQ(InSight(c), step.width == 1220);
   }
 }
 
@@ -159,43 +164,43 @@ TEST_F(CommandHandlersTest, TypedKeysReachTheWindowWhileAnotherHasTheFocus) {
     windowFrames_.widths.clear();
     TypeKey(key.vk);
     ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); })) << key.vk;
-    ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+    ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }, kAnimationBoundMs));
     EXPECT_EQ(WindowWidth(window_), key.width);
   }
   DestroyWindow(other);
 }
 
 TEST_F(CommandHandlersTest, FirstWideningFrameIsTruncated) {
-  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  PressHotKey(main_->expandHotKeyId(), VK_PRIOR);
   ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
   EXPECT_EQ(windowFrames_.widths[0], 936);  // 936.54 at the first of 17 frames
-  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }, kAnimationBoundMs));
 }
 
 TEST_F(CommandHandlersTest, PageDownRightAfterPageUpIsDropped) {
-  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
-  PressHotKey(CollapseHotKeyId(), VK_NEXT);
+  PressHotKey(main_->expandHotKeyId(), VK_PRIOR);
+  PressHotKey(main_->collapseHotKeyId(), VK_NEXT);
   ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
-  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }, kAnimationBoundMs));
   PumpFor(100);
   EXPECT_EQ(WindowWidth(window_), 1220);
   EXPECT_TRUE(Idle(kWindowWidthSlot));
 }
 
 TEST_F(CommandHandlersTest, PageUpOnAWideWindowChangesNothingVisible) {
-  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  PressHotKey(main_->expandHotKeyId(), VK_PRIOR);
   ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
-  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }, kAnimationBoundMs));
   windowFrames_.widths.clear();
-  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  PressHotKey(main_->expandHotKeyId(), VK_PRIOR);
   PumpFor(300);
-  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }, kAnimationBoundMs));
   EXPECT_EQ(WindowWidth(window_), 1220);
   for (int w : windowFrames_.widths) EXPECT_EQ(w, 1220);
 }
 
 TEST_F(CommandHandlersTest, OtherIdentifiersAreIgnored) {
-  for (int id : {0, 1, 33003, ExpandHotKeyId() + 100}) OnHotKey(id, 0);
+  for (int id : {0, 1, 33003, main_->expandHotKeyId() + 100}) main_->OnHotKey(id, 0);
   PumpFor(100);
   EXPECT_TRUE(Idle(kWindowWidthSlot));
   EXPECT_EQ(WindowWidth(window_), 880);
@@ -209,7 +214,7 @@ TEST_F(CommandHandlersTest, HelpPressedTwiceQuicklyIsOneSlide) {
   ASSERT_NE(timer, 0u);
   Click(Control::帮助);
   EXPECT_EQ(EasingSlot(kHelpPanelSlot)->GetTimerId(), timer);
-  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }, kAnimationBoundMs));
   EXPECT_EQ(HelpTop(), 8);
   EXPECT_EQ(RectInParent(ControlHandle(Control::帮助分组)).left, 8);
   const std::vector<int>& tops = panelFrames_.tops;
@@ -223,7 +228,7 @@ TEST_F(CommandHandlersTest, OkWhileRisingIsIgnoredAndAfterwardsSlidesTheHelpDown
   Click(Control::帮助);
   ASSERT_TRUE(PumpUntil([&] { return panelFrames_.tops.size() >= 3; }));
   Click(Control::tok);
-  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }, kAnimationBoundMs));
   EXPECT_EQ(HelpTop(), 8);
   PumpFor(100);
   EXPECT_EQ(HelpTop(), 8);
@@ -231,7 +236,7 @@ TEST_F(CommandHandlersTest, OkWhileRisingIsIgnoredAndAfterwardsSlidesTheHelpDown
   panelFrames_.tops.clear();
   Click(Control::tok);
   ASSERT_TRUE(PumpUntil([&] { return !panelFrames_.tops.empty(); }));
-  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot); }, kAnimationBoundMs));
   EXPECT_EQ(HelpTop(), 688);
   EXPECT_EQ(RectInParent(ControlHandle(Control::帮助分组)).left, 8);
   for (size_t i = 1; i < panelFrames_.tops.size(); ++i)
@@ -240,9 +245,9 @@ TEST_F(CommandHandlersTest, OkWhileRisingIsIgnoredAndAfterwardsSlidesTheHelpDown
 
 TEST_F(CommandHandlersTest, HelpAndWidthAnimateSideBySide) {
   Click(Control::帮助);
-  PressHotKey(ExpandHotKeyId(), VK_PRIOR);
+  PressHotKey(main_->expandHotKeyId(), VK_PRIOR);
   ASSERT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
-  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot) && Idle(kWindowWidthSlot); }));
+  ASSERT_TRUE(PumpUntil([] { return Idle(kHelpPanelSlot) && Idle(kWindowWidthSlot); }, kAnimationBoundMs));
   EXPECT_EQ(HelpTop(), 8);
   EXPECT_EQ(WindowWidth(window_), 1220);
 }
@@ -252,9 +257,8 @@ TEST_F(CommandHandlersTest, ClearEmptiesTheHarvestAndKeepsTheCookie) {
   HWND list = ControlHandle(Control::images_列表框);
   ListViewAppendRow(list, {"1", "https://img.example/1.jpg", "淘宝主图图片1"});
   ListViewAppendRow(list, {"2", "https://img.example/2.jpg", "淘宝主图图片2"});
-  SetItemId("123");
-  SetVideoUrl("https://video.example/v.mp4");
-  SetOutputFolder("C:\\out\\岚栩图片工具箱\\123\\");
+  main_->PublishPictures({"https://img.example/3.jpg"}, "淘宝SKU图片");
+  ASSERT_FALSE(main_->harvest().outputFolder.empty());
   SetControlText(ControlHandle(Control::测试), "<html>描述</html>");
   SetControlText(ControlHandle(Control::详情数据), "https://desc.example/d");
   SetControlText(ControlHandle(Control::文本数据), "标题\r\n颜色分类：红色\r\n");
@@ -266,9 +270,9 @@ TEST_F(CommandHandlersTest, ClearEmptiesTheHarvestAndKeepsTheCookie) {
 
   EXPECT_EQ(GetControlText(ControlHandle(Control::url)), "");
   EXPECT_EQ(ListViewRowCount(list), 0);
-  EXPECT_EQ(ItemId(), "");
-  EXPECT_EQ(VideoUrl(), "");
-  EXPECT_EQ(OutputFolder(), "");
+  EXPECT_EQ(main_->harvest().itemId, "");
+  EXPECT_EQ(main_->harvest().videoUrl, "");
+  EXPECT_EQ(main_->harvest().outputFolder, "");
   EXPECT_EQ(GetControlText(ControlHandle(Control::测试)), "");
   EXPECT_EQ(GetControlText(ControlHandle(Control::详情数据)), "");
   EXPECT_EQ(GetControlText(ControlHandle(Control::文本数据)), "");
@@ -290,7 +294,7 @@ TEST_F(CommandHandlersTest, FramesAreTruncatedTowardZero) {
     int width;
   } widths[] = {{1000.9, 1000}, {1219.999, 1219}, {880.0, 880}};
   for (const auto& row : widths) {
-    ApplyWindowWidth(row.value);
+    main_->ApplyWindowWidth(row.value);
     const RECT r = WindowRect(window_);
     EXPECT_EQ(r.right - r.left, row.width) << row.value;
     EXPECT_EQ(r.left, before.left);
@@ -302,7 +306,7 @@ TEST_F(CommandHandlersTest, FramesAreTruncatedTowardZero) {
     int top;
   } tops[] = {{100.7, 100}, {-3.7, -3}, {8.999, 8}, {688, 688}};
   for (const auto& row : tops) {
-    ApplyHelpTop(row.value);
+    main_->ApplyHelpTop(row.value);
     const RECT r = RectInParent(ControlHandle(Control::帮助分组));
     EXPECT_EQ(r.top, row.top) << row.value;
     EXPECT_EQ(r.left, 8);
@@ -315,21 +319,19 @@ TEST(CommandHandlersHotKeyTest, AFailedRegistrationMatchesNoKey) {
   // Another thread holds Page Up, so the window's own registration of it fails and leaves 0.
   HeldHotKeys holder({VK_PRIOR});
   ASSERT_TRUE(holder.holdsAll());
-  SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
   CreateEasingSlots();
-  HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(ExpandHotKeyId(), 0);
+  {
+    MainWindow window(AnsweringOk());
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr)));
+    EXPECT_EQ(window.expandHotKeyId(), 0);
 
-  OnHotKey(0, 0);
-  PumpFor(100);
-  EXPECT_TRUE(Idle(kWindowWidthSlot));
-  EXPECT_EQ(WindowWidth(window), 880);
-
-  DestroyWindow(window);
+    window.OnHotKey(0, 0);
+    PumpFor(100);
+    EXPECT_TRUE(Idle(kWindowWidthSlot));
+    EXPECT_EQ(WindowWidth(window.handle()), 880);
+  }
   ReleaseEasingSlots();
   PumpFor(20);
-  SetMessageBoxHandler({});
 }
 
 HWND ChildOf(HWND main, Control c) { return DescendantWithId(main, ControlCommandId(c)); }
@@ -372,11 +374,11 @@ TEST(ProgramAnimationTest, RealProgramSlidesItsHelpAndWidensOnPageUp) {
   ASSERT_NE(panel, nullptr);
   ASSERT_NE(help, nullptr);
   SendMessageW(help, BM_CLICK, 0, 0);
-  EXPECT_TRUE(PumpUntil([&] { return RectInParent(panel).top == 8; }));
+  EXPECT_TRUE(PumpUntil([&] { return RectInParent(panel).top == 8; }, kAnimationBoundMs));
 
   // The program's Page Up registration is 33001 when it got the key.
   PostMessageW(main, WM_HOTKEY, 33001, MAKELPARAM(0, VK_PRIOR));
-  EXPECT_TRUE(PumpUntil([&] { return WindowWidth(main) == 1220; }));
+  EXPECT_TRUE(PumpUntil([&] { return WindowWidth(main) == 1220; }, kAnimationBoundMs));
 
   PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);

@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "config/endpoints.h"
-#include "app/extract_commands.h"
 #include "app/main_window.h"
-#include "extract/item_harvest.h"
+#include "config/hosts_file.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "runtime/message_box.h"
@@ -64,13 +62,6 @@ ServerResponse Utf8Page(const std::string& utf8) {
   return r;
 }
 
-std::vector<Row> ListRows() {
-  HWND list = ControlHandle(Control::images_列表框);
-  std::vector<Row> rows;
-  for (int i = 0; i < ListViewRowCount(list); ++i)
-    rows.push_back({ListViewCell(list, i, 0), ListViewCell(list, i, 1), ListViewCell(list, i, 2)});
-  return rows;
-}
 
 std::vector<Row> Rows(const std::string& label, const std::vector<std::string>& urls, int first) {
   std::vector<Row> rows;
@@ -79,31 +70,38 @@ std::vector<Row> Rows(const std::string& label, const std::vector<std::string>& 
   return rows;
 }
 
-std::string Box(Control c) { return GetControlText(ControlHandle(c)); }
-void SetBox(Control c, const std::string& gbk) { SetControlText(ControlHandle(c), gbk); }
-void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
-
+// The real window, made by each test once its server runs: every fetched host is on the loopback
+// server; item pages still name the real description host.
 class ExtractCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
-    window_ = CreateMainWindow(GetModuleHandleW(nullptr));
-    ASSERT_NE(window_, nullptr);
-  }
   void TearDown() override {
-    if (IsWindow(window_)) DestroyWindow(window_);
+    main_.reset();
     PumpFor(20);
-    SetMessageBoxHandler({});
-    UseEndpointHosts(ShippedEndpointHosts());
-    SetItemId("");
-    SetVideoUrl("");
   }
-  // Every fetched host on the loopback server; item pages still name the real description host.
   void UseServer(const LoopbackServer& server) {
-    UseEndpointHosts({server.TlsHostPort(), kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test",
-                      server.TlsHostPort()});
+    main_.reset();
+    WindowConfig config;
+    config.hosts.endpoints = {server.TlsHostPort(), kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test",
+                              server.TlsHostPort()};
+    config.answer = [](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); };
+    main_ = std::make_unique<MainWindow>(config);
+    ASSERT_TRUE(main_->Create(GetModuleHandleW(nullptr)));
   }
-  HWND window_ = nullptr;
+  HWND ControlHandle(Control c) const { return main_->control(c); }
+  std::string Box(Control c) const { return GetControlText(ControlHandle(c)); }
+  void SetBox(Control c, const std::string& gbk) { SetControlText(ControlHandle(c), gbk); }
+  void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+  std::string ItemId() const { return main_->harvest().itemId; }
+  std::string VideoUrl() const { return main_->harvest().videoUrl; }
+  std::vector<Row> ListRows() const {
+    HWND list = ControlHandle(Control::images_列表框);
+    std::vector<Row> rows;
+    for (int i = 0; i < ListViewRowCount(list); ++i)
+      rows.push_back({ListViewCell(list, i, 0), ListViewCell(list, i, 1), ListViewCell(list, i, 2)});
+    return rows;
+  }
+
+  std::unique_ptr<MainWindow> main_;
 };
 
 const std::string kTaobaoDescPath =
@@ -198,14 +196,21 @@ TEST_F(ExtractCommandsTest, TmallButtonSendsTheCookieBoxToBothPages) {
 
 TEST_F(ExtractCommandsTest, JdButtonSendsNoCookieAndDropsTheEarlierVideo) {
   LoopbackServer server;
+  RouteTaobao(server);
   server.Route("/100012345678.html", GbkPage(Fixture("jd_item.html")));
   server.Route("/detail/100012345678_d10480324630_normal.html", Utf8Page(Fixture("jd_mobile_detail.html")));
   ASSERT_TRUE(server.Start());
   UseServer(server);
+  // An earlier Taobao run left its video address.
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+  Click(Control::淘宝_按钮);
+  ASSERT_FALSE(VideoUrl().empty());
+  ListViewDeleteAll(ControlHandle(Control::images_列表框));
+  SetBox(Control::文本数据, "");
   SetBox(Control::url, server.Url("/100012345678.html"));
   SetBox(Control::cookie值, kCookie);
   SetBox(Control::详情数据, "earlier description");
-  SetVideoUrl("http://video.test/play/u/1/p/1/e/6/t/1/2.mp4");
+  const size_t before = server.WaitForRequests(2).size();
 
   Click(Control::京东_按钮);
 
@@ -222,13 +227,13 @@ TEST_F(ExtractCommandsTest, JdButtonSendsNoCookieAndDropsTheEarlierVideo) {
   EXPECT_EQ(VideoUrl(), "");
   EXPECT_EQ(Box(Control::详情数据), "earlier description");
 
-  std::vector<RecordedRequest> requests = server.WaitForRequests(2);
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].Target(), "/100012345678.html");
-  EXPECT_FALSE(requests[0].HasHeader("Cookie"));
-  EXPECT_EQ(requests[1].port, server.tlsPort());
-  EXPECT_EQ(requests[1].Target(), "/detail/100012345678_d10480324630_normal.html");
-  EXPECT_FALSE(requests[1].HasHeader("Cookie"));
+  std::vector<RecordedRequest> requests = server.WaitForRequests(before + 2);
+  ASSERT_EQ(requests.size(), before + 2);
+  EXPECT_EQ(requests[before].Target(), "/100012345678.html");
+  EXPECT_FALSE(requests[before].HasHeader("Cookie"));
+  EXPECT_EQ(requests[before + 1].port, server.tlsPort());
+  EXPECT_EQ(requests[before + 1].Target(), "/detail/100012345678_d10480324630_normal.html");
+  EXPECT_FALSE(requests[before + 1].HasHeader("Cookie"));
 }
 
 TEST_F(ExtractCommandsTest, AlibabaButtonSendsTheCookieToTheDescriptionOnly) {
@@ -298,7 +303,7 @@ TEST_F(ExtractCommandsTest, ButtonsPressedDuringARunAreIgnored) {
   PostMessageW(ControlHandle(Control::京东_按钮), BM_CLICK, 0, 0);
   PostMessageW(ControlHandle(Control::淘宝_按钮), BM_CLICK, 0, 0);
   Click(Control::淘宝_按钮);
-  EXPECT_FALSE(ExtractionRunning());
+  EXPECT_FALSE(main_->ExtractionRunning());
   PumpFor(300);  // anything still queued would run now
 
   EXPECT_EQ(ListRows().size(), 9u);

@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/extract_commands.h"
 #include "app/main_window.h"
 #include "config/endpoints.h"
+#include "config/hosts_file.h"
 #include "extract/item_harvest.h"
 #include "http/winhttp_request.h"
 #include "runtime/controls.h"
@@ -41,25 +42,26 @@ ServerResponse GbkPage(const std::string& utf8) {
   return r;
 }
 
-void SetBox(Control c, const std::string& gbk) { SetControlText(ControlHandle(c), gbk); }
-void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
-
 class ExtractCookieScopeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
-    window_ = CreateMainWindow(GetModuleHandleW(nullptr));
-    ASSERT_NE(window_, nullptr);
-  }
   void TearDown() override {
-    if (IsWindow(window_)) DestroyWindow(window_);
+    main_.reset();
     PumpFor(20);
-    SetMessageBoxHandler({});
-    UseEndpointHosts(ShippedEndpointHosts());
-    SetItemId("");
-    SetVideoUrl("");
   }
-  HWND window_ = nullptr;
+  // The real window with the given hosts; its message boxes are answered with OK.
+  void MakeWindow(const EndpointHosts& hosts) {
+    main_.reset();
+    WindowConfig config;
+    config.hosts.endpoints = hosts;
+    config.answer = [](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); };
+    main_ = std::make_unique<MainWindow>(config);
+    ASSERT_TRUE(main_->Create(GetModuleHandleW(nullptr)));
+  }
+  HWND ControlHandle(Control c) const { return main_->control(c); }
+  void SetBox(Control c, const std::string& gbk) { SetControlText(ControlHandle(c), gbk); }
+  void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+
+  std::unique_ptr<MainWindow> main_;
 };
 
 TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie) {
@@ -78,9 +80,8 @@ TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie
     offers.Route("/offer/610123456789.html", GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", descUrl}})));
     ASSERT_TRUE(offers.Start());
     // None of the program's own description hosts is a loopback name here.
-    UseEndpointHosts({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
-                      "api.invalid", "jdimg.invalid"});
-    Click(Control::数据_清空);
+    MakeWindow({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
+                "api.invalid", "jdimg.invalid"});
     SetBox(Control::url, offers.Url("/offer/610123456789.html"));
     SetBox(Control::cookie值, kCookie);
 

@@ -6,16 +6,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/window_harvest.h"
-#include "extract/item_harvest.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
+#include "runtime/handles.h"
 #include "runtime/message_box.h"
 #include "runtime/program_dir.h"
+#include "runtime/ui_task.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/window_support.h"
@@ -37,20 +40,23 @@ struct MessageBoxLog {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+    WindowConfig config;
+    config.answer = [this](const MessageBoxRequest& r) {
       log_.shown.push_back(r);
-      log_.outputFolderWhenShown.push_back(OutputFolder());
+      log_.outputFolderWhenShown.push_back(main_->harvest().outputFolder);
       return static_cast<int>(kPressedOk);
-    });
-    SetOutputFolder("");
-    window_ = CreateMainWindow(GetModuleHandleW(nullptr));
-    ASSERT_NE(window_, nullptr);
+    };
+    main_ = std::make_unique<MainWindow>(config);
+    ASSERT_TRUE(main_->Create(GetModuleHandleW(nullptr)));
+    window_ = main_->handle();
   }
   void TearDown() override {
-    if (IsWindow(window_)) DestroyWindow(window_);
+    main_.reset();
     PumpFor(20);
-    SetMessageBoxHandler({});
   }
+  HWND ControlHandle(Control c) const { return main_->control(c); }
+
+  std::unique_ptr<MainWindow> main_;
   HWND window_ = nullptr;
   MessageBoxLog log_;
 };
@@ -144,8 +150,8 @@ TEST_F(MainWindowTest, EveryControlAsLaidOut) {
 }
 
 TEST_F(MainWindowTest, EditBoxStylesAndTheListViewColumns) {
-  auto style = [](Control c) { return GetWindowLongW(ControlHandle(c), GWL_STYLE); };
-  auto exStyle = [](Control c) { return GetWindowLongW(ControlHandle(c), GWL_EXSTYLE); };
+  auto style = [this](Control c) { return GetWindowLongW(ControlHandle(c), GWL_STYLE); };
+  auto exStyle = [this](Control c) { return GetWindowLongW(ControlHandle(c), GWL_EXSTYLE); };
   // The cookie box: multi-line, scroll bar, a flat one-line border instead of the sunken one.
   EXPECT_TRUE(style(Control::cookie值) & ES_MULTILINE);
   EXPECT_TRUE(style(Control::cookie值) & WS_VSCROLL);
@@ -216,16 +222,17 @@ TEST_F(MainWindowTest, CreatedHandlerWelcomesThenCreatesTheOutputRoot) {
   EXPECT_EQ(log_.outputFolderWhenShown[0], "") << "the box comes before the rest of the handler";
 
   const std::string root = ProgramDirectory() + "\\岚栩图片工具箱\\";
-  EXPECT_EQ(OutputRoot(), root);
-  EXPECT_EQ(OutputFolder(), root);
+  EXPECT_EQ(DefaultOutputRoot(), root);
+  EXPECT_EQ(main_->outputRoot(), root);
+  EXPECT_EQ(main_->harvest().outputFolder, root);
   DWORD attributes = GetFileAttributesW(GbkToWide(root).c_str());
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(MainWindowTest, HotKeysAreNumberedFrom33001) {
-  EXPECT_EQ(ExpandHotKeyId(), 33001);
-  EXPECT_EQ(CollapseHotKeyId(), 33002);
+  EXPECT_EQ(main_->expandHotKeyId(), 33001);
+  EXPECT_EQ(main_->collapseHotKeyId(), 33002);
 }
 
 TEST(MainWindowHotKeyTest, KeysHeldElsewhereGiveZeroWithoutAMessage) {
@@ -234,25 +241,26 @@ TEST(MainWindowHotKeyTest, KeysHeldElsewhereGiveZeroWithoutAMessage) {
   ASSERT_TRUE(holder.holdsAll());
 
   int boxes = 0;
-  SetMessageBoxHandler([&](const MessageBoxRequest&) {
+  WindowConfig config;
+  config.answer = [&](const MessageBoxRequest&) {
     ++boxes;
     return static_cast<int>(kPressedOk);
-  });
-  HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(ExpandHotKeyId(), 0);
-  EXPECT_EQ(CollapseHotKeyId(), 0);
-  EXPECT_EQ(boxes, 1) << "only the welcome message";
-  DestroyWindow(window);
+  };
+  {
+    MainWindow window(config);
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr)));
+    EXPECT_EQ(window.expandHotKeyId(), 0);
+    EXPECT_EQ(window.collapseHotKeyId(), 0);
+    EXPECT_EQ(boxes, 1) << "only the welcome message";
+  }
   PumpFor(20);
-  SetMessageBoxHandler({});
 }
 
 TEST_F(MainWindowTest, PublishPicturesNumbersRowsAcrossRunsAndKindsPerCall) {
   HWND list = ControlHandle(Control::images_列表框);
-  PublishPictures({"https://a/1.jpg", "https://a/2.jpg"}, "淘宝主图图片");
-  PublishPictures({"https://a/3.jpg"}, "淘宝SKU图片");
-  PublishPictures({"https://a/1.jpg"}, "淘宝主图图片");  // a second run: kind numbers restart
+  main_->PublishPictures({"https://a/1.jpg", "https://a/2.jpg"}, "淘宝主图图片");
+  main_->PublishPictures({"https://a/3.jpg"}, "淘宝SKU图片");
+  main_->PublishPictures({"https://a/1.jpg"}, "淘宝主图图片");  // a second run: kind numbers restart
   ASSERT_EQ(ListViewRowCount(list), 4);
   const char* expected[4][3] = {{"1", "https://a/1.jpg", "淘宝主图图片1"},
                                 {"2", "https://a/2.jpg", "淘宝主图图片2"},
@@ -266,12 +274,64 @@ TEST_F(MainWindowTest, AppendLinesAddsEachLineAtTheEnd) {
   HWND edit = ControlHandle(Control::文本数据);
   SetControlText(edit, "标题\r\n\r\n");
   SendMessageW(edit, EM_SETSEL, 0, 0);  // the caret elsewhere must not matter
-  AppendLines({"颜色分类：红色", "尺码：XL"});
+  main_->AppendLines({"颜色分类：红色", "尺码：XL"});
   EXPECT_EQ(GetControlText(edit), "标题\r\n\r\n颜色分类：红色\r\n尺码：XL\r\n");
   // A long text is not cut at the edit box's default limit.
   std::string big(70000, 'x');
-  AppendLines({big});
+  main_->AppendLines({big});
   EXPECT_EQ(GetControlText(edit).size(), std::string("标题\r\n\r\n颜色分类：红色\r\n尺码：XL\r\n").size() + 70002);
+}
+
+struct SeenTasks {
+  std::vector<int> order;
+  std::vector<DWORD> threads;
+};
+struct PostingThread {
+  HWND window;
+  SeenTasks* seen;
+};
+
+DWORD WINAPI PostFiftyTasks(void* parameter) {
+  const auto* posting = static_cast<const PostingThread*>(parameter);
+  for (int i = 0; i < 50; ++i)
+    PostUiTask(posting->window, [seen = posting->seen, i] {
+      seen->order.push_back(i);
+      seen->threads.push_back(GetCurrentThreadId());
+    });
+  return 0;
+}
+
+// Work done elsewhere reaches the window as tasks it runs on its own thread, in the order posted;
+// a task that fails stays inside the window, and a stray message that carries no task is ignored.
+TEST_F(MainWindowTest, PostedTasksRunOnTheWindowsThreadInOrder) {
+  const DWORD windowThread = GetCurrentThreadId();
+  SeenTasks seen;
+  PostingThread posting{window_, &seen};
+  UniqueHandle worker(CreateThread(nullptr, 0, PostFiftyTasks, &posting, 0, nullptr));
+  ASSERT_TRUE(worker);
+  EXPECT_EQ(WaitForSingleObject(worker.get(), 10000), WAIT_OBJECT_0);
+  PostUiTask(window_, [] { throw std::runtime_error("a failing task"); });
+  PostMessageW(window_, UiTaskMessage(), 0, 0x1234);
+  PostUiTask(window_, [&seen] { seen.order.push_back(-1); });
+  ASSERT_TRUE(PumpUntil([&] { return seen.order.size() == 51; }));
+  std::vector<int> expected;
+  for (int i = 0; i < 50; ++i) expected.push_back(i);
+  expected.push_back(-1);
+  EXPECT_EQ(seen.order, expected);
+  for (DWORD thread : seen.threads) EXPECT_EQ(thread, windowThread);
+  EXPECT_TRUE(IsWindow(window_));
+}
+
+TEST_F(MainWindowTest, TasksForAWindowThatIsGoneAreFreedWithoutRunning) {
+  auto token = std::make_shared<int>(0);
+  ASSERT_TRUE(PostUiTask(window_, [token] { ++*token; }));
+  EXPECT_EQ(token.use_count(), 2);
+  main_.reset();  // destroyed with the task still queued
+  EXPECT_EQ(token.use_count(), 1);
+  EXPECT_FALSE(PostUiTask(window_, [token] { ++*token; }));
+  EXPECT_EQ(token.use_count(), 1);
+  PumpFor(50);
+  EXPECT_EQ(*token, 0);
 }
 
 // The real program, copied into a folder with a Chinese name: it welcomes, creates its output

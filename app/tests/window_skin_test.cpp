@@ -41,20 +41,23 @@ class WindowSkinTest : public ::testing::Test {
   static void TearDownTestSuite() { ReleaseGlobalObjects(); }
 
   void SetUp() override {
-    SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
     StartGdiPlusAtStartup();
     LoadSkinEngineAtStartup();
     ASSERT_NE(SkinModule.FindExport("SkinH_AttachRes"), nullptr);
-    window = CreateMainWindow(GetModuleHandleW(nullptr));
-    ASSERT_NE(window, nullptr);
+    WindowConfig config;
+    config.answer = [](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); };
+    main_ = std::make_unique<MainWindow>(config);
+    ASSERT_TRUE(main_->Create(GetModuleHandleW(nullptr)));
+    window = main_->handle();
     PumpFor(50);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   }
   void TearDown() override {
-    if (IsWindow(window)) DestroyWindow(window);
+    main_.reset();
     PumpFor(20);
-    SetMessageBoxHandler({});
   }
+  HWND ControlHandle(Control c) const { return main_->control(c); }
+  std::unique_ptr<MainWindow> main_;
   HWND window = nullptr;
 };
 

@@ -1,7 +1,7 @@
 // A small program around the browser panel for the tests: the panel inside a group box as the
 // main window lays it out. It loads node.dll from its own folder like the real program, clears
 // the cookies once as the created handler does, runs the actions named on its command line, and
-// logs every message box and report line to "calls.log" in that folder (where the engine doubles
+// logs every notice of the panel and report line to "calls.log" in that folder (where the engine doubles
 // log too).
 //
 //   browser_host.exe [action...]
@@ -17,7 +17,6 @@
 #include "config/endpoints.h"
 #include "browser/login_browser.h"
 #include "runtime/codepage.h"
-#include "runtime/message_box.h"
 #include "runtime/program_dir.h"
 
 namespace {
@@ -136,10 +135,6 @@ void RunAction(const std::string& action) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  SetMessageBoxHandler([](const MessageBoxRequest& request) {
-    Log("message\t" + request.caption + "\t" + Escaped(request.text));
-    return static_cast<int>(kPressedOk);
-  });
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::string> actions;
@@ -156,7 +151,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                 700, nullptr, nullptr, instance, nullptr);
   g_group = CreateWindowExW(0, L"BUTTON", L" 【Cookie控制台】 ", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 8, 8, 368,
                             482, window, nullptr, instance, nullptr);
-  g_browser = CreateBrowserControl(g_group, 10, 16, 346, 408, kBrowserId, kTaobaoLoginPage);
+  g_browser = CreateBrowserControl(g_group, 10, 16, 346, 408, kBrowserId, kTaobaoLoginPage,
+                                   [](const std::string& caption, const std::string& text) {
+                                     Log("message\t" + caption + "\t" + Escaped(text));
+                                   });
   Log("created\t" + std::to_string(reinterpret_cast<INT_PTR>(g_browser)));
   // What the main window's created handler does once the panel exists.
   ClearBrowserCookies(g_browser);

@@ -5,7 +5,6 @@
 
 #include "browser/login_browser.h"
 #include "browser/tests/browser_test_support.h"
-#include "runtime/message_box.h"
 
 namespace {
 
@@ -25,24 +24,23 @@ std::string Hwnd(HWND window) { return std::to_string(reinterpret_cast<INT_PTR>(
 class BrowserPanelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetMessageBoxHandler([this](const MessageBoxRequest& request) {
-      messages_.push_back({request.caption, request.text});
-      return static_cast<int>(kPressedOk);
-    });
     parent_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 500, nullptr, nullptr, nullptr, nullptr);
   }
   void TearDown() override {
     if (IsWindow(parent_)) DestroyWindow(parent_);
     engine_.reset();
-    SetMessageBoxHandler({});
   }
 
   void LoadEngine(const std::string& doubleName) {
     ASSERT_TRUE(CopyInto(BrowserTestFile(doubleName), folder_.File("node.dll")));
-    engine_ = std::make_unique<WkeEngine>(LoadWkeEngine(folder_.path()));
+    engine_ = std::make_unique<WkeEngine>(LoadWkeEngine(folder_.path(), Notice()));
     ASSERT_TRUE(engine_->library);
   }
-  HWND Create(const BrowserOptions& options) {
+  BrowserNotice Notice() {
+    return [this](const std::string& caption, const std::string& text) { messages_.push_back({caption, text}); };
+  }
+  HWND Create(BrowserOptions options) {
+    options.notice = Notice();
     return CreateBrowserControl(engine_->api, parent_, 10, 16, 346, 408, 77, options);
   }
   std::vector<std::string> Calls() const { return ReadLines(folder_.File("calls.log")); }

@@ -9,7 +9,6 @@
 
 #include "browser/login_browser.h"
 #include "runtime/codepage.h"
-#include "runtime/message_box.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
 
@@ -23,14 +22,12 @@ constexpr DWORD kPromptMs = 1500;
 // Loaded once and never unloaded: the system control may release its site objects late.
 const WkeApi& Engine() {
   static WkeEngine* engine = [] {
-    std::vector<MessageBoxRequest> shown;
-    SetMessageBoxHandler([&shown](const MessageBoxRequest& r) {
-      shown.push_back(r);
-      return static_cast<int>(kPressedOk);
-    });
-    auto* loaded = new WkeEngine(LoadWkeEngine(WideToGbk(WinePathOf(BinaryDir() + "/bin"))));
-    SetMessageBoxHandler({});
-    EXPECT_TRUE(shown.empty()) << shown.front().caption << ": " << shown.front().text;
+    std::vector<std::string> shown;
+    auto* loaded = new WkeEngine(LoadWkeEngine(WideToGbk(WinePathOf(BinaryDir() + "/bin")),
+                                               [&shown](const std::string& caption, const std::string& text) {
+                                                 shown.push_back(caption + ": " + text);
+                                               }));
+    EXPECT_TRUE(shown.empty()) << shown.front();
     return loaded;
   }();
   return engine->api;

@@ -78,6 +78,30 @@ TEST(SafeFileNameTest, NothingThatLeavesTheFolderSurvives) {
   }
 }
 
+TEST(DistinctFileNamesTest, Table) {
+  using Names = std::vector<std::string>;
+  const struct {
+    Names labels;
+    Names names;
+  } rows[] = {
+      {{}, {}},
+      {{"淘宝主图图片1", "淘宝主图图片2"}, {"淘宝主图图片1", "淘宝主图图片2"}},
+      // Two harvests without a clear: the second run's labels repeat the first's.
+      {{"淘宝主图图片1", "淘宝主图图片2", "淘宝主图图片1", "淘宝主图图片2", "淘宝主图图片1"},
+       {"淘宝主图图片1", "淘宝主图图片2", "淘宝主图图片1 (2)", "淘宝主图图片2 (2)", "淘宝主图图片1 (3)"}},
+      // Labels that differ only where the file name cannot, or in the case of a letter.
+      {{"a/b", "a_b", "A_B"}, {"a_b", "a_b (2)", "A_B (3)"}},
+      {{"京东SKU图片1", "京东sku图片1"}, {"京东SKU图片1", "京东sku图片1 (2)"}},
+      // A label that already reads like a renamed one.
+      {{"x", "x (2)", "x"}, {"x", "x (2)", "x (3)"}},
+      // Two characters whose trailing bytes read as "z" and "Z": different characters, not one
+      // letter in two cases.
+      {{"\x81\x7A", "\x81\x5A"}, {"\x81\x7A", "\x81\x5A"}},
+      {{"", ""}, {"", " (2)"}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(DistinctFileNames(row.labels), row.names) << ::testing::PrintToString(row.labels);
+}
+
 TEST(WithNumberTailTest, LittleEndian) {
   EXPECT_EQ(WithNumberTail("ab", 9999), std::string("ab\x0F\x27\0\0", 6));
   EXPECT_EQ(WithNumberTail("", 0), std::string(4, '\0'));

@@ -1,21 +1,17 @@
 #include "save/saver.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <mutex>
+#include <new>
 #include <random>
 #include <set>
 
-#include "extract/item_harvest.h"
 #include "runtime/codepage.h"
-#include "runtime/controls.h"
 #include "runtime/handles.h"
-#include "runtime/message_box.h"
-#include "save/date_time.h"
-#include "save/network_time.h"
 #include "tests/support/loopback_server.h"
 
 namespace {
@@ -81,44 +77,60 @@ std::string Numbered(const std::string& prefix, int n) {
   return out;
 }
 
-const char kProbeDate[] = "Sun, 06 Dec 2026 09:45:33 GMT";
-const char kShownTime[] = "2026年12月6日17时45分33秒";
+ServerResponse Picture(size_t size, unsigned seed) {
+  ServerResponse picture;
+  picture.body = RandomBytes(size, seed);
+  picture.headers = {{"Content-Type", "image/jpeg"}};
+  return picture;
+}
+
+ServerResponse Status(int status, const char* reason) {
+  ServerResponse r;
+  r.status = status;
+  r.reason = reason;
+  r.body = "<html>" + std::string(reason) + "</html>";
+  return r;
+}
+
+size_t CountRequests(const LoopbackServer& server, const std::string& path) {
+  size_t n = 0;
+  for (const RecordedRequest& r : server.Requests()) n += r.Target() == path;
+  return n;
+}
+
+struct Question {
+  std::string text;
+  std::string caption;
+};
 
 class SaverTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_ = new LoopbackServer;
-    ServerResponse probe;
-    probe.headers = {{"Date", kProbeDate}};
-    server_->Route("/", probe);
-    for (size_t n : {size_t{1}, size_t{200 * 1024}, size_t{3 * 1024 * 1024 + 5}}) {
-      ServerResponse picture;
-      picture.body = RandomBytes(n, static_cast<unsigned>(n));
-      picture.headers = {{"Content-Type", "image/jpeg"}};
-      server_->Route(Numbered("/pic/", n), picture);
-    }
-    ServerResponse slow;
-    slow.body = RandomBytes(20 * 1024, 99);
+    for (size_t n : {size_t{1}, size_t{200 * 1024}, size_t{3 * 1024 * 1024 + 5}})
+      server_->Route(Numbered("/pic/", static_cast<int>(n)), Picture(n, static_cast<unsigned>(n)));
+    ServerResponse slow = Picture(20 * 1024, 99);
     slow.delayMs = 60;
     server_->Route("/slow", slow);
+    ServerResponse late = Picture(1024, 7);
+    late.delayMs = 1500;
+    server_->Route("/late", late);
     ServerResponse video;
     video.body = RandomBytes(700 * 1024, 42);
     video.headers = {{"Content-Type", "video/mp4"}};
     server_->Route("/video.mp4", video);
-    ServerResponse missing;
-    missing.status = 404;
-    missing.reason = "Not Found";
-    missing.body = "<html>gone</html>";
-    server_->Route("/missing.jpg", missing);
-    ServerResponse reset;
-    reset.body = RandomBytes(64 * 1024, 3);
+    server_->Route("/missing.jpg", Status(404, "Not Found"));
+    server_->Route("/forbidden.jpg", Status(403, "Forbidden"));
+    server_->Route("/error.jpg", Status(503, "Service Unavailable"));
+    ServerResponse reset = Picture(64 * 1024, 3);
     reset.mode = "reset_mid_body";
     server_->Route("/reset.jpg", reset);
-    ServerResponse empty;
-    server_->Route("/empty.jpg", empty);
+    server_->Route("/empty.jpg", ServerResponse{});
+    // Fail once, then answer.
+    server_->RouteSequence("/flaky-503.jpg", {Status(502, "Bad Gateway"), Picture(5000, 11)});
+    server_->RouteSequence("/flaky-reset.jpg", {reset, Picture(6000, 12)});
+    server_->RouteSequence("/flaky-404.jpg", {Status(404, "Not Found"), Picture(7000, 13)});
     ASSERT_TRUE(server_->Start());
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -132,79 +144,58 @@ class SaverTest : public ::testing::Test {
     CreateDirectoryW(GbkToWide(sandbox_).c_str(), nullptr);
     root_ = sandbox_ + "岚栩图片工具箱\\";
     CreateDirectoryW(GbkToWide(root_).c_str(), nullptr);
-
-    parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
-    list_ = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 300, 200, parent_, nullptr, nullptr, nullptr);
-    text_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_MULTILINE, 0, 0, 300, 100, parent_, nullptr, nullptr, nullptr);
-    const wchar_t* columns[] = {L"序号", L"图片Url", L"图片类型"};
-    for (int i = 0; i < 3; ++i) {
-      LVCOLUMNW c{};
-      c.mask = LVCF_TEXT | LVCF_WIDTH;
-      c.cx = 100;
-      c.pszText = const_cast<wchar_t*>(columns[i]);
-      SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&c));
-    }
-    SetItemId("");
-    SetVideoUrl("");
-    SetOutputFolder(root_);
-    answer_ = kPressedNo;
-    SetMessageBoxHandler([this](const MessageBoxRequest& r) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      questions_.push_back(r);
-      return answer_;
-    });
   }
 
   void TearDown() override {
-    WaitForSave();
-    SetMessageBoxHandler({});
-    DestroyWindow(parent_);
+    if (run_) {
+      EXPECT_TRUE(run_->Wait(120000));
+    }
+    run_.reset();
     RemoveTree(sandbox_);
   }
 
-  void AddRow(const std::string& url, const std::string& label) {
-    const std::string number = std::to_string(ListViewRowCount(list_) + 1);
-    ListViewAppendRow(list_, {number, url, label});
+  void AddRow(const std::string& url, const std::string& label) { rows_.push_back({url, label}); }
+
+  SaveJob Job(const std::string& itemId, const std::string& videoUrl = "") {
+    return PlanSave(root_, itemId, videoUrl, rows_, text_);
   }
 
-  SaveSources Sources() {
-    SaveSources s;
-    s.outputRoot = root_;
-    s.list = list_;
-    s.textBox = text_;
-    const std::string probe = server_->Url("/");
-    s.effects.showStatus = [this, probe](const std::string& message) {
-      ShowStatus(message, probe, [this](const std::string& line) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        status_.push_back(line);
-      });
+  SaveEffects Effects() {
+    SaveEffects e;
+    e.showStatus = [this](const std::string& message) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      status_.push_back(message);
     };
-    s.effects.openFolder = [this](const std::string& folder) {
+    e.ask = [this](const std::string& question, const std::string& caption) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      questions_.push_back({question, caption});
+      return answerYes_;
+    };
+    e.openFolder = [this](const std::string& folder) {
       std::lock_guard<std::mutex> lock(mutex_);
       opened_.push_back(folder);
     };
-    return s;
+    return e;
   }
 
-  static bool WaitForSave(int timeoutMs = 120000) {
-    for (int waited = 0; SaveInProgress() && waited < timeoutMs; waited += 10) Sleep(10);
-    return !SaveInProgress();
-  }
-
-  bool SaveAndWait() {
-    if (!StartSave(Sources())) return false;
-    return WaitForSave();
+  // The save on its worker thread, waited for.
+  SaveOutcome SaveAndWait(const SaveJob& job) {
+    run_ = StartSave(job, Effects());
+    EXPECT_NE(run_, nullptr);
+    if (!run_) return {};
+    EXPECT_TRUE(run_->Wait(120000));
+    return run_->Outcome();
   }
 
   static LoopbackServer* server_;
   std::string sandbox_;
   std::string root_;
-  HWND parent_ = nullptr;
-  HWND list_ = nullptr;
-  HWND text_ = nullptr;
+  std::vector<SaveRow> rows_;
+  std::string text_;
+  std::unique_ptr<SaveRun> run_;
   std::mutex mutex_;
-  int answer_ = kPressedNo;
-  std::vector<MessageBoxRequest> questions_;
+  bool answerYes_ = false;
+  std::vector<Question> questions_;
   std::vector<std::string> status_;
   std::vector<std::string> opened_;
 };
@@ -214,21 +205,21 @@ TEST_F(SaverTest, SavesPicturesTextAndVideoUnderTheItemsFolder) {
   AddRow(server_->Url("/pic/204800"), "淘宝主图图片1");
   AddRow(server_->TlsUrl("/pic/3145733"), "淘宝SKU图片1");
   AddRow(server_->Url("/pic/204800"), "淘宝详情图片1");
-  AddRow(server_->Url("/pic/1"), "淘宝详情图片1");  // a repeated label: the later row wins
-  SetControlText(text_, "好宝贝 标题\r\n\r\n红色 XL\r\n材质：棉\r\n");
-  SetItemId("652147895123");
-  SetVideoUrl(server_->Url("/video.mp4"));
+  text_ = "好宝贝 标题\r\n\r\n红色 XL\r\n材质：棉\r\n";
 
-  ASSERT_TRUE(SaveAndWait());
-
+  const SaveJob job = Job("652147895123", server_->Url("/video.mp4"));
   const std::string folder = root_ + "652147895123\\";
-  EXPECT_EQ(OutputFolder(), folder);
+  EXPECT_EQ(job.outputFolder, folder);
+  const SaveOutcome outcome = SaveAndWait(job);
+  EXPECT_EQ(outcome.pictures, 3);
+  EXPECT_EQ(outcome.failed, 0);
+
   EXPECT_EQ(ListFolder(folder), (std::set<std::string>{"淘宝主图图片1.jpg", "淘宝SKU图片1.jpg", "淘宝详情图片1.jpg",
                                                        "652147895123   SKU与标题.txt", "652147895123主图视频 .mp4"}));
   const struct {
     const char* file;
     size_t size;
-  } pictures[] = {{"淘宝主图图片1.jpg", 200 * 1024}, {"淘宝SKU图片1.jpg", 3 * 1024 * 1024 + 5}, {"淘宝详情图片1.jpg", 1}};
+  } pictures[] = {{"淘宝主图图片1.jpg", 200 * 1024}, {"淘宝SKU图片1.jpg", 3 * 1024 * 1024 + 5}, {"淘宝详情图片1.jpg", 200 * 1024}};
   for (const auto& p : pictures) {
     SCOPED_TRACE(p.file);
     const std::string bytes = ReadFileBytes(folder + p.file);
@@ -242,28 +233,42 @@ TEST_F(SaverTest, SavesPicturesTextAndVideoUnderTheItemsFolder) {
   std::lock_guard<std::mutex> lock(mutex_);
   ASSERT_EQ(questions_.size(), 1u);
   EXPECT_EQ(questions_[0].caption, "岚栩 - 提示");
-  EXPECT_EQ(questions_[0].buttons, static_cast<UINT>(MB_YESNO));
-  EXPECT_EQ(questions_[0].owner, nullptr);
+  EXPECT_EQ(questions_[0].text, "保存成功，是否打开文件夹查看？");
   EXPECT_TRUE(opened_.empty()) << "No leaves the folder closed";
 }
 
 TEST_F(SaverTest, StatusLinesAndQuestionOfACompleteSave) {
   AddRow(server_->Url("/pic/1"), "京东主图图片1");
   AddRow(server_->Url("/pic/204800"), "京东详情图片1");
-  SetItemId("100012043978");
-  answer_ = kPressedYes;
-  ASSERT_TRUE(SaveAndWait());
+  answerYes_ = true;
+  const SaveOutcome outcome = SaveAndWait(Job("100012043978"));
+  EXPECT_TRUE(outcome.openedFolder);
 
-  const std::string t = std::string(kShownTime) + " - ";
   std::lock_guard<std::mutex> lock(mutex_);
-  EXPECT_EQ(status_, (std::vector<std::string>{t + "读取 京东主图图片1", t + "图片数据保存完成 京东主图图片1",
-                                               t + "读取 京东详情图片1", t + "图片数据保存完成 京东详情图片1",
-                                               t + "所有图片保存完成"}));
+  EXPECT_EQ(status_, (std::vector<std::string>{"读取 京东主图图片1", "图片数据保存完成 京东主图图片1", "读取 京东详情图片1",
+                                               "图片数据保存完成 京东详情图片1", "所有图片保存完成"}));
   ASSERT_EQ(questions_.size(), 1u);
   EXPECT_EQ(questions_[0].text, "保存成功，是否打开文件夹查看？");
   EXPECT_EQ(opened_, (std::vector<std::string>{root_ + "100012043978\\"})) << "Yes opens the item's folder";
   EXPECT_EQ(ReadFileBytes(root_ + "100012043978\\100012043978   SKU与标题.txt"), "") << "written even when empty";
   EXPECT_FALSE(Exists(root_ + "100012043978\\100012043978主图视频 .mp4")) << "no video address, no video file";
+}
+
+TEST_F(SaverTest, RepeatedLabelsOfOneSaveGetTheirOwnFiles) {
+  // Two harvests without a clear between them: the labels of the second repeat the first's.
+  for (int run = 0; run < 2; ++run) {
+    AddRow(server_->Url("/pic/1"), "淘宝主图图片1");
+    AddRow(server_->Url("/pic/204800"), "淘宝主图图片2");
+  }
+  const SaveOutcome outcome = SaveAndWait(Job("55"));
+  EXPECT_EQ(outcome.failed, 0);
+  const std::string folder = root_ + "55\\";
+  EXPECT_EQ(ListFolder(folder), (std::set<std::string>{"淘宝主图图片1.jpg", "淘宝主图图片2.jpg", "淘宝主图图片1 (2).jpg",
+                                                       "淘宝主图图片2 (2).jpg", "55   SKU与标题.txt"}));
+  EXPECT_EQ(ReadFileBytes(folder + "淘宝主图图片1 (2).jpg").size(), 1u + 4);
+  EXPECT_EQ(ReadFileBytes(folder + "淘宝主图图片2 (2).jpg").size(), 200u * 1024 + 4);
+  std::lock_guard<std::mutex> lock(mutex_);
+  EXPECT_EQ(std::count(status_.begin(), status_.end(), "图片数据保存完成 淘宝主图图片1"), 2);
 }
 
 TEST_F(SaverTest, FailedPicturesAreNotWrittenButCountedAndNamed) {
@@ -273,29 +278,83 @@ TEST_F(SaverTest, FailedPicturesAreNotWrittenButCountedAndNamed) {
   AddRow("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/refused.jpg", "阿里主图图片4");
   AddRow(server_->Url("/empty.jpg"), "阿里主图图片5");
   AddRow("", "阿里主图图片6");
-  SetItemId("789");
-  answer_ = kPressedYes;
-  ASSERT_TRUE(SaveAndWait());
+  AddRow(server_->Url("/error.jpg"), "阿里主图图片7");
+  AddRow(server_->Url("/forbidden.jpg"), "阿里主图图片8");
+  answerYes_ = true;
+  const SaveOutcome outcome = SaveAndWait(Job("789"));
+  EXPECT_EQ(outcome.pictures, 8);
+  EXPECT_EQ(outcome.failed, 7);
 
   EXPECT_EQ(ListFolder(root_ + "789\\"), (std::set<std::string>{"阿里主图图片1.jpg", "789   SKU与标题.txt"}));
   std::lock_guard<std::mutex> lock(mutex_);
   ASSERT_EQ(questions_.size(), 1u);
-  EXPECT_EQ(questions_[0].text, "保存完成，6张图片中有5张未能保存，是否打开文件夹查看？");
-  for (int i = 2; i <= 6; ++i) {
-    const std::string failed = std::string(kShownTime) + Numbered(" - 图片数据保存失败 阿里主图图片", i);
+  EXPECT_EQ(questions_[0].text, "保存完成，8张图片中有7张未能保存，是否打开文件夹查看？");
+  for (int i = 2; i <= 8; ++i) {
+    const std::string failed = Numbered("图片数据保存失败 阿里主图图片", i);
     EXPECT_NE(std::find(status_.begin(), status_.end(), failed), status_.end()) << failed;
   }
-  EXPECT_EQ(status_.back(), std::string(kShownTime) + " - 所有图片保存完成");
+  EXPECT_EQ(status_.back(), "所有图片保存完成");
   EXPECT_EQ(opened_.size(), 1u) << "Yes still opens the folder";
+}
+
+TEST_F(SaverTest, AFailureOnTheWayIsAskedOnceMoreAndAClientErrorIsNot) {
+  AddRow(server_->Url("/flaky-503.jpg"), "淘宝详情图片1");
+  AddRow(server_->Url("/flaky-reset.jpg"), "淘宝详情图片2");
+  AddRow(server_->Url("/flaky-404.jpg"), "淘宝详情图片3");
+  AddRow(server_->Url("/error.jpg"), "淘宝详情图片4");
+  AddRow(server_->Url("/forbidden.jpg"), "淘宝详情图片5");
+  // The server serves the whole suite: count from here.
+  const size_t errorsBefore = CountRequests(*server_, "/error.jpg");
+  const size_t forbiddenBefore = CountRequests(*server_, "/forbidden.jpg");
+  const SaveOutcome outcome = SaveAndWait(Job("66"));
+  EXPECT_EQ(outcome.failed, 3);
+
+  const std::string folder = root_ + "66\\";
+  EXPECT_EQ(ListFolder(folder), (std::set<std::string>{"淘宝详情图片1.jpg", "淘宝详情图片2.jpg", "66   SKU与标题.txt"}));
+  EXPECT_TRUE(ReadFileBytes(folder + "淘宝详情图片1.jpg").substr(0, 5000) == RandomBytes(5000, 11));
+  EXPECT_EQ(ReadFileBytes(folder + "淘宝详情图片1.jpg").size(), 5004u);
+  EXPECT_EQ(ReadFileBytes(folder + "淘宝详情图片2.jpg").size(), 6004u);
+  const struct {
+    const char* path;
+    size_t requests;
+  } asked[] = {{"/flaky-503.jpg", 2},
+               {"/flaky-reset.jpg", 2},
+               {"/flaky-404.jpg", 1},
+               {"/error.jpg", errorsBefore + 2},
+               {"/forbidden.jpg", forbiddenBefore + 1}};
+  for (const auto& a : asked) EXPECT_EQ(CountRequests(*server_, a.path), a.requests) << a.path;
+  std::lock_guard<std::mutex> lock(mutex_);
+  ASSERT_EQ(questions_.size(), 1u);
+  EXPECT_EQ(questions_[0].text, "保存完成，5张图片中有3张未能保存，是否打开文件夹查看？");
+}
+
+TEST_F(SaverTest, AFailingWorkerStillEndsWithTheQuestion) {
+  AddRow(server_->Url("/pic/1"), "淘宝主图图片1");
+  AddRow(server_->Url("/pic/1"), "淘宝主图图片2");
+  AddRow(server_->Url("/pic/1"), "淘宝主图图片3");
+  SaveEffects effects = Effects();
+  // The worker runs out of memory while it reports the second picture.
+  effects.showStatus = [this](const std::string& message) {
+    if (message == "读取 淘宝主图图片2") throw std::bad_alloc();
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_.push_back(message);
+  };
+  run_ = StartSave(Job("77"), effects);
+  ASSERT_NE(run_, nullptr);
+  ASSERT_TRUE(run_->Wait(60000));
+  EXPECT_EQ(run_->Outcome().failed, 2);
+  std::lock_guard<std::mutex> lock(mutex_);
+  ASSERT_EQ(questions_.size(), 1u);
+  EXPECT_EQ(questions_[0].text, "保存完成，3张图片中有2张未能保存，是否打开文件夹查看？");
+  EXPECT_EQ(status_.back(), "所有图片保存完成") << "the status line does not stay at the picture being read";
 }
 
 TEST_F(SaverTest, TwoSavesOfOneItemDifferInTheirTails) {
   for (int i = 1; i <= 4; ++i) AddRow(server_->Url("/pic/1"), Numbered("淘宝主图图片", i));
-  SetItemId("42");
   std::vector<std::uint32_t> first;
-  ASSERT_TRUE(SaveAndWait());
+  SaveAndWait(Job("42"));
   for (int i = 1; i <= 4; ++i) first.push_back(TailOf(ReadFileBytes(root_ + Numbered("42\\淘宝主图图片", i) + ".jpg")));
-  ASSERT_TRUE(SaveAndWait());
+  SaveAndWait(Job("42"));
   int differing = 0;
   for (int i = 1; i <= 4; ++i) {
     const std::uint32_t tail = TailOf(ReadFileBytes(root_ + Numbered("42\\淘宝主图图片", i) + ".jpg"));
@@ -304,14 +363,13 @@ TEST_F(SaverTest, TwoSavesOfOneItemDifferInTheirTails) {
   }
   EXPECT_GE(differing, 3) << "each file's tail is drawn anew";
   EXPECT_EQ(std::set<std::uint32_t>(first.begin(), first.end()).size() >= 3, true) << "and differs between files";
+  EXPECT_EQ(ListFolder(root_ + "42\\").size(), 5u) << "the second save replaced the first's files";
 }
 
 TEST_F(SaverTest, HostileNamesStayInsideTheOutputRoot) {
   AddRow(server_->Url("/pic/1"), "..\\..\\..\\escaped");
   AddRow(server_->Url("/pic/1"), "sub/dir:name*?.");
-  SetItemId("..\\..\\evil");
-  SetVideoUrl(server_->Url("/video.mp4"));
-  ASSERT_TRUE(SaveAndWait());
+  SaveAndWait(Job("..\\..\\evil", server_->Url("/video.mp4")));
 
   EXPECT_EQ(ListFolder(sandbox_), (std::set<std::string>{"岚栩图片工具箱"})) << "nothing beside the root";
   const std::string folder = root_ + ".__.__evil\\";
@@ -320,45 +378,53 @@ TEST_F(SaverTest, HostileNamesStayInsideTheOutputRoot) {
                                                        ".__.__evil   SKU与标题.txt", ".__.__evil主图视频 .mp4"}));
 }
 
-TEST_F(SaverTest, NumericIdIsUsedUnchangedAndAnEmptyOneSavesIntoTheRoot) {
+TEST_F(SaverTest, AnEmptyItemIdSavesIntoTheRoot) {
   AddRow(server_->Url("/pic/1"), "淘宝主图图片1");
-  ASSERT_TRUE(SaveAndWait());
-  EXPECT_EQ(OutputFolder(), root_);
+  const SaveJob job = Job("");
+  EXPECT_EQ(job.outputFolder, root_);
+  SaveAndWait(job);
   EXPECT_EQ(ListFolder(root_), (std::set<std::string>{"淘宝主图图片1.jpg", "   SKU与标题.txt"}));
 }
 
-TEST_F(SaverTest, ClearAndNewPressesDuringASaveChangeNothingOfIt) {
+TEST_F(SaverTest, AStopEndsTheSaveAtThePictureBoundaryWithWholeFilesOnly) {
   const int kRows = 40;
   for (int i = 1; i <= kRows; ++i) AddRow(server_->Url(Numbered("/slow?n=", i)), Numbered("天猫详情图片", i));
-  SetControlText(text_, "标题A\r\n");
-  SetItemId("111");
-  SetVideoUrl(server_->Url("/video.mp4"));
+  run_ = StartSave(Job("111", server_->Url("/video.mp4")), Effects());
+  ASSERT_NE(run_, nullptr);
+  const std::string folder = root_ + "111\\";
+  // Some pictures saved, far from all.
+  for (DWORD begin = GetTickCount(); ListFolder(folder).size() < 3 && GetTickCount() - begin < 20000;) Sleep(10);
+  ASSERT_TRUE(run_->Running());
 
-  const DWORD started = GetTickCount();
-  ASSERT_TRUE(StartSave(Sources()));
-  EXPECT_LT(GetTickCount() - started, 2000u) << "the press returns while the worker fetches";
-  EXPECT_TRUE(SaveInProgress());
+  const DWORD asked = GetTickCount();
+  EXPECT_TRUE(run_->StopAndWait(2000));
+  EXPECT_LT(GetTickCount() - asked, 1500u) << "the picture under way is a 60 ms one";
+  EXPECT_FALSE(run_->Running());
+  const SaveOutcome outcome = run_->Outcome();
+  EXPECT_TRUE(outcome.stopped);
 
-  // What the clear command does, then a new extraction and a second press.
-  ListViewDeleteAll(list_);
-  SetControlText(text_, "");
-  SetItemId("");
-  SetVideoUrl("");
-  SetOutputFolder("");
-  AddRow(server_->Url("/pic/1"), "京东主图图片1");
-  SetControlText(text_, "标题B\r\n");
-  SetItemId("222");
-  EXPECT_FALSE(StartSave(Sources())) << "a press during a save is ignored";
-
-  ASSERT_TRUE(WaitForSave());
-  std::set<std::string> expected{"111   SKU与标题.txt", "111主图视频 .mp4"};
-  for (int i = 1; i <= kRows; ++i) expected.insert(Numbered("天猫详情图片", i) + ".jpg");
-  EXPECT_EQ(ListFolder(root_ + "111\\"), expected);
-  EXPECT_EQ(ReadFileBytes(root_ + "111\\111   SKU与标题.txt"), "标题A\r\n");
-  EXPECT_EQ(ListFolder(root_), (std::set<std::string>{"111"})) << "the ignored press made no folder";
+  const std::set<std::string> files = ListFolder(folder);
+  EXPECT_LT(files.size(), static_cast<size_t>(kRows));
+  for (const std::string& name : files) {
+    EXPECT_TRUE(name.ends_with(".jpg")) << name << ": no text file, no video, no temporary file";
+    EXPECT_EQ(ReadFileBytes(folder + name).size(), 20u * 1024 + 4) << name;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
-  EXPECT_EQ(questions_.size(), 1u);
-  EXPECT_EQ(questions_[0].text, "保存成功，是否打开文件夹查看？");
+  EXPECT_TRUE(questions_.empty()) << "nobody is asked once the window is going";
+}
+
+TEST_F(SaverTest, AWorkerLeftBehindAtTheBoundWritesNothingMore) {
+  AddRow(server_->Url("/late"), "淘宝主图图片1");
+  AddRow(server_->Url("/pic/1"), "淘宝主图图片2");
+  run_ = StartSave(Job("88"), Effects());
+  ASSERT_NE(run_, nullptr);
+  // The picture takes 1.5 s to come; the bound is far shorter.
+  ASSERT_TRUE(server_->LastRequestFor("/late", 10000).raw.size() > 0);
+  EXPECT_FALSE(run_->StopAndWait(100));
+  ASSERT_TRUE(run_->Wait(30000)) << "the worker ends once its request has";
+  EXPECT_EQ(ListFolder(root_ + "88\\"), std::set<std::string>{}) << "the picture that came after the bound";
+  std::lock_guard<std::mutex> lock(mutex_);
+  EXPECT_TRUE(questions_.empty());
 }
 
 TEST(SaveQuestionTextTest, Table) {

@@ -40,7 +40,7 @@ std::string ResponseJson(const ServerResponse& r) {
   if (r.bodySize) o << ",\"body_size\":" << r.bodySize;
   o << ",\"mode\":" << JsonString(r.mode) << ",\"delay_ms\":" << r.delayMs
     << ",\"content_length\":" << (r.contentLength ? "true" : "false") << ",\"chunk_size\":" << r.chunkSize
-    << ",\"interval_ms\":" << r.intervalMs << "}";
+    << ",\"interval_ms\":" << r.intervalMs << ",\"date_header\":" << (r.dateHeader ? "true" : "false") << "}";
   return o.str();
 }
 
@@ -202,6 +202,13 @@ LoopbackServer::~LoopbackServer() { Stop(); }
 void LoopbackServer::Route(const std::string& path, const ServerResponse& response) {
   if (!routesJson_.empty()) routesJson_ += ",";
   routesJson_ += JsonString(path) + ":" + ResponseJson(response);
+}
+
+void LoopbackServer::RouteSequence(const std::string& path, const std::vector<ServerResponse>& responses) {
+  if (!routesJson_.empty()) routesJson_ += ",";
+  routesJson_ += JsonString(path) + ":{\"sequence\":[";
+  for (size_t i = 0; i < responses.size(); ++i) routesJson_ += (i ? "," : "") + ResponseJson(responses[i]);
+  routesJson_ += "]}";
 }
 
 void LoopbackServer::Default(const ServerResponse& response) { defaultJson_ = ResponseJson(response); }

@@ -23,6 +23,7 @@ struct ServerResponse {
   bool contentLength = true;
   int chunkSize = 1000;
   int intervalMs = 100;
+  bool dateHeader = true;  // false: no Date header at all
 };
 
 // The generated body of ServerResponse::bodySize bytes.
@@ -48,6 +49,8 @@ class LoopbackServer {
 
   // Routes are matched on the path without the query, then on the full target.
   void Route(const std::string& path, const ServerResponse& response);
+  // The n-th request for the path gets the n-th response; the last one answers every later request.
+  void RouteSequence(const std::string& path, const std::vector<ServerResponse>& responses);
   void Default(const ServerResponse& response);
   bool Start();  // waits (bounded) until both ports listen
   void Stop();

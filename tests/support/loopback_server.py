@@ -12,7 +12,9 @@ Paths match on the path without the query first, then on the full target.
 response: {"status": 200, "reason": "OK", "headers": [["Name", "value"], ...],
            "body_b64": "...", "body_file": "/abs/path", "convert": ["utf-8", "gbk"],
            "body_size": 0, "mode": "normal", "delay_ms": 0, "content_length": true,
-           "chunk_size": 1000, "interval_ms": 0}
+           "chunk_size": 1000, "interval_ms": 0, "date_header": true}
+A route may instead be {"sequence": [response, ...]}: the n-th request for it gets the n-th
+response, the last one every later request. date_header false: no Date header at all.
 body_size, when given, is a generated body of that many bytes ("0123456789" repeated), sent as it
 is generated, so bodies far larger than memory cost nothing.
 modes:
@@ -44,6 +46,19 @@ STOP = threading.Event()
 PATTERN = b"0123456789"
 HUNG_LOCK = threading.Lock()
 HUNG = []  # connections of "hang" answers, never closed by the server
+SEQUENCE_LOCK = threading.Lock()
+SEQUENCE_COUNTS = {}
+
+
+def pick(resp, key):
+    """The response of a route, stepping through a sequence route one request at a time."""
+    if "sequence" not in resp:
+        return resp
+    with SEQUENCE_LOCK:
+        n = SEQUENCE_COUNTS.get(key, 0)
+        SEQUENCE_COUNTS[key] = n + 1
+    steps = resp["sequence"]
+    return steps[min(n, len(steps) - 1)]
 
 
 def make_cert(folder):
@@ -124,10 +139,10 @@ def log_request(log_path, port, raw):
             os.close(fd)
 
 
-def send_head(conn, status, reason, headers, extra=()):
+def send_head(conn, status, reason, headers, extra=(), date=True):
     lines = ["HTTP/1.1 %d %s" % (status, reason)]
     names = {h[0].lower() for h in headers}
-    if "date" not in names:
+    if "date" not in names and date:
         lines.append("Date: " + time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime()))
     for name, value in list(headers) + list(extra):
         lines.append("%s: %s" % (name, value))
@@ -182,13 +197,14 @@ def answer(conn, method, resp):
     reason = resp.get("reason", "OK")
     headers = resp.get("headers", [])
     names = {h[0].lower() for h in headers}
+    date = resp.get("date_header", True)
     if mode in ("chunked", "chunked_cut", "chunked_cut_mid"):
-        head = send_head(conn, status, reason, headers, [("Transfer-Encoding", "chunked")])
+        head = send_head(conn, status, reason, headers, [("Transfer-Encoding", "chunked")], date)
         return send_chunked(conn, head, body_of(resp), resp.get("chunk_size", 1000), mode)
     size = body_size_of(resp) or len(body_of(resp))
     if mode == "reset_mid_body":
         body = body_of(resp)
-        conn.sendall(send_head(conn, status, reason, headers, [("Content-Length", str(len(body) * 2 + 100))]) +
+        conn.sendall(send_head(conn, status, reason, headers, [("Content-Length", str(len(body) * 2 + 100))], date) +
                      body[: len(body) // 2])
         # A reset may overtake what the client has not read yet, so the client sees the failure
         # either at its first read or at a later one; tests accept both.
@@ -198,7 +214,7 @@ def answer(conn, method, resp):
     extra = []
     if "content-length" not in names and resp.get("content_length", True):
         extra.append(("Content-Length", str(size)))
-    head = send_head(conn, status, reason, headers, extra)
+    head = send_head(conn, status, reason, headers, extra, date)
     if method == "HEAD":
         conn.sendall(head)
     elif mode == "close_mid_body":
@@ -250,7 +266,8 @@ def serve_connection(conn, port, routes, default, log_path, context):
                 STOP.set()
                 return
             path = target.split("?", 1)[0]
-            resp = routes.get(target) or routes.get(path) or default
+            key = target if target in routes else path
+            resp = pick(routes.get(target) or routes.get(path) or default, key)
             if not answer(conn, method, resp):
                 return
     except (OSError, ssl.SSLError, ValueError):

@@ -1,0 +1,148 @@
+#include "config/hosts_file.h"
+
+namespace {
+
+enum class ValueKind { Host, Page };
+
+struct HostField {
+  const char* name;
+  ValueKind kind;
+  std::string ProgramHosts::*field = nullptr;
+  std::string EndpointHosts::*endpoint = nullptr;
+};
+
+const HostField kFields[] = {
+    {"TaobaoDescHost", ValueKind::Host, nullptr, &EndpointHosts::TaobaoDescHost},
+    {"TaobaoDescLinkHost", ValueKind::Host, nullptr, &EndpointHosts::TaobaoDescLinkHost},
+    {"TaobaoVideoHost", ValueKind::Host, nullptr, &EndpointHosts::TaobaoVideoHost},
+    {"TmallTitleDomain", ValueKind::Host, nullptr, &EndpointHosts::TmallTitleDomain},
+    {"JdImageHost", ValueKind::Host, nullptr, &EndpointHosts::JdImageHost},
+    {"JdMobileItemHost", ValueKind::Host, nullptr, &EndpointHosts::JdMobileItemHost},
+    {"TaobaoDescApiHost", ValueKind::Host, nullptr, &EndpointHosts::TaobaoDescApiHost},
+    {"JdMobileImageHost", ValueKind::Host, nullptr, &EndpointHosts::JdMobileImageHost},
+    {"TimeProbeHost", ValueKind::Host, &ProgramHosts::timeProbeHost},
+    {"TaobaoLoginPage", ValueKind::Page, &ProgramHosts::taobaoLoginPage},
+    {"AlibabaLoginPage", ValueKind::Page, &ProgramHosts::alibabaLoginPage},
+};
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
+std::string_view TrimSpaces(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+bool IsHostByte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+         c == '_' || c == ':' || c == '[' || c == ']';
+}
+
+// A host name with an optional port: the extractors and the clock put it between "//" and "/".
+bool IsHostValue(std::string_view value) {
+  if (value.empty()) return false;
+  for (char c : value)
+    if (!IsHostByte(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+bool IsPageValue(std::string_view value) {
+  const bool http = value.substr(0, 7) == "http://" && value.size() > 7;
+  const bool https = value.substr(0, 8) == "https://" && value.size() > 8;
+  if (!http && !https) return false;
+  for (char c : value) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b == 0x7F) return false;
+  }
+  return true;
+}
+
+const HostField* FieldNamed(std::string_view name) {
+  for (const HostField& f : kFields)
+    if (SameName(f.name, name)) return &f;
+  return nullptr;
+}
+
+std::string& Slot(ProgramHosts& hosts, const HostField& f) {
+  return f.field ? hosts.*f.field : hosts.endpoints.*f.endpoint;
+}
+
+// Names in reasons are shown as the file gave them, cut short so one bad line cannot flood the
+// message.
+std::string Shown(std::string_view text) {
+  constexpr size_t kMaxShown = 60;
+  if (text.size() <= kMaxShown) return std::string(text);
+  size_t cut = 0;
+  // Whole GBK characters only.
+  while (cut < kMaxShown) cut += static_cast<unsigned char>(text[cut]) >= 0x81 && cut + 1 < text.size() ? 2 : 1;
+  return std::string(text.substr(0, cut)) + "…";
+}
+
+}  // namespace
+
+ProgramHosts ShippedProgramHosts() {
+  return {ShippedEndpointHosts(), kTimeProbeHost, kTaobaoLoginPage, kAlibabaLoginPage};
+}
+
+std::string TimeProbeUrl(const std::string& host) { return "http://" + host + "/"; }
+
+HostsFileReading ReadHostsText(std::string_view text, const ProgramHosts& base) {
+  HostsFileReading reading{base, {}};
+  // A byte-order mark left by an editor is not part of the first name.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::vector<bool> given(std::size(kFields), false);
+  int number = 0;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    const std::string_view raw = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    ++number;
+    const std::string_view line = TrimSpaces(raw);
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      reading.problems.push_back({number, "不是“名称=值”的格式：" + Shown(line)});
+      continue;
+    }
+    const std::string_view name = TrimSpaces(line.substr(0, equals));
+    const std::string_view value = TrimSpaces(line.substr(equals + 1));
+    const HostField* field = FieldNamed(name);
+    if (!field) {
+      reading.problems.push_back({number, "未知的名称：" + Shown(name)});
+      continue;
+    }
+    const bool valid = field->kind == ValueKind::Host ? IsHostValue(value) : IsPageValue(value);
+    if (!valid) {
+      reading.problems.push_back({number, std::string(field->name) +
+                                              (field->kind == ValueKind::Host ? " 的值不是主机名："
+                                                                              : " 的值不是 http(s) 网址：") +
+                                              Shown(value)});
+      continue;
+    }
+    const size_t index = static_cast<size_t>(field - kFields);
+    if (given[index])
+      reading.problems.push_back({number, std::string(field->name) + " 重复出现，以这一行为准"});
+    given[index] = true;
+    Slot(reading.hosts, *field) = std::string(value);
+  }
+  return reading;
+}
+
+std::string DescribeHostsProblems(const std::vector<HostsFileProblem>& problems) {
+  // A message box is no place for a whole file of mistakes.
+  constexpr size_t kMaxListed = 20;
+  std::string text;
+  for (size_t i = 0; i < problems.size() && i < kMaxListed; ++i) {
+    if (!text.empty()) text += "\r\n";
+    text += "第" + std::to_string(problems[i].line) + "行：" + problems[i].reason;
+  }
+  if (problems.size() > kMaxListed) text += "\r\n……另有" + std::to_string(problems.size() - kMaxListed) + "处";
+  return text;
+}
