@@ -172,19 +172,24 @@ bool TrySavePicture(const SaveRow& row, const std::string& path, std::mt19937& g
   }
 }
 
-// Breaks a download off when the save is asked to stop (the system calls it as data arrives).
-class StopOnRequest final : public IBindStatusCallback {
+// Breaks a download off when the save is asked to stop (the system calls it as data arrives), and
+// notes the status of the server's answer: an error page is no video, yet the system writes it
+// into the file and reports success all the same (Wine does; so may Windows for some servers).
+class VideoDownloadCallback final : public IBindStatusCallback, public IHttpNegotiate {
  public:
-  explicit StopOnRequest(const SaveStop* stop) : stop_(stop) {}
+  explicit VideoDownloadCallback(const SaveStop* stop) : stop_(stop) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
       *out = static_cast<IBindStatusCallback*>(this);
-      AddRef();
-      return S_OK;
+    } else if (iid == IID_IHttpNegotiate) {
+      *out = static_cast<IHttpNegotiate*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
     }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
   }
   // Lives on the caller's stack for the whole download.
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -200,21 +205,36 @@ class StopOnRequest final : public IBindStatusCallback {
   HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
+  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override {
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override {
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    responseCode_ = responseCode;
+    return S_OK;
+  }
+
+  // An HTTP answer of 400 or more came: whatever was written is the server's error page.
+  bool ErrorAnswer() const { return responseCode_ >= 400; }
+
  private:
   const SaveStop* stop_;
+  DWORD responseCode_ = 0;
 };
 
 // The system downloads the video into a temporary file beside `path`, which takes its place only
-// once the download is whole.
+// once the download is whole and was answered with a success.
 void DownloadVideo(const std::string& url, const std::string& path, SaveStop* stop) {
   if (url.empty()) return;
   const std::wstring target = GbkToWide(path);
   const std::wstring temporary = target + L".part";
-  StopOnRequest callback(stop);
+  VideoDownloadCallback callback(stop);
   // The wide call: the path holds GBK names, which the ANSI one would read in the system's code page.
   const HRESULT hr = URLDownloadToFileW(nullptr, GbkToWide(url).c_str(), temporary.c_str(), 0, &callback);
   WriteScope scope(stop);
-  if (FAILED(hr) || !scope.allowed() || !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (FAILED(hr) || callback.ErrorAnswer() || !scope.allowed() ||
+      !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
     DeleteFileW(temporary.c_str());
 }
 

@@ -254,6 +254,19 @@ TEST_F(SaverTest, StatusLinesAndQuestionOfACompleteSave) {
   EXPECT_FALSE(Exists(root_ + "100012043978\\100012043978主图视频 .mp4")) << "no video address, no video file";
 }
 
+TEST_F(SaverTest, AVideoAddressAnsweredWithAnErrorPageLeavesNoVideoFile) {
+  ServerResponse missing;
+  missing.status = 404;
+  missing.reason = "Not Found";
+  missing.body = "<html>no such video</html>";
+  server_->Route("/gone.mp4", missing);
+  AddRow(server_->Url("/pic/1"), "天猫主图图片1");
+  SaveAndWait(Job("605258110430", server_->Url("/gone.mp4")));
+  const std::string folder = root_ + "605258110430\\";
+  EXPECT_EQ(ListFolder(folder), (std::set<std::string>{"天猫主图图片1.jpg", "605258110430   SKU与标题.txt"}))
+      << "neither the error page as a video nor its temporary file";
+}
+
 TEST_F(SaverTest, RepeatedLabelsOfOneSaveGetTheirOwnFiles) {
   // Two harvests without a clear between them: the labels of the second repeat the first's.
   for (int run = 0; run < 2; ++run) {
