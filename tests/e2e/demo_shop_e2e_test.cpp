@@ -10,13 +10,10 @@
 // by hand against the page before it becomes the expectation.
 #include <winsock2.h>
 #include <windows.h>
-// After windows.h, which commctrl.h needs.
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -28,6 +25,7 @@
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "tests/support/loopback_server.h"
+#include "tests/e2e/program_window.h"
 #include "tests/support/window_support.h"
 
 namespace {
@@ -39,15 +37,6 @@ constexpr DWORD kSaveTimeoutMs = 120000;
 constexpr char kWelcomeCaption[] = "【岚栩】- 这是一个提示！";
 constexpr char kQuestionCaption[] = "岚栩 - 提示";
 constexpr char kAllSavedQuestion[] = "保存成功，是否打开文件夹查看？";
-
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(50);
-  }
-  return true;
-}
 
 std::string Utf8ToGbk(const std::string& utf8) {
   const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -261,61 +250,6 @@ std::string RecordHarvest(const Harvest& harvest, int port) {
   return utf8;
 }
 
-// A list view of another process: its cells are read through a buffer inside that process, since
-// the list view writes the text where the message's pointer points.
-class RemoteListView {
- public:
-  explicit RemoteListView(HWND list) : list_(list) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(list, &process);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
-    if (process_)
-      remote_ = VirtualAllocEx(process_, nullptr, sizeof(LVITEMW) + kChars * sizeof(wchar_t), MEM_COMMIT | MEM_RESERVE,
-                               PAGE_READWRITE);
-  }
-  ~RemoteListView() {
-    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
-  }
-  RemoteListView(const RemoteListView&) = delete;
-  RemoteListView& operator=(const RemoteListView&) = delete;
-
-  int Rows() const {
-    DWORD_PTR count = 0;
-    SendMessageTimeoutW(list_, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kStepTimeoutMs, &count);
-    return static_cast<int>(count);
-  }
-  std::string Cell(int row, int column) const {
-    if (!remote_) return {};
-    auto* text = reinterpret_cast<wchar_t*>(static_cast<char*>(remote_) + sizeof(LVITEMW));
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = kChars;
-    if (!WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr)) return {};
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_),
-                             SMTO_ABORTIFHUNG, kStepTimeoutMs, &length))
-      return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (length && !ReadProcessMemory(process_, text, wide.data(), length * sizeof(wchar_t), nullptr)) return {};
-    return WideToGbk(wide);
-  }
-
- private:
-  static constexpr int kChars = 4096;
-  HWND list_;
-  HANDLE process_ = nullptr;
-  void* remote_ = nullptr;
-};
-
-// The text of a message box: its one static control with text.
-std::string MessageText(HWND box) {
-  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (WindowClassName(child) == "Static" && !GetControlText(child).empty()) return GetControlText(child);
-  return {};
-}
-
 struct ShopPage {
   const char* page;  // the saved page, as links.txt and expected/ name it
   Control button;
@@ -357,27 +291,14 @@ class DemoShopTest : public ::testing::TestWithParam<ShopPage> {
                                                 std::vector<std::string>{"--hosts", g_shop->HostsFile()},
                                                 folder_.path());
     ASSERT_TRUE(program_->started());
-    HWND welcome = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-          welcome = TopLevelOf(program_->id(), L"#32770");
-          return welcome && GetControlText(welcome) == kWelcomeCaption;
-        },
-        kStartTimeoutMs))
-        << "no welcome message";
-    PostMessageW(welcome, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(welcome); }, kStepTimeoutMs));
+    HWND welcome = WaitForMessageBox(program_->id(), kWelcomeCaption, kStartTimeoutMs);
+    ASSERT_NE(welcome, nullptr) << "no welcome message";
+    ASSERT_TRUE(AnswerMessageBox(welcome, IDOK, kStepTimeoutMs));
     main_ = TopLevelOf(program_->id(), kMainWindowClass);
     ASSERT_NE(main_, nullptr);
   }
-  HWND ControlOf(Control control) const { return DescendantWithId(main_, ControlCommandId(control)); }
-  void Click(Control button) {
-    HWND control = ControlOf(button);
-    ASSERT_NE(control, nullptr);
-    // Returns when the click's handler has; a long one answers meanwhile, so the wait is bounded.
-    DWORD_PTR result = 0;
-    ASSERT_TRUE(SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_NORMAL, kHarvestTimeoutMs, &result));
-  }
+  HWND ControlOf(Control control) const { return ::ControlOf(main_, control); }
+  void Click(Control button) { ASSERT_TRUE(PressButton(ControlOf(button), kHarvestTimeoutMs)); }
   Harvest ReadHarvest() const {
     Harvest harvest;
     RemoteListView list(ControlOf(Control::images_列表框));
@@ -390,18 +311,11 @@ class DemoShopTest : public ::testing::TestWithParam<ShopPage> {
   }
   // Waits for the save's question, reads it and the status line, and answers No.
   void AnswerTheQuestion(std::string* question, std::string* status) {
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-          box = TopLevelOf(program_->id(), L"#32770");
-          return box && GetControlText(box) == kQuestionCaption;
-        },
-        kSaveTimeoutMs))
-        << "the save asked nothing";
+    HWND box = WaitForMessageBox(program_->id(), kQuestionCaption, kSaveTimeoutMs);
+    ASSERT_NE(box, nullptr) << "the save asked nothing";
     *question = MessageText(box);
     *status = GetControlText(ControlOf(Control::岚栩_tim));
-    PostMessageW(box, WM_COMMAND, IDNO, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, kStepTimeoutMs));
+    ASSERT_TRUE(AnswerMessageBox(box, IDNO, kStepTimeoutMs));
   }
   void CloseAndExpectCleanEnd() {
     PostMessageW(main_, WM_CLOSE, 0, 0);
