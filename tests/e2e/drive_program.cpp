@@ -6,7 +6,11 @@
 //                                         (taobao, tmall, jd, alibaba) and waits for the rows
 //   drive_program save yes|no             presses the download button and answers the question
 //   drive_program help                    presses the help button and waits for the panel
+//   drive_program widen-folder <title>    makes the file browser showing a folder (its title) wide
+//                                         enough that every file name is shown whole
 #include <windows.h>
+// After windows.h, which commctrl.h needs.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
@@ -100,6 +104,29 @@ int Help() {
   return arrived ? 0 : Fail("the help panel did not arrive");
 }
 
+BOOL CALLBACK FindListView(HWND window, LPARAM found) {
+  if (WindowClassName(window) != "SysListView32") return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+int WidenFolder(const std::string& title) {
+  HWND browser = nullptr;
+  WaitFor([&] { return (browser = FindWindowW(nullptr, GbkToWide(title).c_str())) != nullptr; }, kStepTimeoutMs);
+  if (!browser) return Fail("no file browser");
+  SetWindowPos(browser, nullptr, 0, 0, 760, 480, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  HWND list = nullptr;
+  WaitFor(
+      [&] {
+        EnumChildWindows(browser, FindListView, reinterpret_cast<LPARAM>(&list));
+        return list != nullptr;
+      },
+      kStepTimeoutMs);
+  if (!list) return Fail("no file list");
+  SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -108,5 +135,6 @@ int wmain(int argc, wchar_t** argv) {
   if (step == "harvest" && argc == 4) return Harvest(WideToGbk(argv[2]), WideToGbk(argv[3]));
   if (step == "save" && argc == 3) return Save(WideToGbk(argv[2]) == "yes");
   if (step == "help") return Help();
-  return Fail("usage: drive_program welcome | harvest <platform> <link> | save yes|no | help");
+  if (step == "widen-folder" && argc == 3) return WidenFolder(WideToGbk(argv[2]));
+  return Fail("usage: drive_program welcome | harvest <platform> <link> | save yes|no | help | widen-folder <title>");
 }
