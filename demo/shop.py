@@ -40,6 +40,8 @@ SUFFIX = ".localhost"
 # Item pages name their description server; the tool looks for this name inside the pages.
 DESC_LINK_HOST = "descnew.taobao" + SUFFIX
 VIDEO_HOST = "cloud.video.taobao" + SUFFIX
+# Lists the shop's items for a browser; also the status line's clock.
+INDEX_HOST = "shop" + SUFFIX
 CJK_FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
 PICTURE_TYPES = {".jpg": "image/jpeg", ".jpeg": "image/jpeg", ".png": "image/png", ".gif": "image/gif",
                  ".webp": "image/webp"}
@@ -73,26 +75,50 @@ ITEMS = [
          "Alibaba (1688) offer page of 2019, as the server sent it"),
 ]
 
+# Pages of today's layouts, which carry the item in a data script; the detail pictures of Taobao and
+# Tmall come from a signed call that needs the "_m_h5_tk" token of a cookie (DEMO_COOKIE will do).
+TODAY_ITEMS = [
+    Item("淘宝", "淘宝数据", "item.taobao" + SUFFIX, "/item.htm", "760000000001", "today-taobao-760000000001.html",
+         "utf-8", "Taobao item page of today's layout (made for the demo); paste the demo cookie first"),
+    Item("天猫", "天猫数据", "detail.tmall" + SUFFIX, "/item.htm", "617129397971", "today-tmall-1.html", "utf-8",
+         "Tmall item page of today's layout; paste the demo cookie first"),
+    Item("京东", "京东数据", "item.jd" + SUFFIX, "/100038004397.html", "", "today-jd-desktop.html", "utf-8",
+         "JD item of today's layout (made for the demo): the desktop page is built by scripts, the phone page has the data"),
+    Item("阿里", "阿里数据", "detail.1688" + SUFFIX, "/offer/1007511748868.html", "", "today-1688-1.html", "utf-8",
+         "Alibaba (1688) offer page of today's layout"),
+]
+DEMO_COOKIE = "_m_h5_tk=0a1b2c3d4e5f60718293a4b5c6d7e8f9_1765000000000; _m_h5_tk_enc=demo"
+
 # Our own pages that the item pages lead to: (host, path pattern, file, charset).
 OWN_PAGES = [
     ("img.alicdn" + SUFFIX, r"/tfscom/TB1yzC9kfb2gK0jSZK9XXaEgFXa", "1688-desc-601748658723.js", "gbk"),
     ("item.m.jd" + SUFFIX, r"/detail/1020565583_d10480324630_normal\.html", "jd-mobile-1020565583.html", "utf-8"),
     ("login.taobao" + SUFFIX, r"/", "login.html", "utf-8"),
     ("login.1688" + SUFFIX, r"/", "login.html", "utf-8"),
+    ("item.m.jd" + SUFFIX, r"/product/100038004397\.html", "today-jd-phone-100038004397.html", "utf-8"),
+    ("item.m.jd" + SUFFIX, r"/detail/100038004397_d10480324630_normal\.html", "today-jd-detail-100038004397.html",
+     "utf-8"),
+    ("itemcdn.tmall" + SUFFIX, r"/1688offer/icoss1516487213c4a2fa40226c2e8b", "today-1688-1-desc.js", "utf-8"),
 ]
+# The signed description call of today's Taobao and Tmall pages; the answer goes by the item id in
+# its "data" parameter.
+DESC_API_HOST = "h5api.m.taobao" + SUFFIX
+DESC_API_PATH = "/h5/mtop.taobao.detail.getdesc/6.0/"
 
 
 def localise(text, port):
     """Moves the picture, description and video servers a page names to the demo shop."""
     # Every description server the pages of different years name becomes the one the tool knows.
     text = re.sub(r"//(?:desc\.alicdn|descnew\.taobao|dscnew\.taobao)\.com", "//" + DESC_LINK_HOST, text)
+    # Today's pages name their main video's full address.
+    text = text.replace("//cloud.video.taobao.com/", "//%s:%d/" % (VIDEO_HOST, port))
     # Picture servers keep their first name, which the tool puts back itself ("https://img…",
     # "https://gd…"): gd3.alicdn.com becomes gd3.alicdn.localhost.
-    return re.sub(r"//([a-z0-9-]+(?:\.[a-z0-9-]+)*)\.(alicdn|360buyimg)\.com(?=[/\"'\\])",
+    return re.sub(r"//([a-z0-9-]+(?:\.[a-z0-9-]+)*)\.(alicdn|360buyimg|tmall)\.com(?=[/\"'\\])",
                   lambda m: "//%s.%s%s:%d" % (m.group(1), m.group(2), SUFFIX, port), text)
 
 
-def hosts_file(port):
+def hosts_file(port, today):
     hp = lambda name: "%s%s:%d" % (name, SUFFIX, port)
     return "".join("%s=%s\n" % kv for kv in [
         ("TaobaoDescHost", hp("descnew.taobao")),
@@ -101,16 +127,17 @@ def hosts_file(port):
         ("TmallTitleDomain", "tmall.com"),
         ("JdImageHost", hp("img10.360buyimg")),
         ("JdMobileItemHost", hp("item.m.jd")),
-        ("TimeProbeHost", hp("shop")),
+        ("TimeProbeHost", "%s:%d" % (INDEX_HOST, port)),
         ("TaobaoLoginPage", "http://%s/" % hp("login.taobao")),
         ("AlibabaLoginPage", "http://%s/" % hp("login.1688")),
-    ])
+    ] + ([("TaobaoDescApiHost", "%s:%d" % (DESC_API_HOST, port)), ("JdMobileImageHost", hp("m.360buyimg"))]
+         if today else []))
 
 
 class Catalogue:
     """Every page of the shop with the shop's port written in, and the pictures drawn so far."""
 
-    def __init__(self, port, state):
+    def __init__(self, port, state, items):
         self.port = port
         self.state = state
         self.pictures_dir = os.path.join(state, "pictures")
@@ -118,10 +145,10 @@ class Catalogue:
         self.picture_lock = threading.Lock()
         self.served_pictures = {}
         self.items = []
-        for item in ITEMS:
+        for item in items:
             self.items.append((item, self._page(item.page, item.charset)))
         # Description pages are script text in GBK, whatever their item page's encoding.
-        self.descriptions = {item.item_id: self._page(item.desc, "gbk") for item in ITEMS if item.desc}
+        self.descriptions = {item.item_id: self._page(item.desc, "gbk") for item in items if item.desc}
         self.own = [(host, re.compile(pattern + r"\Z"), self._page(name, charset))
                     for host, pattern, name, charset in OWN_PAGES]
 
@@ -148,7 +175,20 @@ class Catalogue:
         for own_host, pattern, page in self.own:
             if host == own_host and pattern.match(path):
                 return page
+        if host == DESC_API_HOST and path == DESC_API_PATH:
+            return self.description_answer(query)
         return None
+
+    def description_answer(self, query):
+        """The signed call's answer for the item its data names; a refusal without a signature."""
+        if not query.get("sign"):
+            body = '{"api":"mtop.taobao.detail.getdesc","ret":["FAIL_SYS_TOKEN_EMPTY::令牌为空"],"v":"6.0"}'
+            return body.encode("utf-8"), "application/json; charset=utf-8"
+        match = re.search(r'"id":"(\d+)"', unquote(query.get("data", "")))
+        name = "today-desc-%s.json" % match.group(1) if match else ""
+        if not match or not os.path.exists(os.path.join(PAGES, name)):
+            return None
+        return self._page(name, "utf-8")
 
     def video(self, host, path):
         """The item's main video for a video address that names both its owner and its id."""
@@ -304,9 +344,9 @@ class Handler(BaseHTTPRequestHandler):
             status, body = 200, b"stopping\n"
         else:
             page = shop.catalogue.page_for(host, path, query)
-            if page is None and path == "/":
+            if page is None and path == "/" and host == INDEX_HOST:
                 links = "".join('<li><a href="%s">%s</a> — %s</li>' % (i.link(shop.port), i.platform, i.about)
-                                for i in ITEMS)
+                                for i in shop.items)
                 page = ((INDEX_PAGE % links).encode("utf-8"), "text/html; charset=utf-8")
             if page is None:
                 page = shop.catalogue.video(host, path)
@@ -326,7 +366,7 @@ class Handler(BaseHTTPRequestHandler):
 class Shop:
     """One listening port on 127.0.0.1 (and ::1 where it is free too) for plain and TLS requests."""
 
-    def __init__(self, state, log_path):
+    def __init__(self, state, log_path, items):
         self.stop = threading.Event()
         self.log_path = log_path
         self.log_lock = threading.Lock()
@@ -335,7 +375,8 @@ class Shop:
         cert, key = make_cert(os.path.join(state, "tls"))
         self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         self.tls.load_cert_chain(cert, key)
-        self.catalogue = Catalogue(self.port, state)
+        self.items = items
+        self.catalogue = Catalogue(self.port, state, items)
 
     def record(self, method, host, target, status):
         if not self.log_path:
@@ -434,15 +475,20 @@ def main():
     ap.add_argument("--log", help="one line per request: method, host, target, status")
     ap.add_argument("--lifetime", type=float, default=24 * 3600)
     ap.add_argument("--tag", default="none", help="names the run, so it can stop leftovers")
+    ap.add_argument("--today", action="store_true",
+                    help="also serve the pages of today's layouts (the tool must know the hosts TaobaoDescApiHost "
+                         "and JdMobileImageHost)")
     args = ap.parse_args()
     os.makedirs(args.state, exist_ok=True)
     for stale in ("pictures.tsv", "ready"):
         if os.path.exists(os.path.join(args.state, stale)):
             os.remove(os.path.join(args.state, stale))
-    shop = Shop(args.state, args.log)
-    write_file(os.path.join(args.state, "hosts.txt"), hosts_file(shop.port))
+    items = ITEMS + (TODAY_ITEMS if args.today else [])
+    shop = Shop(args.state, args.log, items)
+    write_file(os.path.join(args.state, "hosts.txt"), hosts_file(shop.port, args.today))
     write_file(os.path.join(args.state, "links.txt"), "".join(
-        "%s\t%s\t%s\t%s\t%s\n" % (i.page, i.platform, i.button, i.link(shop.port), i.about) for i in ITEMS))
+        "%s\t%s\t%s\t%s\t%s\n" % (i.page, i.platform, i.button, i.link(shop.port), i.about) for i in items))
+    write_file(os.path.join(args.state, "cookie.txt"), DEMO_COOKIE + "\n")
     shop.serve()
     write_file(args.ready or os.path.join(args.state, "ready"), "%d\n" % shop.port)
     deadline = time.time() + args.lifetime

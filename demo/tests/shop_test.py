@@ -35,7 +35,7 @@ class ShopTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.state = tempfile.mkdtemp(prefix="demo-shop-test-")
-        cls.process = subprocess.Popen([sys.executable, SHOP, "--state", cls.state, "--lifetime", "300"])
+        cls.process = subprocess.Popen([sys.executable, SHOP, "--state", cls.state, "--lifetime", "300", "--today"])
         ready = os.path.join(cls.state, "ready")
         for _ in range(300):
             if os.path.exists(ready):
@@ -55,7 +55,8 @@ class ShopTest(unittest.TestCase):
         shutil.rmtree(cls.state, ignore_errors=True)
 
     def test_every_link_gives_its_page_and_names_only_the_shop_for_pictures(self):
-        self.assertEqual(len(self.links), 4)
+        # Started with --today: the pages of both eras.
+        self.assertEqual(len(self.links), 8)
         for page, platform, button, link, about in self.links:
             with self.subTest(page=page):
                 status, headers, body = fetch(link)
@@ -81,6 +82,24 @@ class ShopTest(unittest.TestCase):
         status, _, offer = fetch("https://img.alicdn.localhost:%d/tfscom/TB1yzC9kfb2gK0jSZK9XXaEgFXa" % self.port)
         self.assertEqual(status, 200)
         self.assertTrue(offer.startswith(b"var offer_details="))
+
+    def test_todays_pages_lead_to_their_data(self):
+        phone = "https://%s/product/100038004397.html" % self.hosts["JdMobileItemHost"]
+        status, _, page = fetch(phone)
+        self.assertEqual(status, 200)
+        self.assertIn(b"window._itemOnly", page)
+        call = "https://%s/h5/mtop.taobao.detail.getdesc/6.0/?appKey=12574478&t=1&sign=%s&data=%s"
+        data = "%7B%22id%22%3A%22617129397971%22%2C%22type%22%3A%220%22%7D"
+        status, _, answer = fetch(call % (self.hosts["TaobaoDescApiHost"], "0f", data))
+        self.assertEqual(status, 200)
+        self.assertIn(b"pcDescContent", answer)
+        self.assertIn(b"img.alicdn.localhost:%d" % self.port, answer)
+        # Unsigned, the call is refused as the real one is.
+        _, _, refusal = fetch(call % (self.hosts["TaobaoDescApiHost"], "", data))
+        self.assertIn(b"FAIL_SYS_TOKEN_EMPTY", refusal)
+        _, _, offer = fetch(next(link for p, _, _, link, _ in self.links if p == "today-1688-1.html"))
+        self.assertIn(b"//cloud.video.taobao.localhost:%d/" % self.port, offer)
+        self.assertIn(b"//itemcdn.tmall.localhost:%d/1688offer/" % self.port, offer)
 
     def test_pictures_are_real_and_the_same_bytes_every_time(self):
         cases = [("https://gd2.alicdn.localhost:%d/imgextra/i2/1/a_!!1.jpg", b"\xff\xd8\xff"),
