@@ -1,5 +1,5 @@
 # Sourced by scripts/demo and scripts/screenshot: starts and stops the demo shop (demo/shop.py).
-# Use: start_demo_shop <state folder>; then $PT_SHOP_PORT, $PT_SHOP_STATE (hosts.txt, links.txt,
+# Use: start_demo_shop <state folder> [--today]; then $PT_SHOP_PORT, $PT_SHOP_STATE (hosts.txt, links.txt,
 # pictures.tsv inside) and $PT_SHOP_LOG are set; stop_demo_shop ends it.
 
 shop_pid=""
@@ -12,6 +12,7 @@ demo_names_resolve() {
 
 start_demo_shop() {
   PT_SHOP_STATE=$1
+  shift
   PT_SHOP_LOG="$PT_SHOP_STATE/requests.log"
   if ! demo_names_resolve; then
     echo "demo: names under .localhost do not resolve to 127.0.0.1 here; run scripts/setup" >&2
@@ -20,7 +21,7 @@ start_demo_shop() {
   mkdir -p "$PT_SHOP_STATE"
   rm -f "$PT_SHOP_STATE/stop" "$PT_SHOP_STATE/ready" "$PT_SHOP_LOG"
   python3 "$here/demo/shop.py" --state "$PT_SHOP_STATE" --stop-file "$PT_SHOP_STATE/stop" \
-    --log "$PT_SHOP_LOG" --tag "${PT_RUN_TAG:-demo$$}" </dev/null >"$PT_SHOP_STATE/shop.out" 2>&1 &
+    --log "$PT_SHOP_LOG" --tag "${PT_RUN_TAG:-demo$$}" "$@" </dev/null >"$PT_SHOP_STATE/shop.out" 2>&1 &
   shop_pid=$!
   for _ in $(seq 1 300); do
     [ -s "$PT_SHOP_STATE/ready" ] && break
