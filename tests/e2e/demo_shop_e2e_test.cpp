@@ -142,7 +142,7 @@ class DemoShop {
     const char* tag = std::getenv("PT_RUN_TAG");
     const std::string cmd = "/usr/bin/python3 " + SourceDir() + "/demo/shop.py --state " + state_ +
                             " --stop-file " + state_ + "/stop --lifetime 1200 --log " + state_ +
-                            "/requests.log --tag " + (tag ? tag : "none");
+                            "/requests.log --today --tag " + (tag ? tag : "none");
     std::wstring wide(cmd.begin(), cmd.end());
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
@@ -188,6 +188,12 @@ class DemoShop {
       if (fields.size() == 2 && fields[0] == collapsed) return ReadUnixFile(fields[1]);
     }
     return {};
+  }
+  // The cookie the shop's pages of today's layouts need (their description call is signed with it).
+  std::string Cookie() const {
+    std::string cookie = ReadUnixFile(state_ + "/cookie.txt");
+    while (!cookie.empty() && (cookie.back() == '\n' || cookie.back() == '\r')) cookie.pop_back();
+    return cookie;
   }
   std::string ServedVideo() const { return ReadUnixFile(state_ + "/video.mp4"); }
   std::string RequestLog() const { return ReadUnixFile(state_ + "/requests.log"); }
@@ -260,6 +266,10 @@ const ShopPage kPages[] = {
     {"tmall-1.html", Control::天猫_按钮},
     {"jd-1.html", Control::京东_按钮},
     {"1688-1.html", Control::阿里_按钮},
+    {"today-taobao-760000000001.html", Control::淘宝_按钮},
+    {"today-tmall-1.html", Control::天猫_按钮},
+    {"today-jd-desktop.html", Control::京东_按钮},
+    {"today-1688-1.html", Control::阿里_按钮},
 };
 
 void PrintTo(const ShopPage& page, std::ostream* out) { *out << page.page; }
@@ -353,6 +363,8 @@ TEST_P(DemoShopTest, HarvestsAndSavesTheItemAsThePageShowsIt) {
   const std::string link = g_shop->LinkOf(page.page);
   ASSERT_FALSE(link.empty()) << "the shop has no link for " << page.page;
   SetControlText(ControlOf(Control::url), link);
+  // As a person would: one cookie in the box for every platform.
+  SetControlText(ControlOf(Control::cookie值), g_shop->Cookie());
   Click(page.button);
 
   Harvest harvested = ReadHarvest();
