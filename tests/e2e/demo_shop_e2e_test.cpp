@@ -309,7 +309,15 @@ class DemoShopTest : public ::testing::TestWithParam<ShopPage> {
   }
   HWND ControlOf(Control control) const { return ::ControlOf(main_, control); }
   void Click(Control button) { ASSERT_TRUE(PressButton(ControlOf(button), kHarvestTimeoutMs)); }
+  // The harvest once the list and the text box have stopped changing (a button may return before
+  // its extraction has delivered everything).
   Harvest ReadHarvest() const {
+    WaitUntilSettled(
+        [&] {
+          const int rows = RemoteListView(ControlOf(Control::images_列表框)).Rows();
+          return rows ? std::to_string(rows) + "\n" + GetControlText(ControlOf(Control::文本数据)) : std::string();
+        },
+        kHarvestTimeoutMs);
     Harvest harvest;
     RemoteListView list(ControlOf(Control::images_列表框));
     for (int i = 0; i < list.Rows(); ++i) {

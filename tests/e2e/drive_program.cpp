@@ -65,7 +65,8 @@ int Harvest(const std::string& platform, const std::string& link) {
   SetControlText(ControlOf(main, Control::url), link);
   if (!PressButton(ControlOf(main, button), kStepTimeoutMs)) return Fail("the button did not answer");
   RemoteListView list(ControlOf(main, Control::images_列表框));
-  if (!WaitFor([&] { return list.Rows() > 0; }, kStepTimeoutMs)) return Fail("no rows");
+  if (!WaitUntilSettled([&] { return list.Rows() ? std::to_string(list.Rows()) : std::string(); }, kStepTimeoutMs))
+    return Fail("no rows");
   std::printf("%d rows\n", list.Rows());
   return 0;
 }

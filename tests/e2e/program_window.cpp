@@ -23,6 +23,19 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
   return true;
 }
 
+bool WaitUntilSettled(const std::function<std::string()>& state, DWORD timeoutMs) {
+  std::string last;
+  return WaitFor(
+      [&] {
+        Sleep(250);
+        std::string now = state();
+        const bool settled = !now.empty() && now == last;
+        last = std::move(now);
+        return settled;
+      },
+      timeoutMs);
+}
+
 HWND ControlOf(HWND mainWindow, Control control) {
   return DescendantWithId(mainWindow, ControlCommandId(control));
 }

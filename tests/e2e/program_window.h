@@ -12,6 +12,10 @@
 // Polls `done` every 50 ms until it holds or `timeoutMs` has passed.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs);
 
+// Polls `state` every 250 ms until it gives the same non-empty text twice in a row (the window has
+// settled), or `timeoutMs` has passed.
+bool WaitUntilSettled(const std::function<std::string()>& state, DWORD timeoutMs);
+
 // A control of the program's main window.
 HWND ControlOf(HWND mainWindow, Control control);
 
