@@ -1,7 +1,8 @@
 #pragma once
-// Maps a 32-bit DLL image held in memory, the way the system loader maps a file: headers and
-// sections, base relocations, imports, TLS callbacks and the DLL entry point. The image is never
-// written to disk. Its exports are then found by name or ordinal.
+// Maps a DLL image held in memory, the way the system loader maps a file: headers and sections,
+// base relocations, imports, section access, the unwind table, TLS callbacks and the DLL entry
+// point. The image is never written to disk. Its exports are then found by name or ordinal. Only
+// images of the process's own machine load: i386 in a 32-bit process, x86-64 in a 64-bit one.
 
 #include <windows.h>
 
@@ -17,6 +18,14 @@
 // and the caller's data. Returning null falls back to GetProcAddress.
 using ImportResolver = FARPROC (*)(const char* library, const char* function, void* data);
 
+// A function table registered with RtlAddFunctionTable (x86-64 only; always empty on i386).
+struct FunctionTableTraits {
+  using Handle = void*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h);
+};
+using UniqueFunctionTable = UniqueOwner<FunctionTableTraits>;
+
 class InMemoryModule {
  public:
   InMemoryModule() = default;
@@ -26,7 +35,8 @@ class InMemoryModule {
   InMemoryModule& operator=(const InMemoryModule&) = delete;
 
   // Unloads what was loaded, then maps `image`. On failure nothing stays mapped, BaseAddress() is
-  // null and the last error says why (ERROR_BAD_EXE_FORMAT, ERROR_MOD_NOT_FOUND,
+  // null and the last error says why (ERROR_BAD_EXE_FORMAT, also for an image of another machine
+  // or one that cannot run away from its preferred base; ERROR_MOD_NOT_FOUND,
   // ERROR_PROC_NOT_FOUND, ERROR_DLL_INIT_FAILED, ERROR_OUTOFMEMORY).
   bool LoadFromMemory(std::span<const uint8_t> image, ImportResolver resolver = nullptr,
                       void* resolverData = nullptr);
@@ -40,5 +50,6 @@ class InMemoryModule {
  private:
   UniqueVirtualMemory memory_;
   uint32_t imageSize_ = 0;
+  UniqueFunctionTable functionTable_;
   std::vector<UniqueLibrary> libraries_;  // loaded for the imports, freed on Unload
 };

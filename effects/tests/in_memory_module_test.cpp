@@ -27,6 +27,12 @@ std::wstring TestDllPath(const char* name) { return WinePathOf(std::string(PT_LO
 std::vector<uint8_t> TestDll(const char* name) { return ReadFileBytes(TestDllPath(name)); }
 std::wstring ZlibPath() { return WinePathOf(PT_ZLIB_DLL); }
 
+// Takes the range at an image's preferred base, when it is free, so that the loader must relocate.
+UniqueVirtualMemory OccupyPreferredBase(const pe::ImageLayout& layout) {
+  return UniqueVirtualMemory(VirtualAlloc(reinterpret_cast<void*>(static_cast<uintptr_t>(layout.headers.preferredBase)),
+                                          layout.imageSize, MEM_RESERVE, PAGE_NOACCESS));
+}
+
 // Function pointers of other types pass through void (*)(), which casts to and from any of them.
 template <typename F, typename P>
 F As(P p) {
@@ -37,6 +43,13 @@ template <typename F>
 F Export(const InMemoryModule& module, const char* name) {
   return reinterpret_cast<F>(module.FindExport(name));
 }
+
+#ifdef _WIN64
+// The function entry the system's unwinder finds for an address, and the image base it reports.
+PRUNTIME_FUNCTION FunctionEntryAt(const void* address, DWORD64* imageBase) {
+  return RtlLookupFunctionEntry(reinterpret_cast<DWORD64>(address), imageBase, nullptr);
+}
+#endif
 
 bool InImage(const InMemoryModule& module, const void* p, size_t size) {
   const auto* base = static_cast<const uint8_t*>(module.BaseAddress());
@@ -104,10 +117,11 @@ TEST_P(SampleDllTest, RunsRelocatedCodeStaticObjectsAndThreadLocals) {
   ASSERT_FALSE(image.empty());
   const std::optional<pe::ImageLayout> layout = pe::ReadImageLayout(image);
   ASSERT_TRUE(layout);
-  const uintptr_t preferred = layout->headers.preferredBase;
+  const uintptr_t preferred = static_cast<uintptr_t>(layout->headers.preferredBase);
+  UniqueVirtualMemory occupied = OccupyPreferredBase(*layout);
   if (!GetParam().mustRelocate) {
-    UniqueVirtualMemory probe(VirtualAlloc(reinterpret_cast<void*>(preferred), layout->imageSize, MEM_RESERVE, PAGE_NOACCESS));
-    if (!probe) GTEST_SKIP() << "the preferred base is taken in this process";
+    if (!occupied) GTEST_SKIP() << "the preferred base is taken in this process";
+    occupied.reset();
   }
 
   InMemoryModule module;
@@ -275,6 +289,15 @@ TEST(InMemoryModuleTest, AnEntryPointThatRefusesIsDetachedAndTheLoadFails) {
   // The image was released: its range can be reserved again.
   UniqueVirtualMemory again(VirtualAlloc(log.entryCalls[0].first, 4096, MEM_RESERVE, PAGE_NOACCESS));
   EXPECT_EQ(again.get(), log.entryCalls[0].first);
+#ifdef _WIN64
+  // Its function table went with it.
+  const std::optional<pe::ImageLayout> layout = pe::ReadImageLayout(TestDll("ldr_refuse.dll"));
+  ASSERT_TRUE(layout);
+  ASSERT_NE(layout->headers.Directory(pe::kExceptionDirectory).size, 0u);
+  DWORD64 imageBase = 0;
+  EXPECT_EQ(FunctionEntryAt(static_cast<uint8_t*>(log.entryCalls[0].first) + layout->headers.entryPoint, &imageBase),
+            nullptr);
+#endif
   activeLog = nullptr;
 }
 
@@ -285,7 +308,8 @@ TEST(InMemoryModuleTest, BrokenImagesAreRefused) {
   const std::optional<pe::ImageLayout> layout = pe::ReadImageLayout(image);
   ASSERT_TRUE(layout);
   const uint32_t nt = layout->headers.ntOffset;
-  std::vector<size_t> cuts{0, 2, 63, 64, nt, nt + 24, nt + 247, nt + 248, layout->headerBytes - 1};
+  const uint32_t ntSize = layout->headers.sectionTableOffset - nt;
+  std::vector<size_t> cuts{0, 2, 63, 64, nt, nt + 24, nt + ntSize - 1, nt + ntSize, layout->headerBytes - 1};
   for (size_t i = 0; i < layout->sections.size(); ++i) {
     cuts.push_back(layout->headers.sectionTableOffset + 40 * i + 39);
     const pe::Section& s = layout->sections[i];
@@ -298,15 +322,182 @@ TEST(InMemoryModuleTest, BrokenImagesAreRefused) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT)) << "cut at " << n;
     EXPECT_EQ(module.BaseAddress(), nullptr);
   }
-  std::vector<uint8_t> x64 = image;
-  x64[nt + 4] = 0x64;
-  x64[nt + 5] = 0x86;
+}
+
+// An image of the other machine cannot run in this process: refused before anything is mapped.
+TEST(InMemoryModuleTest, AnImageOfTheOtherMachineIsRefused) {
+  const std::vector<uint8_t> foreign = ReadFileBytes(WinePathOf(PT_FOREIGN_ZLIB_DLL));
+  const std::optional<pe::ImageLayout> layout = pe::ReadImageLayout(foreign);
+  ASSERT_TRUE(layout) << "a well-formed image of the other machine";
+  EXPECT_NE(layout->headers.Is64(), sizeof(void*) == 8);
   InMemoryModule module;
-  EXPECT_FALSE(module.LoadFromMemory(x64));
-  // Relocation needed but stripped.
-  std::vector<uint8_t> stripped = image;
-  stripped[nt + 22] |= 0x01;
-  EXPECT_FALSE(module.LoadFromMemory(stripped));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(module.LoadFromMemory(foreign));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
+  EXPECT_EQ(module.BaseAddress(), nullptr);
+}
+
+// Without relocations an image runs only at its preferred base: away from it, its absolute
+// addresses would point into whatever lies at the base it was linked for.
+TEST(InMemoryModuleTest, AnImageWithoutRelocationsLoadsOnlyAtItsBase) {
+  auto withoutRelocations = [](const char* dll, bool stripFlag) {
+    std::vector<uint8_t> image = TestDll(dll);
+    const std::optional<pe::ImageLayout> layout = pe::ReadImageLayout(image);
+    const pe::Headers& h = layout->headers;
+    if (stripFlag) {
+      image[h.ntOffset + 22] |= 0x01;  // IMAGE_FILE_RELOCS_STRIPPED
+    } else {
+      // The relocation directory's size: the last field of the optional header's sixth entry.
+      const size_t directories = h.ntOffset + 24 + (h.Is64() ? 112 : 96);
+      std::memset(image.data() + directories + 8 * pe::kRelocationDirectory + 4, 0, 4);
+    }
+    return image;
+  };
+  for (bool stripFlag : {false, true}) {
+    InMemoryModule module;
+    const std::vector<uint8_t> moved = withoutRelocations("ldr_sample_relocated.dll", stripFlag);
+    UniqueVirtualMemory occupied = OccupyPreferredBase(*pe::ReadImageLayout(moved));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(module.LoadFromMemory(moved)) << stripFlag;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT)) << stripFlag;
+    EXPECT_EQ(module.BaseAddress(), nullptr);
+
+    const std::vector<uint8_t> fixed = withoutRelocations("ldr_sample_at_base.dll", stripFlag);
+    const std::optional<pe::ImageLayout> layout = pe::ReadImageLayout(fixed);
+    if (!OccupyPreferredBase(*layout)) GTEST_SKIP() << "the preferred base is taken in this process";
+    ASSERT_TRUE(module.LoadFromMemory(fixed)) << stripFlag;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(module.BaseAddress()), layout->headers.preferredBase);
+    EXPECT_EQ(Export<int (*)(int, int)>(module, "SampleAdd")(2, 3), 5);
+    EXPECT_TRUE(module.Unload());
+  }
+}
+
+// Each section gets the access its characteristics ask for; nothing stays writable and executable.
+TEST(InMemoryModuleTest, SectionsGetTheAccessTheyAskFor) {
+  const std::vector<uint8_t> image = TestDll("ldr_sample_relocated.dll");
+  const std::optional<pe::ImageLayout> layout = pe::ReadImageLayout(image);
+  ASSERT_TRUE(layout);
+  InMemoryModule module;
+  ASSERT_TRUE(module.LoadFromMemory(image));
+  const auto* base = static_cast<const uint8_t*>(module.BaseAddress());
+  auto query = [&](uint32_t rva) {
+    MEMORY_BASIC_INFORMATION info{};
+    VirtualQuery(base + rva, &info, sizeof info);
+    return info;
+  };
+  constexpr DWORD kDecommitted = 0;
+  const struct Row {
+    const char* section;
+    DWORD protection;
+  } rows[] = {
+      {".text", PAGE_EXECUTE_READ}, {".data", PAGE_READWRITE},  {".rdata", PAGE_READONLY},
+      {".bss", PAGE_READWRITE},     {".edata", PAGE_READONLY},  {".idata", PAGE_READWRITE},
+      {".CRT", PAGE_READWRITE},     {".tls", PAGE_READWRITE},   {".pdata", PAGE_READONLY},
+      {".xdata", PAGE_READONLY},    {".reloc", kDecommitted},
+  };
+  std::vector<std::string> seen;
+  for (size_t i = 0; i < layout->sections.size(); ++i) {
+    const char* header = reinterpret_cast<const char*>(image.data() + layout->headers.sectionTableOffset + 40 * i);
+    const std::string name(header, strnlen(header, 8));
+    // The debug sections (long names, "/4" and so on) are discardable too.
+    if (layout->sections[i].characteristics & IMAGE_SCN_MEM_DISCARDABLE) {
+      EXPECT_EQ(query(layout->sections[i].virtualAddress).State, static_cast<DWORD>(MEM_RESERVE)) << name;
+    }
+    for (const Row& r : rows) {
+      if (name != r.section) continue;
+      seen.push_back(name);
+      const MEMORY_BASIC_INFORMATION info = query(layout->sections[i].virtualAddress);
+      if (r.protection == kDecommitted) {
+        EXPECT_EQ(info.State, static_cast<DWORD>(MEM_RESERVE)) << name;
+      } else {
+        EXPECT_EQ(info.State, static_cast<DWORD>(MEM_COMMIT)) << name;
+        EXPECT_EQ(info.Protect, r.protection) << name;
+      }
+    }
+  }
+  EXPECT_GE(seen.size(), 9u);
+  EXPECT_EQ(query(0).Protect, static_cast<DWORD>(PAGE_READONLY)) << "headers";
+  for (uint32_t rva = 0; rva < layout->imageSize; rva += 4096)
+    EXPECT_NE(query(rva).Protect, static_cast<DWORD>(PAGE_EXECUTE_READWRITE)) << rva;
+  // The code still runs, and still finds its data.
+  EXPECT_STREQ(Export<const char* (*)(int)>(module, "SampleWord")(2), "two");
+}
+
+// The system loader's order: the image's TLS callbacks, then its entry point, on attach and detach,
+// with the image base as the instance.
+TEST(InMemoryModuleTest, TlsCallbacksRunBeforeTheEntryPoint) {
+  const std::vector<uint8_t> image = TestDll("ldr_tls_callback.dll");
+  UniqueVirtualMemory occupied = OccupyPreferredBase(*pe::ReadImageLayout(image));
+  InMemoryModule module;
+  ASSERT_TRUE(module.LoadFromMemory(image));
+  EXPECT_STREQ(Export<const char* (*)()>(module, "TlsTrail")(), "T1M1");
+  EXPECT_EQ(Export<void* (*)()>(module, "TlsCallbackInstance")(), module.BaseAddress());
+  char detach[16] = {};
+  Export<void (*)(char*)>(module, "TlsSetDetachTrail")(detach);
+  EXPECT_TRUE(module.Unload());
+  EXPECT_STREQ(detach, "T0M0");
+}
+
+// thread_local objects are made once per thread, on threads of the program's and of the image's.
+TEST(InMemoryModuleTest, ThreadLocalObjectsArePerThread) {
+  const std::vector<uint8_t> image = TestDll("ldr_thread_local.dll");
+  UniqueVirtualMemory occupied = OccupyPreferredBase(*pe::ReadImageLayout(image));
+  InMemoryModule module;
+  ASSERT_TRUE(module.LoadFromMemory(image));
+  const auto bump = Export<int (*)()>(module, "ThreadLocalBump");
+  const auto constructed = Export<int (*)()>(module, "ThreadLocalConstructed");
+  const auto destroyed = Export<int (*)()>(module, "ThreadLocalDestroyed");
+  const auto runThreads = Export<int (*)(int, int)>(module, "ThreadLocalRunThreads");
+  ASSERT_TRUE(bump && constructed && destroyed && runThreads);
+
+  EXPECT_EQ(constructed(), 0);
+  bump();
+  EXPECT_EQ(bump(), 2);
+  EXPECT_EQ(constructed(), 1);
+
+  constexpr int kThreads = 8, kTimes = 500;
+  std::vector<int> last(kThreads);
+  std::vector<std::thread> pool;
+  for (int t = 0; t < kThreads; ++t)
+    pool.emplace_back([&, t] {
+      for (int i = 0; i < kTimes; ++i) last[t] = bump();
+    });
+  for (std::thread& thread : pool) thread.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(last[t], kTimes) << t;
+  EXPECT_EQ(constructed(), 1 + kThreads);
+
+  // The image's own threads also destroy their objects when they end.
+  const int destroyedBefore = destroyed();
+  EXPECT_EQ(runThreads(kThreads, kTimes), kThreads);
+  EXPECT_EQ(constructed(), 1 + 2 * kThreads);
+  EXPECT_EQ(destroyed(), destroyedBefore + kThreads);
+  EXPECT_EQ(bump(), 3) << "this thread's object was left alone";
+  EXPECT_TRUE(module.Unload());
+}
+
+// C++ exceptions thrown and caught inside the image unwind through its frames; on x86-64 through
+// the function table registered for it, which goes with the image.
+TEST(InMemoryModuleTest, ExceptionsUnwindInsideTheImage) {
+  const std::vector<uint8_t> image = TestDll("ldr_exceptions.dll");
+  UniqueVirtualMemory occupied = OccupyPreferredBase(*pe::ReadImageLayout(image));
+  InMemoryModule module;
+  ASSERT_TRUE(module.LoadFromMemory(image));
+  const auto roundTrip = Export<int (*)(int, int)>(module, "ExceptionsRoundTrip");
+  const auto rethrown = Export<int (*)(int)>(module, "ExceptionsRethrown");
+  ASSERT_TRUE(roundTrip && rethrown);
+  EXPECT_EQ(roundTrip(0, 42), 1042);
+  EXPECT_EQ(roundTrip(5, 7), 6007);
+  EXPECT_EQ(rethrown(-3), -3);
+  int fromThread = 0;
+  std::thread([&] { fromThread = roundTrip(3, 1); }).join();
+  EXPECT_EQ(fromThread, 4001);
+#ifdef _WIN64
+  DWORD64 imageBase = 0;
+  EXPECT_NE(FunctionEntryAt(reinterpret_cast<const void*>(roundTrip), &imageBase), nullptr);
+  EXPECT_EQ(imageBase, reinterpret_cast<DWORD64>(module.BaseAddress()));
+  EXPECT_TRUE(module.Unload());
+  EXPECT_EQ(FunctionEntryAt(reinterpret_cast<const void*>(roundTrip), &imageBase), nullptr);
+#endif
 }
 
 // Random flips in zlib's headers and tables, with the DLL flag cleared so that no damaged code is
