@@ -42,6 +42,8 @@ size_t PlainPass(std::string_view page, std::string_view left, std::string_view 
   return found + bytes * 0;
 }
 
+constexpr int kRuns = 40;
+
 template <typename F>
 double BestOf(int runs, F&& f) {
   double best = 1e30;
@@ -60,8 +62,9 @@ int main() {
   const std::string page = MakePage();
   TextList items;
   size_t plainCount = 0;
-  double ours = BestOf(5, [&] { AllTextBetween(page, "https", "_50x50", items, {.prefix = "https"}); });
-  double plain = BestOf(5, [&] { plainCount = PlainPass(page, "https", "_50x50"); });
+  // The best of many runs: on a busy machine the shortest time is the one the work itself takes.
+  double ours = BestOf(kRuns, [&] { AllTextBetween(page, "https", "_50x50", items, {.prefix = "https"}); });
+  double plain = BestOf(kRuns, [&] { plainCount = PlainPass(page, "https", "_50x50"); });
   std::printf("page: %zu bytes, pictures cut: %zu (plain pass: %zu)\n", page.size(), items.size(),
               plainCount);
   std::printf("AllTextBetween (double-byte rule): %.3f ms\n", ours);

@@ -16,9 +16,13 @@ inline constexpr const char kTaobaoDescLinkHost[] = "descnew.taobao.com";
 inline constexpr const char kTaobaoVideoHost[] = "cloud.video.taobao.com";
 // The domain Tmall writes into its page titles ("…-tmall.com天猫</title>").
 inline constexpr const char kTmallTitleDomain[] = "tmall.com";
-// JD's picture server and its mobile item site.
+// The signed call that answers Taobao and Tmall item descriptions on today's pages, which name
+// only a script page that makes this call.
+inline constexpr const char kTaobaoDescApiHost[] = "h5api.m.taobao.com";
+// JD's picture server and its mobile item site, and the server of the phone page's pictures.
 inline constexpr const char kJdImageHost[] = "img10.360buyimg.com";
 inline constexpr const char kJdMobileItemHost[] = "item.m.jd.com";
+inline constexpr const char kJdMobileImageHost[] = "m.360buyimg.com";
 
 // A public web site whose root page answers HEAD with a Date header (the status line's clock).
 inline constexpr const char kTimeProbeHost[] = "www.baidu.com";
@@ -31,10 +35,13 @@ struct EndpointHosts {
   std::string TaobaoVideoHost;     // main videos of Taobao, Tmall and Alibaba items
   std::string TmallTitleDomain;    // written by Tmall into its page titles
   std::string JdImageHost;         // JD's picture server
-  std::string JdMobileItemHost;    // JD's mobile item site
+  std::string JdMobileItemHost;    // JD's mobile item site (phone item pages and detail pages)
+  std::string TaobaoDescApiHost;   // the signed description call of today's Taobao and Tmall pages
+  std::string JdMobileImageHost;   // pictures named by JD's phone item pages
 };
 
 // The public hosts the program talks to.
 inline EndpointHosts ShippedEndpointHosts() {
-  return {kTaobaoDescHost, kTaobaoDescLinkHost, kTaobaoVideoHost, kTmallTitleDomain, kJdImageHost, kJdMobileItemHost};
+  return {kTaobaoDescHost, kTaobaoDescLinkHost, kTaobaoVideoHost, kTmallTitleDomain,
+          kJdImageHost,    kJdMobileItemHost,   kTaobaoDescApiHost, kJdMobileImageHost};
 }

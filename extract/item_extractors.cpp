@@ -1,58 +1,138 @@
 #include "extract/item_extractors.h"
 
+#include <chrono>
+
+#include "extract/cookie_scope.h"
+#include "extract/harvest_bounds.h"
+#include "extract/page_data.h"
 #include "text/text_slicing.h"
 
 namespace {
 
-std::string ReadCookies(const ItemSource& source) {
-  return source.readCookies ? source.readCookies() : std::string();
-}
+// Everything a run delivers, kept in order until the run knows which reading of the page stands,
+// then handed to the window's sink. At most kMaxRowsPerKind rows per kind and kMaxTextLines lines
+// get through; what a bound holds back marks the run as cut short.
+class HarvestBuffer final : public HarvestSink {
+ public:
+  explicit HarvestBuffer(Platform platform) : platform_(platform) {}
 
-std::string Fetch(const ItemSource& source, const std::string& url,
-                  const std::optional<std::string>& cookies) {
-  return source.fetch ? source.fetch(url, cookies) : std::string();
-}
+  void AppendText(const std::string& text) override {
+    if (lines_ >= kMaxTextLines) {
+      cutShort = true;
+      return;
+    }
+    ++lines_;
+    calls_.push_back({Call::Text, text, {}});
+  }
+  void SetDescriptionUrl(const std::string& url) override { calls_.push_back({Call::DescriptionUrl, url, {}}); }
+  void SetDescriptionPage(const std::string& page) override { calls_.push_back({Call::DescriptionPage, page, {}}); }
+  void PublishPictures(const TextList& urls, const std::string& kindLabel) override {
+    TextList kept(urls.begin(), urls.begin() + static_cast<std::ptrdiff_t>(std::min(urls.size(), kMaxRowsPerKind)));
+    if (urls.size() > kMaxRowsPerKind) cutShort = true;
+    for (PictureKind kind : {PictureKind::Main, PictureKind::Sku, PictureKind::Detail})
+      if (kindLabel == PictureKindLabel(platform_, kind)) counts_[static_cast<int>(kind)] += static_cast<int>(kept.size());
+    calls_.push_back({Call::Pictures, kindLabel, std::move(kept)});
+  }
+  void SetItemId(const std::string& id) override { calls_.push_back({Call::ItemId, id, {}}); }
+  void SetVideoUrl(const std::string& url) override { calls_.push_back({Call::VideoUrl, url, {}}); }
+
+  void ReplayInto(HarvestSink& sink) const {
+    for (const Call& call : calls_) {
+      switch (call.kind) {
+        case Call::Text: sink.AppendText(call.text); break;
+        case Call::DescriptionUrl: sink.SetDescriptionUrl(call.text); break;
+        case Call::DescriptionPage: sink.SetDescriptionPage(call.text); break;
+        case Call::Pictures: sink.PublishPictures(call.urls, call.text); break;
+        case Call::ItemId: sink.SetItemId(call.text); break;
+        case Call::VideoUrl: sink.SetVideoUrl(call.text); break;
+      }
+    }
+  }
+  int Count(PictureKind kind) const { return counts_[static_cast<int>(kind)]; }
+  bool AnyPicture() const { return counts_[0] + counts_[1] + counts_[2] > 0; }
+
+  bool video = false;  // the item has a real main video (not just the address's fixed parts)
+  bool cutShort = false;
+
+ private:
+  struct Call {
+    enum Kind { Text, DescriptionUrl, DescriptionPage, Pictures, ItemId, VideoUrl } kind;
+    std::string text;  // the text, address, page, id, or the kind label of pictures
+    TextList urls;
+  };
+  Platform platform_;
+  std::vector<Call> calls_;
+  size_t lines_ = 0;
+  int counts_[3] = {};
+};
 
 // Pieces overlap: each left marker starts one that runs to the next right marker. On a broken or
 // hostile page where a left marker repeats many times far ahead of its right marker, the pieces add
-// up to many times the page and would exhaust memory. Measured first, without copying; the
-// measuring stops as soon as the budget is spent, so it costs no more than the page plus the budget.
+// up to many times the page; such a cut gives nothing. Empty pieces cost no bytes, so the pieces
+// are counted as well.
 constexpr size_t kPiecesBudget = 32u << 20;
 
-bool PiecesFitBudget(std::string_view text, std::string_view left, std::string_view right,
-                     size_t dressing) {
-  size_t total = 0;
-  int pos = 1;
-  for (;;) {
-    int p = Find(text, left, pos);
-    if (p == -1) return true;
-    pos = p + static_cast<int>(left.size());
-    int q = Find(text, right, pos);
-    if (q == -1) return true;
-    total += static_cast<size_t>(q - pos) + dressing;
-    if (total > kPiecesBudget) return false;
-  }
-}
-
-// Cuts every piece between two markers; the caller's window answers after each piece.
-class Cutter {
+// One extraction run: the source, the report under way and the bounded cutting.
+class Run {
  public:
-  explicit Cutter(const ItemSource& source) : yield_(source.yield) {}
+  Run(const ItemSource& source, Platform platform) : source_(source) { report.platform = platform; }
 
-  TextList operator()(std::string_view text, std::string_view left, std::string_view right,
-                      std::string prefix = {}, std::string suffix = {}) const {
-    if (!PiecesFitBudget(text, left, right, prefix.size() + suffix.size())) return {};
-    AllTextBetweenOptions options;
-    options.prefix = std::move(prefix);
-    options.suffix = std::move(suffix);
-    options.yield = yield_;
+  const EndpointHosts& Hosts() const { return source_.hosts; }
+  const Utf8ToText& Utf8() const { return source_.utf8ToText; }
+  std::string Cookies() const { return source_.readCookies ? source_.readCookies() : std::string(); }
+  void Yield() const {
+    if (source_.yield) source_.yield();
+  }
+
+  FetchedPage Fetch(const std::string& url, const std::optional<std::string>& cookies) const {
+    FetchedPage page = source_.fetch ? source_.fetch(url, cookies) : FetchedPage();
+    Yield();
+    return page;
+  }
+  // The item page the user pasted, with or without the cookie box as the platform's procedure says.
+  FetchedPage FetchItemPage(bool withCookie) const {
+    return Fetch(source_.link, withCookie ? std::optional<std::string>(Cookies()) : std::nullopt);
+  }
+  // Any other address: the cookie goes along only to the hosts it belongs to.
+  // (An empty address, which the procedures still ask for, reaches no host at all.)
+  FetchedPage FetchWithCookieWhereItBelongs(const std::string& url) const {
+    if (url.empty() || CookieMayGo(url, source_.link, source_.hosts)) return Fetch(url, Cookies());
+    return Fetch(url, std::nullopt);
+  }
+
+  // Every piece between the markers, dressed with prefix and suffix, as AllTextBetween cuts
+  // them, but at most kMaxRowsPerKind pieces and kPiecesBudget bytes.
+  TextList Cut(std::string_view text, std::string_view left, std::string_view right, const std::string& prefix = {},
+               const std::string& suffix = {}) {
     TextList items;
-    AllTextBetween(text, left, right, items, options);
+    size_t total = 0;
+    int pos = 1;
+    for (;;) {
+      const int p = Find(text, left, pos);
+      if (p == -1) break;
+      pos = p + static_cast<int>(left.size());
+      const int q = Find(text, right, pos);
+      if (q == -1) break;
+      if (items.size() >= kMaxRowsPerKind) {
+        cutShort = true;
+        break;
+      }
+      total += static_cast<size_t>(q - pos) + prefix.size() + suffix.size();
+      if (total > kPiecesBudget) {
+        cutShort = true;
+        return {};
+      }
+      items.push_back(prefix + Mid(text, pos, q - pos) + suffix);
+      Yield();
+    }
     return items;
   }
 
+  ExtractionReport report;
+  bool cutShort = false;
+
  private:
-  std::function<void()> yield_;
+  const ItemSource& source_;
 };
 
 // A cut that spans more than one address picks up markup on the way; a real address has none of
@@ -80,139 +160,358 @@ std::string TaobaoVideoUrl(const EndpointHosts& hosts, const std::string& owner,
   return "http://" + hosts.TaobaoVideoHost + "/play/u/" + owner + path + videoId + ".mp4";
 }
 
+bool RealVideoId(const std::string& id) { return !id.empty() && id != "0"; }
+
 // Character references such as "&nbsp;" stand between attribute names and values.
-TextList CutAttributes(const Cutter& cut, const std::string& page, std::string_view left) {
+TextList CutAttributes(Run& run, const std::string& page, std::string_view left) {
   std::string block = TextBetween(page, left, "</ul>");
   RemoveBetween(block, "&", ";");
-  return cut(block, "\">", "</li>");
+  return run.Cut(block, "\">", "</li>");
 }
 
-}  // namespace
+bool Failed(const FetchedPage& page) { return page.status == 0 || page.status >= 400 || page.text.empty(); }
 
-void HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
-  const EndpointHosts& hosts = source.hosts;
-  const Cutter cut(source);
-  const std::string page = Fetch(source, source.link, ReadCookies(source));
+// Why a run found no picture, told from the page that should have held them.
+void DiagnoseEmptyRun(ExtractionReport& report, const FetchedPage& page) {
+  if (report.mainPictures + report.skuPictures + report.detailPictures > 0) return;
+  report.status = page.status;
+  if (page.status == 0) {
+    report.trouble = PageTrouble::FetchFailed;
+    report.failure = page.failure;
+    return;
+  }
+  switch (RecognisePage(page.text)) {
+    case PageKind::Challenge: report.trouble = PageTrouble::ChallengePage; return;
+    case PageKind::Login: report.trouble = PageTrouble::LoginPage; return;
+    case PageKind::NoSuchItem: report.trouble = PageTrouble::NoSuchItem; return;
+    case PageKind::Other: break;
+  }
+  if (page.status >= 400)
+    report.trouble = PageTrouble::FetchFailed;
+  else if (page.text.empty())
+    report.trouble = PageTrouble::EmptyPage;
+  else
+    report.trouble = PageTrouble::NoItemData;
+}
+
+// The marker procedure's harvest, or the page data's; only when neither found anything does the
+// page say why.
+ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sink, const FetchedPage* troubledPage) {
+  buffer.ReplayInto(sink);
+  ExtractionReport report = run.report;
+  report.mainPictures = buffer.Count(PictureKind::Main);
+  report.skuPictures = buffer.Count(PictureKind::Sku);
+  report.detailPictures = buffer.Count(PictureKind::Detail);
+  report.video = buffer.video;
+  report.cutShort = run.cutShort || buffer.cutShort;
+  if (troubledPage) DiagnoseEmptyRun(report, *troubledPage);
+  return report;
+}
+
+long long NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// ---- the marker procedures ----
+
+FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
+  const EndpointHosts& hosts = run.Hosts();
+  const FetchedPage fetched = run.FetchItemPage(true);
+  const std::string& page = fetched.text;
 
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",");
   const std::string owner = TextBetween(page, "videoOwnerId\":\"", "\",");
   const std::string title = TextBetween(page, "<title>", "</title>");
-  sink.AppendText(title + "\r\n\r\n");
-  sink.SetVideoUrl(TaobaoVideoUrl(hosts, owner, "/p/1/e/6/t/1/", videoId));
-  sink.SetItemId(TextBetween(page, "itemId=", "&"));
+  out.AppendText(title + "\r\n\r\n");
+  out.SetVideoUrl(TaobaoVideoUrl(hosts, owner, "/p/1/e/6/t/1/", videoId));
+  out.video = RealVideoId(videoId);
+  out.SetItemId(TextBetween(page, "itemId=", "&"));
 
   // Thumbnails are written "https://…_50x50.jpg" or protocol-relative "//…_50x50.jpg"; cutting
   // from "//" takes both, and pieces that ran across markup are not addresses.
   const std::string thumbnails = TextBetween(page, "tb-clearfix", "this.WebP");
-  const TextList mainPictures = KeepAddresses(cut(thumbnails, "//", "_50x50", "https://"));
+  const TextList mainPictures = KeepAddresses(run.Cut(thumbnails, "//", "_50x50", "https://"));
 
   const std::string memo = TextBetween(page, "propertyMemoMap", "}");
-  const TextList skuNames = cut(memo, "\":\"", "\"");
+  const TextList skuNames = run.Cut(memo, "\":\"", "\"");
 
   const std::string skuBlock = TextBetween(page, "tb-skin", "tb-property-type\">数量");
-  const TextList skuPictures = cut(skuBlock, "//gd", "_30x30", "https://gd");
+  const TextList skuPictures = run.Cut(skuBlock, "//gd", "_30x30", "https://gd");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  sink.SetDescriptionUrl(descUrl);
-  const std::string descPage = Fetch(source, descUrl, ReadCookies(source));
-  sink.SetDescriptionPage(descPage);
-  const TextList detailPictures = cut(descPage, "src=\"https:", "g\"", "https:", "g");
+  out.SetDescriptionUrl(descUrl);
+  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  out.SetDescriptionPage(descPage);
+  const TextList detailPictures = run.Cut(descPage, "src=\"https:", "g\"", "https:", "g");
 
-  PublishAll(sink, Platform::Taobao, mainPictures, skuPictures, detailPictures);
-  AppendLines(sink, skuNames);
-  AppendLines(sink, CutAttributes(cut, page, "attributes-list\">"));
+  PublishAll(out, Platform::Taobao, mainPictures, skuPictures, detailPictures);
+  AppendLines(out, skuNames);
+  AppendLines(out, CutAttributes(run, page, "attributes-list\">"));
+  return fetched;
 }
 
-void HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
-  const EndpointHosts& hosts = source.hosts;
-  const Cutter cut(source);
-  const std::string page = Fetch(source, source.link, ReadCookies(source));
+FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
+  const EndpointHosts& hosts = run.Hosts();
+  const FetchedPage fetched = run.FetchItemPage(true);
+  const std::string& page = fetched.text;
 
   const std::string videoId = TextBetween(page, "imgVedioID\":\"", "\",");
   const std::string seller = TextBetween(page, "sellerId\":\"", "\",");
-  const std::string title =
-      TextBetween(page, "<title>", "-" + hosts.TmallTitleDomain + "天猫</title>");
-  sink.AppendText(title + "\r\n\r\n");
-  sink.SetVideoUrl(TaobaoVideoUrl(hosts, seller, "/p/1/e/6/t/1/", videoId));
-  sink.SetItemId(TextBetween(page, "itemId=", "&"));
+  const std::string title = TextBetween(page, "<title>", "-" + hosts.TmallTitleDomain + "天猫</title>");
+  out.AppendText(title + "\r\n\r\n");
+  out.SetVideoUrl(TaobaoVideoUrl(hosts, seller, "/p/1/e/6/t/1/", videoId));
+  out.video = RealVideoId(videoId);
+  out.SetItemId(TextBetween(page, "itemId=", "&"));
 
   const std::string thumbnails = TextBetween(page, "tb-thumb-content", "tb-thumb-right");
-  const TextList mainPictures = cut(thumbnails, "//img", "_60x60", "https://img");
+  const TextList mainPictures = run.Cut(thumbnails, "//img", "_60x60", "https://img");
 
   // Every span of the SKU block names a SKU value.
-  const TextList skuNames = cut(TextBetween(page, "tb-skin", "J_Amount"), "<span>", "</span>");
-  const TextList skuPictures =
-      cut(TextBetween(page, "tb-skin", "J_Amount"), "//img", "_40x40", "https://img");
+  const TextList skuNames = run.Cut(TextBetween(page, "tb-skin", "J_Amount"), "<span>", "</span>");
+  const TextList skuPictures = run.Cut(TextBetween(page, "tb-skin", "J_Amount"), "//img", "_40x40", "https://img");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  sink.SetDescriptionUrl(descUrl);
-  const std::string descPage = Fetch(source, descUrl, ReadCookies(source));
-  sink.SetDescriptionPage(descPage);
-  const TextList detailPictures = cut(descPage, "<img src=\"https:", "g\"", "https:", "g");
+  out.SetDescriptionUrl(descUrl);
+  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  out.SetDescriptionPage(descPage);
+  const TextList detailPictures = run.Cut(descPage, "<img src=\"https:", "g\"", "https:", "g");
 
-  PublishAll(sink, Platform::Tmall, mainPictures, skuPictures, detailPictures);
-  AppendLines(sink, skuNames);
-  AppendLines(sink, CutAttributes(cut, page, "J_AttrUL\">"));
+  PublishAll(out, Platform::Tmall, mainPictures, skuPictures, detailPictures);
+  AppendLines(out, skuNames);
+  AppendLines(out, CutAttributes(run, page, "J_AttrUL\">"));
+  return fetched;
 }
 
-void HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
-  const EndpointHosts& hosts = source.hosts;
-  const Cutter cut(source);
+FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
+  const EndpointHosts& hosts = run.Hosts();
   // JD pages are fetched without any cookie.
-  const std::string page = Fetch(source, source.link, std::nullopt);
+  const FetchedPage fetched = run.FetchItemPage(false);
+  const std::string& page = fetched.text;
 
   const std::string skuId = TextBetween(page, "skuid: ", ",");
-  sink.SetItemId(skuId);
+  out.SetItemId(skuId);
   // JD items carry no video here; an address left over from an earlier item would be saved under
   // this item's name.
-  sink.SetVideoUrl(std::string());
+  out.SetVideoUrl(std::string());
 
   const std::string pictureBase = "https://" + hosts.JdImageHost + "//imgzone//jfs";
   const TextList mainPictures =
-      cut(TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
-  const TextList skuPictures =
-      cut(TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
+      run.Cut(TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
+  const TextList skuPictures = run.Cut(TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
 
-  const std::string mobileUrl = "https://" + hosts.JdMobileItemHost + "/detail/" + skuId +
-                                "_d10480324630_normal.html";
-  const std::string mobilePage = Fetch(source, mobileUrl, std::nullopt);
-  const TextList detailPictures = cut(mobilePage, "jfs", ".", pictureBase, ".jpg");
+  const std::string mobileUrl = "https://" + hosts.JdMobileItemHost + "/detail/" + skuId + "_d10480324630_normal.html";
+  const std::string mobilePage = run.Fetch(mobileUrl, std::nullopt).text;
+  const TextList detailPictures = run.Cut(mobilePage, "jfs", ".", pictureBase, ".jpg");
 
-  PublishAll(sink, Platform::Jd, mainPictures, skuPictures, detailPictures);
+  PublishAll(out, Platform::Jd, mainPictures, skuPictures, detailPictures);
   const std::string parameters = TextBetween(page, "parameter2 p-parameter-list\">", "</ul>");
-  AppendLines(sink, cut(parameters, "'>", "</li>"));
+  AppendLines(out, run.Cut(parameters, "'>", "</li>"));
+  return fetched;
 }
 
-void HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
-  const EndpointHosts& hosts = source.hosts;
-  const Cutter cut(source);
-  // The offer page goes without a cookie; only the description document gets one.
-  const std::string page = Fetch(source, source.link, std::nullopt);
+FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
+  const EndpointHosts& hosts = run.Hosts();
+  // The offer page goes without a cookie; only the description document may get one.
+  const FetchedPage fetched = run.FetchItemPage(false);
+  const std::string& page = fetched.text;
 
   // Offers are filed under their main video's id.
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",\"userId");
-  sink.SetItemId(videoId);
+  out.SetItemId(videoId);
+  out.video = RealVideoId(videoId);
   const std::string userId = TextBetween(page, "userId\":\"", "\",\"title");
   const std::string title = TextBetween(page, "<title>", "-阿里巴巴</title>");
-  sink.AppendText(title + "\r\n\r\n");
-  sink.SetVideoUrl(TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId));
+  out.AppendText(title + "\r\n\r\n");
+  out.SetVideoUrl(TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId));
 
   const std::string gallery = TextBetween(page, "tab-trigger active", "unit-detail-fav");
-  const TextList mainPictures = cut(gallery, "original\":\"", "\"}'>");
+  const TextList mainPictures = run.Cut(gallery, "original\":\"", "\"}'>");
 
   const std::string skuBlock = TextBetween(page, "skuProps", "allTagIds");
-  const TextList skuNames = cut(skuBlock, "name\":\"", "\"}");
-  const TextList skuPictures = cut(skuBlock, "imageUrl\":\"", "\",\"name");
+  const TextList skuNames = run.Cut(skuBlock, "name\":\"", "\"}");
+  const TextList skuPictures = run.Cut(skuBlock, "imageUrl\":\"", "\",\"name");
 
+  // The address comes from the page as it stands, so the cookie goes only where it belongs.
   const std::string descUrl = TextBetween(page, "data-tfs-url=\"", "\" data-enable");
-  sink.SetDescriptionUrl(descUrl);
-  const std::string descDocument = Fetch(source, descUrl, ReadCookies(source));
-  sink.SetDescriptionPage(descDocument);
+  out.SetDescriptionUrl(descUrl);
+  const std::string descDocument = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  out.SetDescriptionPage(descDocument);
   // The document carries its HTML inside a script string, quotes escaped with backslashes.
-  const TextList detailPictures = cut(descDocument, "src=\\\"", "\\\" /");
+  const TextList detailPictures = run.Cut(descDocument, "src=\\\"", "\\\" /");
 
-  PublishAll(sink, Platform::Alibaba, mainPictures, skuPictures, detailPictures);
-  AppendLines(sink, skuNames);
+  PublishAll(out, Platform::Alibaba, mainPictures, skuPictures, detailPictures);
+  AppendLines(out, skuNames);
+  return fetched;
+}
+
+// ---- today's pages ----
+
+void NoteDetailTrouble(Run& run, const FetchedPage& answer, const DetailPictures& read) {
+  if (read.challenge)
+    run.report.detail = DetailTrouble::Challenge;
+  else if (read.refused)
+    run.report.detail = DetailTrouble::Refused;
+  else if (Failed(answer) || !read.readable)
+    run.report.detail = DetailTrouble::FetchFailed;
+  run.cutShort = run.cutShort || read.cutShort;
+}
+
+// Taobao and Tmall: the page's item data, and the detail pictures through the signed call.
+bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, HarvestBuffer& out) {
+  const ItemPageData d = ReadTaobaoPageData(page.text, run.Utf8());
+  run.Yield();
+  if (!d.found) return false;
+  out.AppendText(d.title + "\r\n\r\n");
+  out.SetVideoUrl(d.videoUrl);
+  out.SetItemId(d.itemId);
+
+  TextList detail;
+  const std::string call =
+      TaobaoDescriptionCallUrl(run.Hosts().TaobaoDescApiHost, run.Cookies(), d.itemId, d.descriptionUrl, NowMs());
+  if (call.empty()) {
+    run.report.detail = DetailTrouble::NoToken;
+  } else {
+    out.SetDescriptionUrl(call);
+    const FetchedPage answer = run.FetchWithCookieWhereItBelongs(call);
+    out.SetDescriptionPage(answer.text);
+    DetailPictures read = ReadTaobaoDescriptionAnswer(answer.text);
+    NoteDetailTrouble(run, answer, read);
+    detail = std::move(read.pictures);
+  }
+
+  PublishAll(out, platform, d.mainPictures, d.skuPictures, detail);
+  AppendLines(out, d.skuNames);
+  AppendLines(out, d.attributes);
+  out.video = !d.videoUrl.empty();
+  run.cutShort = run.cutShort || d.cutShort;
+  return true;
+}
+
+// 1688, desktop or phone page: filed under the offer id; the detail pictures come from the
+// description document the page names.
+bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out) {
+  const ItemPageData d = ReadAlibabaPageData(page.text, run.Utf8());
+  run.Yield();
+  if (!d.found) return false;
+  out.SetItemId(d.itemId);
+  out.AppendText(d.title + "\r\n\r\n");
+  out.SetVideoUrl(d.videoUrl);
+
+  TextList detail;
+  if (!d.descriptionUrl.empty()) {
+    out.SetDescriptionUrl(d.descriptionUrl);
+    const FetchedPage document = run.FetchWithCookieWhereItBelongs(d.descriptionUrl);
+    out.SetDescriptionPage(document.text);
+    DetailPictures read = ReadAlibabaDescription(document.text);
+    NoteDetailTrouble(run, document, read);
+    detail = std::move(read.pictures);
+  }
+
+  PublishAll(out, Platform::Alibaba, d.mainPictures, d.skuPictures, detail);
+  AppendLines(out, d.skuNames);
+  out.video = !d.videoUrl.empty();
+  run.cutShort = run.cutShort || d.cutShort;
+  return true;
+}
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.size() <= 20 && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// JD's phone item page of the SKU, and its detail page, both without a cookie.
+bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& phone, HarvestBuffer& out) {
+  const std::string pictureBase = "https://" + run.Hosts().JdMobileImageHost + "/mobilecms/";
+  const ItemPageData d = ReadJdPhonePageData(phone.text, pictureBase, run.Utf8());
+  run.Yield();
+  if (!d.found) return false;
+  const std::string itemId = AllDigits(d.itemId) ? d.itemId : skuId;
+  out.SetItemId(itemId);
+  out.SetVideoUrl(std::string());
+  if (!d.title.empty()) out.AppendText(d.title + "\r\n\r\n");
+
+  const std::string detailUrl =
+      "https://" + run.Hosts().JdMobileItemHost + "/detail/" + itemId + "_d10480324630_normal.html";
+  const FetchedPage detailPage = run.Fetch(detailUrl, std::nullopt);
+  DetailPictures read = ReadJdDetailPictures(detailPage.text, pictureBase);
+  if (Failed(detailPage)) read.readable = false;
+  NoteDetailTrouble(run, detailPage, read);
+
+  PublishAll(out, Platform::Jd, d.mainPictures, d.skuPictures, read.pictures);
+  AppendLines(out, d.skuNames);
+  run.cutShort = run.cutShort || d.cutShort;
+  return true;
+}
+
+// The classic desktop page names its SKU in a page configuration; today's carries no product data.
+bool JdDesktopPageHoldsData(const std::string& page) { return Find(page, "skuid") != -1; }
+
+using MarkerProcedure = FetchedPage (*)(Run&, HarvestBuffer&);
+
+ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink, Platform platform,
+                                     MarkerProcedure cutPage) {
+  Run run(source, platform);
+  HarvestBuffer classic(platform);
+  const FetchedPage page = cutPage(run, classic);
+  if (!classic.AnyPicture()) {
+    HarvestBuffer today(platform);
+    if (ReadTodaysTaobaoPage(run, platform, page, today)) return Deliver(run, today, sink, nullptr);
+  }
+  return Deliver(run, classic, sink, &page);
+}
+
+}  // namespace
+
+FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText, std::string_view returnedHeaders) {
+  FetchedPage page;
+  page.text = std::move(text);
+  if (returnedHeaders.empty()) {
+    page.failure = statusText.empty() ? std::string("没有收到响应") : std::string(statusText);
+    return page;
+  }
+  // "HTTP/1.1 404 Not Found": the code after the first blank.
+  const size_t blank = returnedHeaders.find(' ');
+  int status = 0;
+  for (size_t i = blank == std::string_view::npos ? returnedHeaders.size() : blank + 1;
+       i < returnedHeaders.size() && returnedHeaders[i] >= '0' && returnedHeaders[i] <= '9' && status < 1000; ++i)
+    status = status * 10 + (returnedHeaders[i] - '0');
+  page.status = status;
+  return page;
+}
+
+ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestTaobaoFamily(source, sink, Platform::Taobao, CutTaobaoPage);
+}
+
+ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestTaobaoFamily(source, sink, Platform::Tmall, CutTmallPage);
+}
+
+ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+  Run run(source, Platform::Jd);
+  HarvestBuffer classic(Platform::Jd);
+  const FetchedPage desktop = CutJdPage(run, classic);
+  if (classic.AnyPicture() || JdDesktopPageHoldsData(desktop.text)) return Deliver(run, classic, sink, &desktop);
+  // Today's desktop page is built by scripts (or is a login page); the phone page of the same SKU
+  // still carries the data.
+  const std::string skuId = JdSkuIdOfLink(source.link);
+  if (skuId.empty()) return Deliver(run, classic, sink, &desktop);
+  const FetchedPage phone =
+      run.Fetch("https://" + source.hosts.JdMobileItemHost + "/product/" + skuId + ".html", std::nullopt);
+  HarvestBuffer today(Platform::Jd);
+  if (ReadTodaysJdPage(run, skuId, phone, today)) return Deliver(run, today, sink, nullptr);
+  return Deliver(run, classic, sink, &phone);
+}
+
+ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+  Run run(source, Platform::Alibaba);
+  HarvestBuffer classic(Platform::Alibaba);
+  const FetchedPage page = CutAlibabaPage(run, classic);
+  if (!classic.AnyPicture()) {
+    HarvestBuffer today(Platform::Alibaba);
+    if (ReadTodaysAlibabaPage(run, page, today)) return Deliver(run, today, sink, nullptr);
+  }
+  return Deliver(run, classic, sink, &page);
 }

@@ -1,19 +1,40 @@
 #pragma once
 // One harvesting procedure per platform: fetch the item page (and its description or mobile detail
-// page), cut it between markers and deliver what it finds to a HarvestSink, in order. No window is
-// involved; the caller supplies the fetching and the cookie box.
+// page), cut it between markers and deliver what it finds to a HarvestSink, in order. Where the
+// cuts find no picture on today's pages, the data the page carries in its scripts is read
+// instead. No window is involved; the caller supplies the fetching and the cookie box.
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "config/endpoints.h"
+#include "extract/extraction_report.h"
 #include "extract/item_harvest.h"
+#include "extract/script_literal.h"
 
-// Fetches a page and returns its text as GBK. `cookies` absent: the request carries no cookie at
-// all; present (even empty): the cookie box text to send.
+// What a page request brought back.
+struct FetchedPage {
+  std::string text;     // the page as GBK text, as the page engine hands it over
+  int status = 0;       // the HTTP status; 0 when no response came
+  std::string failure;  // why no response came (the engine's numbered message)
+
+  FetchedPage() = default;
+  // A page that came back whole, so a fetch may simply return the text.
+  FetchedPage(std::string page) : text(std::move(page)), status(200) {}
+  FetchedPage(const char* page) : FetchedPage(std::string(page)) {}
+};
+
+// The result of one page engine exchange: its text, its status text ("200 OK", or a numbered
+// failure such as "711 发送请求失败!") and the response headers it returned ("" without a response).
+FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText,
+                                    std::string_view returnedHeaders);
+
+// Fetches a page. `cookies` absent: the request carries no cookie at all; present (even empty):
+// the cookie box text to send.
 using PageFetch =
-    std::function<std::string(const std::string& url, const std::optional<std::string>& cookies)>;
+    std::function<FetchedPage(const std::string& url, const std::optional<std::string>& cookies)>;
 // Reads the cookie box as it is now.
 using CookieReader = std::function<std::string()>;
 
@@ -25,9 +46,13 @@ struct ItemSource {
   // Called between the long steps of an extraction (the window answers its messages there); may
   // be empty.
   std::function<void()> yield;
+  // UTF-8 to GBK, for texts of pages that arrive as UTF-8 bytes; may be empty (such characters
+  // then read "?").
+  Utf8ToText utf8ToText;
 };
 
-void HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink);
-void HarvestTmallItem(const ItemSource& source, HarvestSink& sink);
-void HarvestJdItem(const ItemSource& source, HarvestSink& sink);
-void HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink);
+// Each returns what it found (or why it found nothing) for the status line.
+ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink);

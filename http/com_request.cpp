@@ -9,6 +9,7 @@
 #include "http/request_text.h"
 #include "runtime/codepage.h"
 #include "runtime/dispatch.h"
+#include "runtime/variant_bytes.h"
 
 namespace {
 
@@ -47,42 +48,12 @@ class RequestObject {
   std::string GetBytes(const wchar_t* name) {
     ScopedVariant v;
     if (FAILED(GetAutomationProperty(object_, name, v.get()))) return {};
-    return BytesOf(*v.get());
+    return BytesFromVariant(*v.get());
   }
 
  private:
-  static std::string BytesOf(const VARIANT& v) {
-    if (!(v.vt & VT_ARRAY) || !v.parray || SafeArrayGetDim(v.parray) != 1 || SafeArrayGetElemsize(v.parray) != 1)
-      return {};
-    LONG low = 0;
-    LONG high = -1;
-    SafeArrayGetLBound(v.parray, 1, &low);
-    SafeArrayGetUBound(v.parray, 1, &high);
-    void* data = nullptr;
-    if (high < low || FAILED(SafeArrayAccessData(v.parray, &data))) return {};
-    std::string bytes(static_cast<const char*>(data), static_cast<size_t>(high - low) + 1);
-    SafeArrayUnaccessData(v.parray);
-    return bytes;
-  }
-
   IDispatch* object_;
 };
-
-VARIANT VariantFromBytes(const std::string& bytes) {
-  VARIANT v;
-  VariantInit(&v);
-  SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-  void* data = nullptr;
-  if (!array || FAILED(SafeArrayAccessData(array, &data))) {
-    if (array) SafeArrayDestroy(array);
-    return v;
-  }
-  memcpy(data, bytes.data(), bytes.size());
-  SafeArrayUnaccessData(array);
-  v.vt = VT_ARRAY | VT_UI1;
-  v.parray = array;
-  return v;
-}
 
 int TimeoutMs(int seconds) {
   if (seconds < 1) return kDefaultTimeoutMs;
@@ -90,10 +61,12 @@ int TimeoutMs(int seconds) {
 }
 
 // The longest a synchronous send could take: resolving, connecting, sending and receiving each up
-// to the time-out (-1 waits as long as the object's own time-outs allow).
-int WaitBoundSeconds(int timeoutSeconds) {
-  if (timeoutSeconds == -1) return -1;
-  return TimeoutMs(timeoutSeconds) / 1000 * 4;
+// to the time-out; never longer than the exchange may last in all (whole seconds, rounded up).
+int WaitBoundSeconds(int timeoutSeconds, int maxExchangeMs) {
+  const int exchange = maxExchangeMs > 0 ? maxExchangeMs / 1000 + (maxExchangeMs % 1000 != 0) : 0;
+  if (timeoutSeconds == -1) return exchange;
+  const int steps = TimeoutMs(timeoutSeconds) / 1000 * 4;
+  return steps < exchange ? steps : exchange;
 }
 
 void SendHeaderLines(RequestObject& request, const std::string& block) {
@@ -115,7 +88,7 @@ void SendHeaderLines(RequestObject& request, const std::string& block) {
 }  // namespace
 
 std::string ComHttpRequest(const std::string& url, const ComRequestOptions& options) {
-  const int method = NormaliseMethod(options.method);
+  const HttpMethod method = NormaliseMethod(options.method);
   ScopedCoInitialize com;
   ComPtr<IDispatch> object;
   if (options.requestObject) {
@@ -149,7 +122,7 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
                       "Basic " + Base64Encode(options.proxyUser + ":" + options.proxyPassword));
   if (options.cookies) {
     std::string& cookies = *options.cookies;
-    if (!cookies.empty() && Find(cookies, "Cookie:", 1, true) >= 1) cookies = RemoveAllIgnoringCase(cookies, "Cookie:");
+    if (!cookies.empty() && Find(cookies, "Cookie:", 1, true) >= 1) cookies = CookieHeaderValue(cookies);
     request.SetHeader("Cookie", cookies);
   }
   SendHeaderLines(request, headers);
@@ -157,7 +130,7 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
   request.Call(L"Send", {options.postBytes.empty() ? VariantFromWide(GbkToWide(options.postText))
                                                    : VariantFromBytes(options.postBytes)});
   ScopedVariant done;
-  const int boundSeconds = WaitBoundSeconds(options.timeoutSeconds);
+  const int boundSeconds = WaitBoundSeconds(options.timeoutSeconds, options.maxExchangeMs);
   const DWORD waitStart = GetTickCount();
   request.Call(L"WaitForResponse", {VariantFromInt(boundSeconds)}, done.get());
   // Only a wait that ran out its bound is a time-out. Wine's object sometimes answers "not done"
@@ -166,9 +139,15 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
   const bool waitedOut = boundSeconds >= 0 && GetTickCount() - waitStart >= static_cast<DWORD>(boundSeconds) * 1000;
   if (done.get()->vt == VT_BOOL && done.get()->boolVal == VARIANT_FALSE && waitedOut) request.Call(L"Abort", {});
   std::string body = request.GetBytes(L"ResponseBody");
-  const std::string rawHeaders = request.GetText(L"GetAllResponseHeaders");
-  const double status = request.GetNumber(L"Status");
+  std::string rawHeaders = request.GetText(L"GetAllResponseHeaders");
+  double status = request.GetNumber(L"Status");
   request.GetText(L"StatusText");
+  // The object has read a body past the bound by now, but the caller gets none of it.
+  if (body.size() > options.maxBodyBytes) {
+    body.clear();
+    rawHeaders.clear();
+    status = 0;
+  }
 
   std::string cookies = CollectSetCookies(rawHeaders);
   if (options.mergeCookies && options.cookies) cookies = MergeCookies(*options.cookies, cookies);

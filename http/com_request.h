@@ -2,12 +2,15 @@
 // One HTTP(S) exchange through the system's WinHttpRequest automation object; the status line
 // reads the network time with it.
 
+#include <cstddef>
 #include <string>
+
+#include "http/http_method.h"
 
 struct IDispatch;
 
 struct ComRequestOptions {
-  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT; else GET
+  HttpMethod method = HttpMethod::Get;  // a number outside the table is GET
   std::string postText;  // sent when postBytes is empty
   // In/out, null when left out. Given (even empty), it is sent as the Cookie header, loses any
   // "Cookie:" it holds and receives the merge with the response's cookies.
@@ -30,6 +33,10 @@ struct ComRequestOptions {
   bool mergeCookies = true;
   bool completeHeaders = true;
   bool normaliseHeaderNames = true;
+  // Bounds against hostile servers: a longer body, or an exchange that lasts longer in all, ends
+  // as a failed request (empty body, empty headers, status 0).
+  size_t maxBodyBytes = size_t{64} << 20;
+  int maxExchangeMs = 120000;
 };
 
 // The response body; empty when the request object cannot be created. A failing step leaves its

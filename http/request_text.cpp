@@ -9,28 +9,23 @@ bool Lacks(std::string_view block, std::string_view name) { return Find(block, n
 
 }  // namespace
 
-int NormaliseMethod(int method) { return method >= 0 && method <= 7 ? method : 0; }
-
-const char* RequestVerb(int method) {
-  static const char* const kVerbs[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
-  return kVerbs[NormaliseMethod(method)];
-}
-
-std::string CompleteWinInetHeaders(std::string block, std::string_view url, int method) {
+std::string CompleteWinInetHeaders(std::string block, std::string_view url, HttpMethod method) {
   if (block.empty()) block = "Accept: */*";
   if (Lacks(block, "Accept:")) block += "\r\nAccept: */*";
   if (Lacks(block, "Referer:")) block += "\r\nReferer: " + std::string(url);
   if (Lacks(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
-  if (method == 1 && Lacks(block, "Content-Type:")) block += "\r\nContent-Type: application/x-www-form-urlencoded";
+  if (method == HttpMethod::Post && Lacks(block, "Content-Type:"))
+    block += "\r\nContent-Type: application/x-www-form-urlencoded";
   return block;
 }
 
-std::string CompleteComHeaders(std::string block, std::string_view url, int method) {
+std::string CompleteComHeaders(std::string block, std::string_view url, HttpMethod method) {
   if (Lacks(block, "Accept:")) block += "\r\nAccept: */*";
   if (Lacks(block, "Referer:")) block += "\r\nReferer: " + std::string(url);
   if (Lacks(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
   if (Lacks(block, "User-Agent:")) block += std::string("\r\nUser-Agent: ") + kDefaultUserAgent;
-  if (method == 1 && Lacks(block, "Content-Type:")) block += "\r\nContent-Type: application/x-www-form-urlencoded";
+  if (method == HttpMethod::Post && Lacks(block, "Content-Type:"))
+    block += "\r\nContent-Type: application/x-www-form-urlencoded";
   return block;
 }
 
@@ -42,24 +37,35 @@ std::string WinInetUserAgent(std::string_view extraHeaders) {
   return agent.empty() ? std::string(kDefaultUserAgent) : agent;
 }
 
+std::string CookieHeaderLine(std::string_view cookies, MarkerCase markerCase) {
+  if (cookies.empty()) return {};
+  if (Find(cookies, "Cookie:", 1, markerCase == MarkerCase::Ignored) >= 1) return std::string(cookies);
+  return "Cookie: " + std::string(cookies);
+}
+
+std::string CookieHeaderValue(std::string_view cookies) { return RemoveAll(cookies, "Cookie:", MarkerCase::Ignored); }
+
+std::optional<std::string> SetCookieOf(std::string_view line) {
+  if (TextBefore(line, ": ") != "Set-Cookie") return std::nullopt;
+  if (Find(line, ";") < 1) return Trim(RemoveAll(line, "Set-Cookie:", MarkerCase::Ignored));
+  return Trim(TextBetween(line, "Set-Cookie:", ";"));
+}
+
 std::string CollectSetCookies(std::string_view rawHeaders) {
   std::string cookies;
   for (const std::string& line : SplitText(rawHeaders, "\r\n")) {
-    if (TextBefore(line, ": ") != "Set-Cookie") continue;
-    const std::string value = Find(line, ";") < 1 ? Trim(RemoveAllIgnoringCase(line, "Set-Cookie:"))
-                                                  : Trim(TextBetween(line, "Set-Cookie:", ";"));
-    cookies += value + "; ";
+    if (const std::optional<std::string> cookie = SetCookieOf(line)) cookies += *cookie + "; ";
   }
   if (cookies.size() >= 2) cookies.resize(cookies.size() - 2);
   return cookies;
 }
 
-std::string RemoveAllIgnoringCase(std::string_view text, std::string_view marker) {
+std::string RemoveAll(std::string_view text, std::string_view marker, MarkerCase markerCase) {
   if (marker.empty()) return std::string(text);
   std::string out;
   int from = 1;
   for (;;) {
-    const int p = Find(text, marker, from, true);
+    const int p = Find(text, marker, from, markerCase == MarkerCase::Ignored);
     if (p < 1) break;
     out.append(text.substr(static_cast<size_t>(from - 1), static_cast<size_t>(p - from)));
     from = p + static_cast<int>(marker.size());

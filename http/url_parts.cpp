@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr int kMaxPort = 65535;
+
 std::string LowerAscii(std::string_view text) {
   std::string out(text);
   for (char& c : out)
@@ -32,14 +34,14 @@ int UrlPortOf(std::string_view url) {
   const std::string host = UrlHostOf(url, true);
   const size_t colon = host.rfind(':');
   if (colon == std::string::npos) return LowerAscii(url.substr(0, 5)) == "https" ? 443 : 80;
-  // The leading digits only, as a number conversion of the port text would read them; a hostile
-  // port cannot overflow, it just stops growing.
-  long port = 0;
+  // The leading digits only, as a number conversion of the port text would read them. A page can
+  // name any number here: past the largest port the reading stops, so nothing overflows.
+  int port = 0;
   for (size_t i = colon + 1; i < host.size() && host[i] >= '0' && host[i] <= '9'; ++i) {
     port = port * 10 + (host[i] - '0');
-    if (port > 0x7FFFFFFF / 10) break;
+    if (port > kMaxPort) return 0;
   }
-  return static_cast<int>(port);
+  return port;
 }
 
 std::string UrlPathOf(std::string_view url) {

@@ -8,7 +8,8 @@
 // The host, lower-cased; with keepPort its ":port" stays when the URL has one.
 std::string UrlHostOf(std::string_view url, bool keepPort = false);
 
-// The explicit port, else 443 for https and 80 for everything else.
+// The explicit port (its leading digits), else 443 for https and 80 for everything else; 0 when
+// the explicit port is no port at all (outside 1-65535, or without digits).
 int UrlPortOf(std::string_view url);
 
 // Path and query as written in the URL, starting with "/"; "/" when the URL has none.

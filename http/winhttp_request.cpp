@@ -1,6 +1,7 @@
 #include "http/winhttp_request.h"
 
-#include <mlang.h>
+#include <windows.h>
+#include <winhttp.h>
 
 #include <climits>
 #include <new>
@@ -8,14 +9,14 @@
 
 #include "extract/regex_matcher.h"
 #include "text/text_slicing.h"
+#include "http/exchange_deadline.h"
 #include "http/header_text.h"
-#include "http/winhttp_handle.h"
+#include "http/internet_handles.h"
+#include "http/page_charset.h"
+#include "http/request_text.h"
 #include "runtime/codepage.h"
-#include "runtime/dispatch.h"
 
 namespace {
-
-constexpr UINT kGbk = 936;
 
 const char kMessagePlatform[] = "700 当前系统不支持WinHttp服务!";
 const char kMessageUrl[] = "701 解析URL地址失败!";
@@ -32,9 +33,6 @@ const char kMessageSend[] = "711 发送请求失败!";
 const char kMessageNoResponse[] = "712 服务器未响应!";
 const char kMessageRead[] = "713 读取数据失败!";
 
-const wchar_t* const kVerbs[] = {L"GET",     L"POST",   L"HEAD",  L"PUT",
-                                 L"OPTIONS", L"DELETE", L"TRACE", L"CONNECT"};
-
 struct DefaultHeader {
   const char* marker;  // searched ignoring case anywhere in the block
   const char* line;
@@ -50,140 +48,22 @@ const DefaultHeader kDefaultHeaders[] = {
     {"Cache-Control: ", "Cache-Control: no-cache\r\n", false},
 };
 
-const char kCharsetPattern[] = "<meta.+?charset=[^\\w]?([-\\w]+)";
-
-// MinGW's mlang.h declares IID_IMultiLanguage2 but its uuid library does not define it.
-const IID kIidMultiLanguage2 = {0xDCCFC164, 0x2B38, 0x11D2, {0xB7, 0xEC, 0x00, 0xC0, 0x4F, 0x8F, 0x5D, 0x9A}};
-
-// Every occurrence of `what` (on character starts) removed in one pass.
-std::string RemoveAll(std::string_view text, std::string_view what, bool ignoreCase = false) {
-  std::string out;
-  int from = 1;
-  for (;;) {
-    const int p = Find(text, what, from, ignoreCase);
-    if (p < 1) break;
-    out.append(text.substr(from - 1, p - from));
-    from = p + static_cast<int>(what.size());
-  }
-  if (static_cast<size_t>(from - 1) < text.size()) out.append(text.substr(from - 1));
-  return out;
-}
-
 std::string BuildHeaderBlock(const WinHttpRequestOptions& o, std::string_view cookies) {
   std::string block;
   if (!o.extraHeaders.empty()) block = o.extraHeaders + "\r\n";
   if (o.completeHeaders) {
     for (const DefaultHeader& h : kDefaultHeaders) {
-      if (h.postOnly && o.method != 1) continue;
+      if (h.postOnly && o.method != HttpMethod::Post) continue;
       if (Find(block, h.marker, 1, true) < 1) block += h.line;
     }
   }
   if (o.normaliseHeaderNames) block = NormaliseHeaderCase(block);
   if (Find(block, "Connection") > 0 && FindHeaderValue(block, "Connection") == "keep-alive")
-    block = RemoveAll(block, "Connection: keep-alive\r\n");
+    block = RemoveAll(block, "Connection: keep-alive\r\n", MarkerCase::Exact);
   // A Cookie line the caller wrote into the block wins over `cookies`.
-  if (Find(block, "Cookie:", 1, true) < 1 && !cookies.empty()) {
-    if (Find(cookies, "Cookie:", 1, true) > 0)
-      block += "\r\n" + std::string(cookies) + "\r\n";
-    else
-      block += "\r\nCookie: " + std::string(cookies) + "\r\n";
-  }
+  if (Find(block, "Cookie:", 1, true) < 1 && !cookies.empty())
+    block += "\r\n" + CookieHeaderLine(cookies, MarkerCase::Ignored) + "\r\n";
   return block;
-}
-
-// The cookie a Set-Cookie line sets ("name=value"), or nothing when the line is another header.
-std::optional<std::string> SetCookieOf(std::string_view line) {
-  if (TextBefore(line, ": ") != "Set-Cookie") return std::nullopt;
-  if (Find(line, ";") > 0) return Trim(TextBetween(line, "Set-Cookie:", ";"));
-  return Trim(RemoveAll(line, "Set-Cookie:", /*ignoreCase=*/true));
-}
-
-// The code page of a charset name: the system's charset registry first, then common names.
-UINT CodePageOfCharset(const std::string& charset) {
-  ComPtr<IMultiLanguage2> mlang;
-  if (SUCCEEDED(CoCreateInstance(CLSID_CMultiLanguage, nullptr, CLSCTX_INPROC_SERVER,
-                                 kIidMultiLanguage2, reinterpret_cast<void**>(mlang.put())))) {
-    const std::wstring name = GbkToWide(charset);
-    ScopedBstr bstr(name.c_str(), static_cast<UINT>(name.size()));
-    MIMECSETINFO info{};
-    if (SUCCEEDED(mlang->GetCharsetInfo(bstr.get(), &info))) {
-      if (info.uiInternetEncoding && IsValidCodePage(info.uiInternetEncoding))
-        return info.uiInternetEncoding;
-      if (info.uiCodePage && IsValidCodePage(info.uiCodePage)) return info.uiCodePage;
-    }
-  }
-  static const struct {
-    const char* name;
-    UINT codePage;
-  } kCommon[] = {
-      {"utf-8", 65001},        {"utf8", 65001},          {"gbk", 936},
-      {"gb2312", 936},         {"gb18030", 54936},       {"big5", 950},
-      {"shift_jis", 932},      {"euc-jp", 20932},        {"euc-kr", 949},
-      {"iso-8859-1", 28591},   {"windows-1252", 1252},   {"us-ascii", 20127},
-      {"windows-1251", 1251},  {"koi8-r", 20866},
-  };
-  std::string lower = charset;
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  for (const auto& row : kCommon)
-    if (lower == row.name && IsValidCodePage(row.codePage)) return row.codePage;
-  return 0;
-}
-
-// The body decoded from `charset` by the system's converter; nothing when no converter knows it.
-std::optional<std::string> DecodeWithCodePage(const std::string& body, const std::string& charset) {
-  const UINT codePage = CodePageOfCharset(charset);
-  if (!codePage || body.empty() || body.size() > INT_MAX) return std::nullopt;
-  const int size = static_cast<int>(body.size());
-  const int n = MultiByteToWideChar(codePage, 0, body.data(), size, nullptr, 0);
-  if (n <= 0) return std::nullopt;
-  std::wstring wide(n, L'\0');
-  if (MultiByteToWideChar(codePage, 0, body.data(), size, wide.data(), n) <= 0) return std::nullopt;
-  std::wstring_view text(wide);
-  if (!text.empty() && text.front() == 0xFEFF) text.remove_prefix(1);  // byte-order mark
-  return Utf16ToText(text);
-}
-
-// The body decoded through a data-stream object. A call that fails is passed over, as a script
-// would; the text is empty when the stream cannot be created, take the charset or read.
-std::string DecodeWithStream(const std::string& body, const std::string& charset) {
-  ComPtr<IDispatch> stream;
-  if (FAILED(CreateAutomationObject(L"Adodb.Stream", &stream))) return {};
-  PutAutomationProperty(stream.get(), L"Type", VariantFromInt(1));  // binary
-  PutAutomationProperty(stream.get(), L"Mode", VariantFromInt(3));  // read/write
-  CallAutomationMethod(stream.get(), L"Open");
-  {
-    ScopedVariant bytes;
-    if (SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(body.size()))) {
-      void* data = nullptr;
-      if (SUCCEEDED(SafeArrayAccessData(array, &data))) {
-        if (!body.empty()) memcpy(data, body.data(), body.size());
-        SafeArrayUnaccessData(array);
-      }
-      bytes.get()->vt = VT_ARRAY | VT_UI1;
-      bytes.get()->parray = array;  // owned by the variant from here
-    }
-    CallAutomationMethod(stream.get(), L"Write", {*bytes.get()});
-  }
-  PutAutomationProperty(stream.get(), L"Position", VariantFromInt(0));
-  PutAutomationProperty(stream.get(), L"Type", VariantFromInt(2));  // text
-  {
-    // A charset the stream refuses would leave it reading the bytes in its default Unicode:
-    // garbage rather than the page, so the stream gives up instead.
-    ScopedVariant name;
-    *name.get() = VariantFromWide(GbkToWide(charset));
-    if (FAILED(PutAutomationProperty(stream.get(), L"Charset", *name.get()))) {
-      CallAutomationMethod(stream.get(), L"Close");
-      return {};
-    }
-  }
-  std::string text;
-  ScopedVariant read;
-  if (SUCCEEDED(CallAutomationMethod(stream.get(), L"ReadText", {}, read.get())) &&
-      read.get()->vt == VT_BSTR && read.get()->bstrVal)
-    text = Utf16ToText(std::wstring_view(read.get()->bstrVal, SysStringLen(read.get()->bstrVal)));
-  CallAutomationMethod(stream.get(), L"Close");
-  return text;
 }
 
 // One call's state. Handles are declared session, connection, request, so they close in the
@@ -191,7 +71,7 @@ std::string DecodeWithStream(const std::string& body, const std::string& charset
 class PageExchange {
  public:
   PageExchange(const WinHttpRequestOptions& options, RegexMatcher& matcher)
-      : o_(options), matcher_(matcher) {
+      : o_(options), matcher_(matcher), deadline_(options.maxExchangeMs) {
     if (o_.cookies) cookies_ = *o_.cookies;
   }
 
@@ -221,15 +101,19 @@ class PageExchange {
   }
   bool AddHeaders();
   bool Send();
-  std::string ReadBody();
+  bool ReceiveResponse();
+  std::optional<std::string> ReadBody();
+  bool QueryNumber(DWORD what, DWORD* value);
+  bool BodyIsComplete(size_t received);
   bool QueryRawHeaders(std::wstring* headers);
   void CollectHeaderLines(const std::string& headers);
   std::string DecodeCharset(const std::string& body, std::string text);
 
   const WinHttpRequestOptions& o_;
   RegexMatcher& matcher_;
+  ExchangeDeadline deadline_;
   std::string cookies_;
-  int timeoutMs_ = 30000;
+  DWORD timeoutMs_ = 30000;
 
   std::wstring host_;
   INTERNET_PORT port_ = 0;
@@ -273,9 +157,11 @@ std::string PageExchange::Run(std::string_view url) {
   Reached();
   if (!Send()) return Fail(kMessageSend);
   Reached();
-  if (!WinHttpReceiveResponse(request_.get(), nullptr)) return Fail(kMessageNoResponse);
+  if (!ReceiveResponse()) return Fail(kMessageNoResponse);
 
-  std::string body = ReadBody();
+  // A body that fails to arrive whole is no page: a cut page would be sliced as if it were one.
+  std::optional<std::string> body = ReadBody();
+  if (!body) return Fail(kMessageRead);
 
   Reached();
   std::wstring rawHeaders;
@@ -288,9 +174,9 @@ std::string PageExchange::Run(std::string_view url) {
   SetStatus(lineEnd < 1 ? std::string() : Mid(headers, 10, lineEnd - 10));
   CollectHeaderLines(headers);
 
-  std::string text = body.substr(0, body.find('\0'));
-  if (o_.responseBytes) *o_.responseBytes = std::move(body);
-  const std::string& bytes = o_.responseBytes ? *o_.responseBytes : body;
+  std::string text = body->substr(0, body->find('\0'));
+  if (o_.responseBytes) *o_.responseBytes = std::move(*body);
+  const std::string& bytes = o_.responseBytes ? *o_.responseBytes : *body;
   return DecodeCharset(bytes, std::move(text));
 }
 
@@ -336,8 +222,9 @@ bool PageExchange::OpenSession() {
 bool PageExchange::SetTimeouts() {
   // Computed wide so a huge number of seconds cannot overflow into a negative time-out.
   const long long ms = o_.timeoutSeconds > 0 ? o_.timeoutSeconds * 1000LL : 30000LL;
-  timeoutMs_ = ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-  return WinHttpSetTimeouts(session_.get(), timeoutMs_, timeoutMs_, timeoutMs_, timeoutMs_);
+  timeoutMs_ = static_cast<DWORD>(ms > INT_MAX ? INT_MAX : ms);
+  const int t = static_cast<int>(deadline_.Bound(timeoutMs_));
+  return WinHttpSetTimeouts(session_.get(), t, t, t, t);
 }
 
 bool PageExchange::Connect() {
@@ -346,10 +233,9 @@ bool PageExchange::Connect() {
 }
 
 bool PageExchange::OpenRequest() {
-  const wchar_t* verb = (o_.method >= 0 && o_.method <= 7) ? kVerbs[o_.method] : L"GET";
-  request_.reset(WinHttpOpenRequest(connection_.get(), verb, objectName_.c_str(), nullptr,
-                                    WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                    https_ ? WINHTTP_FLAG_SECURE : 0));
+  request_.reset(WinHttpOpenRequest(connection_.get(), GbkToWide(RequestVerb(o_.method)).c_str(),
+                                    objectName_.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                    WINHTTP_DEFAULT_ACCEPT_TYPES, https_ ? WINHTTP_FLAG_SECURE : 0));
   if (!request_) return false;
   // Waiting for the response headers has a time-out of its own, which some WinHttp builds leave
   // unlimited; it gets the caller's time-out too, so a silent server cannot hold the call forever.
@@ -382,6 +268,7 @@ bool PageExchange::AddHeaders() {
 }
 
 bool PageExchange::Send() {
+  if (deadline_.Passed()) return false;
   const std::string& body = o_.postBytes.empty() ? o_.postText : o_.postBytes;
   const DWORD length = static_cast<DWORD>(body.size());
   return WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
@@ -389,28 +276,53 @@ bool PageExchange::Send() {
                             length, length, 0);
 }
 
-std::string PageExchange::ReadBody() {
+bool PageExchange::ReceiveResponse() {
+  if (deadline_.Passed()) return false;
+  return WinHttpReceiveResponse(request_.get(), nullptr);
+}
+
+// The whole body, or nothing when a wait or a read fails, the body outgrows its bound, the
+// exchange runs out of time or the response ends before the body does.
+std::optional<std::string> PageExchange::ReadBody() {
   std::string body;
   std::string chunk;
   for (;;) {
+    // Each wait ends with the first bytes that come (or at the time-out), and none starts after
+    // the exchange's end. A wait that fails (a time-out, a connection lost) is a failed read, not
+    // the body's end.
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request_.get(), &available) || available < 1) break;
+    if (deadline_.Passed() || !WinHttpQueryDataAvailable(request_.get(), &available)) return std::nullopt;
+    if (available < 1) break;
+    if (available > o_.maxBodyBytes - body.size()) return std::nullopt;
     DWORD read = 0;
-    // A body too large for memory ends like a failed read: what arrived so far is kept.
+    // A body too large for memory ends like a failed read.
     try {
       chunk.resize(available);
-      if (!WinHttpReadData(request_.get(), chunk.data(), available, &read)) {
-        SetStatus(kMessageRead);
-        break;
-      }
+      if (!WinHttpReadData(request_.get(), chunk.data(), available, &read)) return std::nullopt;
       body.append(chunk.data(), read);
     } catch (const std::bad_alloc&) {
-      SetStatus(kMessageRead);
-      break;
+      return std::nullopt;
     }
     if (read == 0) break;  // no progress: the connection is done
   }
+  if (!BodyIsComplete(body.size())) return std::nullopt;
   return body;
+}
+
+bool PageExchange::QueryNumber(DWORD what, DWORD* value) {
+  DWORD size = sizeof *value;
+  return WinHttpQueryHeaders(request_.get(), what | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                             value, &size, WINHTTP_NO_HEADER_INDEX);
+}
+
+// WinHttp ends the body quietly when the connection closes early; against the announced length
+// the body is known to be cut. Responses that carry no body are whole without one.
+bool PageExchange::BodyIsComplete(size_t received) {
+  DWORD status = 0;
+  if (!QueryNumber(WINHTTP_QUERY_STATUS_CODE, &status)) return false;
+  if (NormaliseMethod(o_.method) == HttpMethod::Head || status == 204 || status == 304 || status < 200) return true;
+  DWORD announced = 0;
+  return !QueryNumber(WINHTTP_QUERY_CONTENT_LENGTH, &announced) || received >= announced;
 }
 
 bool PageExchange::QueryRawHeaders(std::wstring* headers) {
@@ -449,20 +361,11 @@ void PageExchange::CollectHeaderLines(const std::string& headers) {
 std::string PageExchange::DecodeCharset(const std::string& body, std::string text) {
   ScopedCoInitialize com;
   std::string charset;
-  if (matcher_.Search(kCharsetPattern, Mid(text, 1, 1024))) {
+  if (std::optional<std::string> declared = DeclaredCharset(matcher_, text)) {
     Reached();
-    charset = matcher_.SubMatchText(1, 1);
+    charset = std::move(*declared);
   }
-  if (charset.empty() || charset == "gbk" || charset == "gb2312") return text;
-  std::string decoded = DecodeWithStream(body, charset);
-  // Where the stream object cannot be driven (or cannot read the body) the system's own
-  // converter decodes the page, so a good page never comes back empty.
-  if (decoded.empty() && !body.empty()) {
-    if (std::optional<std::string> converted = DecodeWithCodePage(body, charset))
-      return *converted;
-    return text;
-  }
-  return decoded;
+  return DecodePage(body, charset, std::move(text));
 }
 
 }  // namespace
@@ -487,16 +390,7 @@ std::string TextToUtf16(std::string_view text) {
   return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 
-std::string Utf16ToText(std::wstring_view utf16) {
-  utf16 = utf16.substr(0, utf16.find(L'\0'));
-  if (utf16.empty() || utf16.size() > INT_MAX) return {};
-  const int size = static_cast<int>(utf16.size());
-  const int n = WideCharToMultiByte(kGbk, WC_COMPOSITECHECK, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string out(n, '\0');
-  WideCharToMultiByte(kGbk, WC_COMPOSITECHECK, utf16.data(), size, out.data(), n, nullptr, nullptr);
-  return out.substr(0, out.find('\0'));
-}
+std::string Utf16ToText(std::wstring_view utf16) { return WideToGbkComposed(utf16.substr(0, utf16.find(L'\0'))); }
 
 std::string Utf16ToText(std::string_view utf16leBytes) {
   std::wstring wide(utf16leBytes.size() / 2, L'\0');

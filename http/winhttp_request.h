@@ -6,13 +6,16 @@
 // empty result and a numbered status text. Byte sequences (bodies) are std::string holding raw
 // bytes, zero bytes included.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "http/http_method.h"
+
 // Out and in/out members point at the caller's variables and are written only when given.
 struct WinHttpRequestOptions {
-  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT; else GET
+  HttpMethod method = HttpMethod::Get;  // a number outside the table is GET
   std::string postText;
   std::string* cookies = nullptr;          // in/out: sent; receives the merged cookies
   std::string* returnedCookies = nullptr;  // in/out: the response's cookies are appended
@@ -33,6 +36,10 @@ struct WinHttpRequestOptions {
   std::string postBytes;        // takes precedence over postText when not empty
   bool normaliseHeaderNames = true;
   std::function<void()> yield;  // called after each step and header line; may be empty
+  // Bounds against hostile servers: a longer body, or an exchange that lasts longer in all
+  // (however slowly the bytes keep coming), fails the fetch as a failed read does.
+  size_t maxBodyBytes = size_t{64} << 20;
+  int maxExchangeMs = 120000;
 };
 
 std::string WinHttpPageRequest(std::string_view url, const WinHttpRequestOptions& options = {});

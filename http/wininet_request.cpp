@@ -1,19 +1,27 @@
 #include "http/wininet_request.h"
 
+#include <windows.h>
+#include <wininet.h>
+
+#include <new>
 #include <vector>
 
 #include "text/text_slicing.h"
+#include "http/exchange_deadline.h"
 #include "http/header_text.h"
+#include "http/internet_handles.h"
 #include "http/request_text.h"
 #include "http/url_parts.h"
-#include "http/wininet_handle.h"
 
 // The ANSI entry points on purpose: header and body bytes go to the wire as they are, whatever the
 // system's code page, where the wide ones would convert GBK text through it.
 
 namespace {
 
-constexpr DWORD kReadChunk = 1024;
+// Large enough that a picture takes a handful of reads where the data has come: every read is a
+// trip through the network layer (and, under Wine, through its server), which costs more than the
+// copying.
+constexpr DWORD kReadChunk = 64 * 1024;
 constexpr DWORD kFirstHeaderBuffer = 5000;
 // Ignore revocation, an unknown authority, wrong usage, a name mismatch, an expired certificate
 // and redirects between http and https.
@@ -47,33 +55,47 @@ bool QueryNumber(HINTERNET request, DWORD what, DWORD* value) {
 
 struct BodyRead {
   std::string bytes;
-  bool failed = false;  // a read failed or the body outgrew the limit
+  bool failed = false;  // a read failed, the body outgrew its bound or the exchange its time
 };
 
-BodyRead ReadBody(HINTERNET request) {
+// Each read takes what has come (up to a chunk): a read asked for more would wait until it has
+// it, and a server that sends a byte now and then could hold the call for as long as it likes.
+// So every wait ends with the first bytes that come (or at the time-out), and no wait starts
+// after the exchange's end.
+BodyRead ReadBody(HINTERNET request, const WinInetRequestOptions& options, const ExchangeDeadline& deadline) {
   BodyRead body;
-  char chunk[kReadChunk];
-  for (;;) {
-    DWORD got = 0;
-    if (!InternetReadFile(request, chunk, kReadChunk, &got)) {
-      body.failed = true;
-      break;
+  try {
+    std::vector<char> chunk(kReadChunk);
+    for (;;) {
+      DWORD available = 0;
+      if (deadline.Passed() || !InternetQueryDataAvailable(request, &available, 0, 0)) {
+        body.failed = true;
+        break;
+      }
+      if (available == 0) break;
+      DWORD got = 0;
+      if (!InternetReadFile(request, chunk.data(), available < kReadChunk ? available : kReadChunk, &got)) {
+        body.failed = true;
+        break;
+      }
+      if (got == 0) break;
+      if (got > options.maxBodyBytes - body.bytes.size()) {
+        body.failed = true;
+        break;
+      }
+      body.bytes.append(chunk.data(), got);
     }
-    if (got == 0) break;
-    if (body.bytes.size() + got > kMaxWinInetBodyBytes) {
-      body.failed = true;
-      break;
-    }
-    body.bytes.append(chunk, got);
+  } catch (const std::bad_alloc&) {
+    body.failed = true;
   }
   return body;
 }
 
 // Whether the body that was read is the whole body: nothing failed and no fewer bytes arrived
 // than Content-Length announced (responses that carry no body excepted).
-bool BodyIsComplete(HINTERNET request, const BodyRead& body, int method, DWORD status) {
+bool BodyIsComplete(HINTERNET request, const BodyRead& body, HttpMethod method, DWORD status) {
   if (body.failed || status == 0) return false;
-  if (method == 2 || status == 204 || status == 304 || status < 200) return true;
+  if (method == HttpMethod::Head || status == 204 || status == 304 || status < 200) return true;
   DWORD announced = 0;
   return !QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &announced) || body.bytes.size() >= announced;
 }
@@ -81,8 +103,12 @@ bool BodyIsComplete(HINTERNET request, const BodyRead& body, int method, DWORD s
 }  // namespace
 
 std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& options) {
-  const int method = NormaliseMethod(options.method);
+  const HttpMethod method = NormaliseMethod(options.method);
   const bool https = Find(url.substr(0, 8), "https://", 1, true) == 1;
+  // Port 0 would ask WinInet for the scheme's default port: a URL naming no real port fails.
+  const int port = UrlPortOf(url);
+  if (port < 1) return {};
+  const ExchangeDeadline deadline(options.maxExchangeMs);
   std::string headers = options.extraHeaders ? *options.extraHeaders : std::string();
 
   const std::string agent = WinInetUserAgent(headers);
@@ -96,7 +122,6 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   if (!root) return {};
 
   const std::string host = UrlHostOf(url);
-  const int port = UrlPortOf(url);
   InternetHandle connection(InternetConnectA(root.get(), host.c_str(), static_cast<INTERNET_PORT>(port), "", "",
                                              INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
@@ -113,13 +138,11 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
 
   if (options.completeHeaders) headers = CompleteWinInetHeaders(std::move(headers), url, method);
   if (options.normaliseHeaderNames) headers = NormaliseHeaderCase(headers);
-  if (options.cookies && !options.cookies->empty()) {
-    // A text that already holds "Cookie:" is a ready header line.
-    headers += Find(*options.cookies, "Cookie:") >= 1 ? "\r\n" + *options.cookies : "\r\nCookie: " + *options.cookies;
-  }
+  if (options.cookies && !options.cookies->empty())
+    headers += "\r\n" + CookieHeaderLine(*options.cookies, MarkerCase::Exact);
 
   std::string body;
-  if (method != 0) {
+  if (method != HttpMethod::Get) {
     body = options.postBytes ? *options.postBytes : std::string();
     if (body.empty()) {
       body = options.postText;
@@ -130,7 +153,7 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
                    body.empty() ? nullptr : body.data(), static_cast<DWORD>(body.size()));
 
-  BodyRead response = ReadBody(request.get());
+  BodyRead response = ReadBody(request.get(), options, deadline);
   DWORD status = 0;
   if (!QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, &status)) status = 0;
   // Without a response there is no header block (WinInet would hand out a bare line end).
@@ -139,11 +162,13 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   request.reset();
   connection.reset();
   root.reset();
+  // Part of a picture is no picture: a caller that only looks at the bytes sees the failure too.
+  if (!complete) response.bytes.clear();
 
   std::string cookies = CollectSetCookies(rawHeaders);
   if (options.mergeCookies && options.cookies) {
     // A ready "Cookie:" line is merged by its items, not as an item named "Cookie:name".
-    std::string sent = RemoveAllIgnoringCase(*options.cookies, "Cookie:");
+    std::string sent = CookieHeaderValue(*options.cookies);
     cookies = MergeCookies(sent, cookies);
   }
 

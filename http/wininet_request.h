@@ -1,11 +1,14 @@
 #pragma once
 // One complete HTTP(S) exchange through WinInet; the saver downloads every picture with it.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
+#include "http/http_method.h"
+
 struct WinInetRequestOptions {
-  int method = 0;  // 0 GET, 1 POST, 2 HEAD, 3 PUT, 4 OPTIONS, 5 DELETE, 6 TRACE, 7 CONNECT; else GET
+  HttpMethod method = HttpMethod::Get;  // a number outside the table is GET
   std::string postText;  // the body when postBytes is empty
   // Given (even empty): WinInet's own cookie store is left out and the response's cookies are
   // merged into these. Left out: WinInet keeps and sends cookies itself.
@@ -25,11 +28,14 @@ struct WinInetRequestOptions {
   // What the caller needs to tell a good download from a failed one.
   int* returnedStatus = nullptr;  // the HTTP status, 0 when no response came
   bool* bodyComplete = nullptr;   // the whole body arrived (no read failed, nothing cut short)
+
+  // Bounds against hostile servers: a longer body, or an exchange that lasts longer in all
+  // (however slowly the bytes keep coming), ends as an incomplete, empty body.
+  size_t maxBodyBytes = size_t{64} << 20;
+  int maxExchangeMs = 120000;
 };
 
 // The response body as WinInet delivers it (after following redirects); empty when the root
-// handle, the connection or the request cannot be opened. Error pages are returned like any body.
+// handle, the connection or the request cannot be opened, and when the body did not arrive whole.
+// Error pages are returned like any body.
 std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& options = {});
-
-// Bodies stop growing here, so a hostile server cannot exhaust the process's memory.
-inline constexpr size_t kMaxWinInetBodyBytes = 256u << 20;

@@ -2,10 +2,9 @@
 // Owner types for the handle kinds the program uses: one type per kind, non-copyable, movable.
 // Each closes its handle with the function that kind needs, on every path.
 //
-// winhttp.h and wininet.h cannot be included in one translation unit under MinGW (they declare the
-// same names differently), so the Internet handle owners live in http/winhttp_handle.h and
-// http/wininet_handle.h, beside the code that uses them. The GDI+ owners live in
-// effects/gdiplus_handle.h, so that only the code drawing with GDI+ parses its large headers.
+// The Internet handle owners live in http/internet_handles.h, beside the code that uses them (it
+// says why). The GDI+ owners live in effects/gdiplus_handle.h, so that only the code drawing with
+// GDI+ parses its large headers.
 
 #include <objbase.h>
 #include <oleauto.h>

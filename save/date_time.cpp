@@ -1,5 +1,6 @@
 #include "save/date_time.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -97,7 +98,9 @@ DateParts PartsOfDate(double date) {
 }
 
 double AddSeconds(double date, std::int64_t seconds) {
-  std::int64_t moved = LinearSeconds(date) + seconds;
+  // A move longer than the whole calendar ends at its edge anyway; clamped, the sum cannot overflow.
+  const std::int64_t span = kLastSecond - kFirstSecond;
+  std::int64_t moved = LinearSeconds(date) + std::clamp(seconds, -span, span);
   if (moved < kFirstSecond) moved = kFirstSecond;
   if (moved > kLastSecond) moved = kLastSecond;
   return DateFromLinearSeconds(moved);

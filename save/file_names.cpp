@@ -61,7 +61,8 @@ std::string SafeFileName(std::string_view name) {
   // Windows drops trailing dots and spaces, which would make ".." or "a." name something else.
   DropTrailingDotsAndSpaces(out);
   if (out.empty()) return "_";
-  if (IsDeviceName(out)) out.insert(0, "_");
+  // The mark goes in front, so the name is cut again to keep within the length.
+  if (IsDeviceName(out)) return SafeFileName("_" + out);
   return out;
 }
 

@@ -9,10 +9,6 @@
 #include "http/header_text.h"
 #include "save/date_time.h"
 
-namespace {
-constexpr int kHead = 2;
-}  // namespace
-
 std::string DefaultTimeProbeUrl() { return std::string("http://") + kTimeProbeHost + "/"; }
 
 std::optional<double> ReadHttpDate(const std::string& text) {
@@ -29,7 +25,7 @@ double HttpDateToTime(const std::string& text) { return ReadHttpDate(text).value
 double GetNetworkTime(const std::string& probeUrl) {
   std::string headers;
   ComRequestOptions options;
-  options.method = kHead;
+  options.method = HttpMethod::Head;
   options.returnedHeaders = &headers;
   ComHttpRequest(probeUrl, options);
   if (const std::optional<double> utc = ReadHttpDate(TextBetween(headers, "Date:", "\r\n")))

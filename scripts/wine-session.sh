@@ -6,7 +6,9 @@
 
 export WINEDEBUG=${WINEDEBUG:--all}
 # No .NET or HTML-engine install prompt, ever: the two are switched off for every Wine process.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No debugger either: one started for a crashing test inherits the test's output and lives on,
+# so CTest would wait out the test's whole time limit instead of seeing the crash.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 PT_RUN_TAG=${PT_RUN_TAG:-run$$}
 export PT_RUN_TAG
 xvfb_pid=""

@@ -114,6 +114,8 @@ std::string TextBetween(std::string_view text, std::string_view left, std::strin
 int AllTextBetween(std::string_view text, std::string_view left, std::string_view right,
                    TextList& items, const AllTextBetweenOptions& o) {
   items.clear();
+  // An empty left marker is found again at the same place, for ever.
+  if (left.empty()) return 0;
   // The right marker found for one piece is also the first one after the next left marker when
   // that lies before it, as long as the left marker ends on a character boundary (then both walks
   // pass the same character starts). Reusing it keeps long pages linear.
@@ -131,9 +133,11 @@ int AllTextBetween(std::string_view text, std::string_view left, std::string_vie
       q = Find(text, right, pos, o.ignoreCase);
     if (q == -1) break;
     reusableRight = q;
+    // An empty right marker is found at the start of the text, before the piece: the piece is empty.
+    const int length = q > pos ? q - pos : 0;
     std::string item;
-    item.reserve(o.prefix.size() + static_cast<size_t>(q - pos) + o.suffix.size());
-    item.append(o.prefix).append(Mid(text, pos, q - pos)).append(o.suffix);
+    item.reserve(o.prefix.size() + static_cast<size_t>(length) + o.suffix.size());
+    item.append(o.prefix).append(text.substr(static_cast<size_t>(pos - 1), static_cast<size_t>(length))).append(o.suffix);
     if (o.includeLeft == 1) item.insert(0, left);
     if (o.includeRight == 1) item.append(right);
     if (o.maxLength == 0 || static_cast<int>(item.size()) < o.maxLength)

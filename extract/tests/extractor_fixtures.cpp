@@ -53,7 +53,7 @@ bool TestFileExists(const std::string& unixPath) {
   return f != nullptr;
 }
 
-std::string Utf8ToGbk(const std::string& utf8) {
+std::string Utf8ToGbk(std::string_view utf8) {
   if (utf8.empty()) return {};
 #ifdef _WIN32
   int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -135,8 +135,9 @@ void RecordingSink::Clear() {
 PageFetch ScriptedFetch::Function() {
   return [this](const std::string& url, const std::optional<std::string>& cookies) {
     requests.push_back({url, cookies});
+    if (auto answer = answers.find(url); answer != answers.end()) return answer->second;
     auto it = pages.find(url);
-    return it == pages.end() ? std::string() : it->second;
+    return it == pages.end() ? FetchedPage() : FetchedPage(it->second);
   };
 }
 

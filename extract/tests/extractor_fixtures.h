@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "extract/item_extractors.h"
@@ -17,7 +18,7 @@ std::string RealPagesDir();
 std::string ReadTestFile(const std::string& unixPath);
 bool TestFileExists(const std::string& unixPath);
 // UTF-8 to GBK; characters GBK lacks become "?".
-std::string Utf8ToGbk(const std::string& utf8);
+std::string Utf8ToGbk(std::string_view utf8);
 
 // A fixture page (written as UTF-8) as GBK text, with "{{NAME}}" placeholders replaced.
 std::string FixtureGbk(const std::string& name,
@@ -51,9 +52,11 @@ struct FetchRecord {
 };
 
 // Answers from a table of pages by exact address ("" for anything else) and records each request.
+// `answers` give whole results (a status, a failure) and take precedence over `pages`.
 class ScriptedFetch {
  public:
   std::map<std::string, std::string> pages;
+  std::map<std::string, FetchedPage> answers;
   std::vector<FetchRecord> requests;
   PageFetch Function();
 };

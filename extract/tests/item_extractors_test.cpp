@@ -6,6 +6,7 @@
 
 #include "config/endpoints.h"
 #include "extract/extraction_gate.h"
+#include "extract/md5.h"
 #include "extract/tests/extractor_fixtures.h"
 
 namespace {
@@ -28,7 +29,7 @@ const std::string kJdMobileUrl = "https://m.test/detail/100012345678_d1048032463
 const std::string kAlibabaLink = "https://detail.1688.com/offer/610123456789.html";
 const std::string kAlibabaDescUrl = "https://desc.test/tfscom/TB1OfferDesc";
 
-using Harvest = void (*)(const ItemSource&, HarvestSink&);
+using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
 
 struct Session {
   ScriptedFetch fetch;
@@ -466,6 +467,371 @@ TEST(ExtractionGateTest, ClearBetweenRunsDoesNotSilenceTheNextRun) {
   gate.NoteCleared();
   EXPECT_TRUE(gate.Run(sink, [](HarvestSink& s) { s.SetItemId("1"); }));
   EXPECT_EQ(sink.itemId, "1");
+}
+
+// ---- today's pages, read when the marker cuts find no picture ----
+
+EndpointHosts TodayHosts() {
+  EndpointHosts hosts = TestHosts();
+  hosts.TaobaoDescApiHost = "api.test";
+  hosts.JdMobileImageHost = "jdimg.test";
+  return hosts;
+}
+
+const std::string kTokenCookie = "t=1; _m_h5_tk=0123456789abcdef0123456789abcdef_1700000000000; cna=2";
+const std::string kCallPrefix = "https://api.test/h5/mtop.taobao.detail.getdesc/6.0/?";
+
+FetchedPage Answer(std::string text, int status, std::string failure = {}) {
+  FetchedPage page(std::move(text));
+  page.status = status;
+  page.failure = std::move(failure);
+  return page;
+}
+
+// The scripted pages, and one answer for whatever is asked of the description call (its address
+// carries the time).
+PageFetch WithDescriptionCall(ScriptedFetch& fetch, const FetchedPage& answer) {
+  PageFetch scripted = fetch.Function();
+  return [&fetch, scripted, answer](const std::string& url, const std::optional<std::string>& cookies) {
+    if (url.rfind(kCallPrefix, 0) != 0) return scripted(url, cookies);
+    fetch.requests.push_back({url, cookies});
+    return answer;
+  };
+}
+
+std::string QueryParameter(const std::string& url, const std::string& name) {
+  const size_t at = url.find("&" + name + "=");
+  if (at == std::string::npos) return {};
+  const size_t begin = at + name.size() + 2;
+  return url.substr(begin, url.find('&', begin) - begin);
+}
+
+std::string PercentDecoded(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '%' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  return out;
+}
+
+const std::string kTodayText =
+    "今日新款 纯棉T恤 男女同款\r\n\r\n淺藍色\r\n誠\r\n黑色\r\nM\r\nL\r\n品牌:某某\r\n面料:棉 氨纶\r\n适用季节:夏季\r\n";
+
+TEST(TodaysPagesTest, TaobaoAndTmallReadThePageDataAndSignTheDescriptionCall) {
+  struct Case {
+    Harvest harvest;
+    Platform platform;
+    std::string link;
+  } cases[] = {{HarvestTaobaoItem, Platform::Taobao, kTaobaoLink}, {HarvestTmallItem, Platform::Tmall, kTmallLink}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    ScriptedFetch fetch;
+    fetch.pages[c.link] = FixtureGbk("taobao_today.html");
+    const std::string answer = ReadTestFile(TestSourceDir() + "/extract/tests/fixtures/taobao_desc_answer.json");
+    RecordingSink sink;
+    const ExtractionReport report = c.harvest(
+        {c.link, [] { return kTokenCookie; }, WithDescriptionCall(fetch, FetchedPage(answer)), TodayHosts()}, sink);
+
+    const std::string main = PictureKindLabel(c.platform, PictureKind::Main);
+    const std::string sku = PictureKindLabel(c.platform, PictureKind::Sku);
+    const std::string detail = PictureKindLabel(c.platform, PictureKind::Detail);
+    EXPECT_EQ(sink.rows,
+              Concat({Rows(main,
+                           {"https://img.alicdn.com/imgextra/i1/2200000009/O1CN01Today1_!!2200000009.jpg",
+                            "https://img.alicdn.com/imgextra/i2/2200000009/O1CN01Today2_!!2200000009.jpg",
+                            "https://img.alicdn.com/imgextra/i3/2200000009/O1CN01Today3_!!2200000009.png"},
+                           1),
+                      Rows(sku,
+                           {"https://gw.alicdn.com/bao/uploaded/i1/2200000009/O1CN01Sku1_!!2200000009.jpg",
+                            "https://gw.alicdn.com/bao/uploaded/i2/2200000009/O1CN01Sku2_!!2200000009.jpg"},
+                           4),
+                      Rows(detail,
+                           {"https://img.alicdn.com/imgextra/i1/2200000009/O1CN01Desc1_!!2200000009.jpg",
+                            "https://img.alicdn.com/imgextra/i2/2200000009/O1CN01Desc2_!!2200000009.png"},
+                           6)}));
+    EXPECT_EQ(sink.text, kTodayText);
+    EXPECT_EQ(sink.itemId, "700000000001");
+    EXPECT_EQ(sink.videoUrl, "https://cloud.video.taobao.com/play/u/2200000009/p/1/e/6/t/1/300000000001.mp4");
+    // Only the harvest of the page data reaches the window, in the procedure's order.
+    const std::vector<std::string> expectedCalls = {
+        "AppendText", "SetVideoUrl", "SetItemId", "SetDescriptionUrl", "SetDescriptionPage",
+        "PublishPictures " + main + " 3", "PublishPictures " + sku + " 2", "PublishPictures " + detail + " 2",
+        "AppendText", "AppendText", "AppendText", "AppendText", "AppendText",
+        "AppendText", "AppendText", "AppendText"};
+    EXPECT_EQ(sink.calls, expectedCalls);
+
+    // The item page, the marker procedure's description request, then the signed call.
+    ASSERT_EQ(fetch.requests.size(), 3u);
+    const FetchRecord& call = fetch.requests[2];
+    EXPECT_EQ(call.cookies, std::optional<std::string>(kTokenCookie));
+    EXPECT_EQ(sink.descriptionUrl, call.url);
+    const std::string t = QueryParameter(call.url, "t");
+    const std::string data = PercentDecoded(QueryParameter(call.url, "data"));
+    EXPECT_EQ(data, "{\"id\":\"700000000001\",\"type\":\"1\",\"f\":\"desc/icoss123\"}");
+    EXPECT_EQ(QueryParameter(call.url, "sign"), Md5Hex("0123456789abcdef0123456789abcdef&" + t + "&12574478&" + data));
+
+    EXPECT_EQ(report.mainPictures, 3);
+    EXPECT_EQ(report.skuPictures, 2);
+    EXPECT_EQ(report.detailPictures, 2);
+    EXPECT_TRUE(report.video);
+    EXPECT_EQ(report.detail, DetailTrouble::None);
+  }
+}
+
+TEST(TodaysPagesTest, AnUnreadableDescriptionLeavesTheOtherRows) {
+  struct Case {
+    const char* name;
+    std::string cookies;
+    FetchedPage answer;
+    DetailTrouble trouble;
+    size_t requests;
+  } cases[] = {
+      {"no token in the cookie", "t=1", FetchedPage(""), DetailTrouble::NoToken, 2},
+      {"an expired token", kTokenCookie, FetchedPage(R"({"ret":["FAIL_SYS_TOKEN_EXOIRED::令牌过期"]})"),
+       DetailTrouble::Refused, 3},
+      {"a verification", kTokenCookie, FetchedPage(R"({"ret":["RGV587_ERROR::SM::被挤爆啦"]})"), DetailTrouble::Challenge, 3},
+      {"no response", kTokenCookie, Answer("", 0, "712 接收响应失败!"), DetailTrouble::FetchFailed, 3},
+      {"an error page", kTokenCookie, Answer("<html>502</html>", 502), DetailTrouble::FetchFailed, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    fetch.pages[kTaobaoLink] = FixtureGbk("taobao_today.html");
+    RecordingSink sink;
+    const std::string cookies = c.cookies;
+    const ExtractionReport report = HarvestTaobaoItem(
+        {kTaobaoLink, [cookies] { return cookies; }, WithDescriptionCall(fetch, c.answer), TodayHosts()}, sink);
+    EXPECT_EQ(sink.rows.size(), 5u);
+    EXPECT_EQ(sink.text, kTodayText);
+    EXPECT_EQ(report.detailPictures, 0);
+    EXPECT_EQ(report.detail, c.trouble);
+    EXPECT_EQ(report.trouble, PageTrouble::None);
+    EXPECT_EQ(fetch.requests.size(), c.requests);
+  }
+}
+
+TEST(TodaysPagesTest, AlibabaReadsTheContextAndTheDescriptionDocument) {
+  const std::string detailUrl = "https://itemcdn.tmall.com/1688offer/icossTEST";
+  ScriptedFetch fetch;
+  fetch.pages[kAlibabaLink] = FixtureGbk("alibaba_today.html", {{"DETAIL_URL", detailUrl}});
+  fetch.pages[detailUrl] = ReadTestFile(TestSourceDir() + "/extract/tests/fixtures/alibaba_today_desc.js");
+  CookieBox box;
+  RecordingSink sink;
+  const ExtractionReport report = HarvestAlibabaItem({kAlibabaLink, box.Reader(), fetch.Function(), TodayHosts()}, sink);
+
+  EXPECT_EQ(sink.rows,
+            Concat({Rows("阿里主图图片",
+                         {"https://cbu01.alicdn.com/img/ibank/O1CN01Main1_!!2200000010-0-cib.jpg",
+                          "https://cbu01.alicdn.com/img/ibank/O1CN01Main2_!!2200000010-0-cib.jpg"},
+                         1),
+                    Rows("阿里SKU图片", {"https://cbu01.alicdn.com/img/ibank/O1CN01Sku1_!!2200000010-0-cib.jpg"}, 3),
+                    Rows("阿里详情图片",
+                         {"https://cbu01.alicdn.com/img/ibank/O1CN01Desc1_!!2200000010-0-cib.jpg",
+                          "https://cbu01.alicdn.com/img/ibank/O1CN01Desc2_!!2200000010-0-cib.jpg"},
+                         4)}));
+  EXPECT_EQ(sink.text, "淺藍色 誠 收纳盒\r\n\r\n淺藍色\r\n誠\r\n");
+  EXPECT_EQ(sink.itemId, "610000000001");  // the offer id: this offer has no video
+  EXPECT_EQ(sink.videoUrl, "");
+  EXPECT_EQ(sink.descriptionUrl, detailUrl);
+  // The offer page without a cookie, the marker procedure's empty description address, then the
+  // document the page names, under tmall.com.
+  EXPECT_EQ(fetch.requests, (std::vector<FetchRecord>{{kAlibabaLink, std::nullopt}, {"", "cookie-1"}, {detailUrl, "cookie-2"}}));
+  EXPECT_EQ(ExtractionStatusText(report), "阿里数据：主图2张，SKU图1张，详情图2张");
+}
+
+TEST(TodaysPagesTest, JdPhonePageWhenTheDesktopPageHoldsNoData) {
+  const std::string phoneUrl = "https://m.test/product/100012345678.html";
+  ScriptedFetch fetch;
+  fetch.pages[kJdLink] = "<html><head><title>京东</title></head><body><div id=\"app\"></div></body></html>";
+  fetch.pages[phoneUrl] = FixtureGbk("jd_phone.html");
+  fetch.pages[kJdMobileUrl] = FixtureGbk("jd_phone_detail.html");
+  CookieBox box;
+  RecordingSink sink;
+  const ExtractionReport report = HarvestJdItem({kJdLink, box.Reader(), fetch.Function(), TodayHosts()}, sink);
+
+  const std::string base = "https://jdimg.test/mobilecms/";
+  EXPECT_EQ(sink.rows,
+            Concat({Rows("京东主图图片",
+                         {base + "jfs/t1/11111/1/1111/111111/aaaa1111/0123456789abcdef.jpg",
+                          base + "jfs/t1/22222/2/2222/222222/bbbb2222/1123456789abcdef.png"},
+                         1),
+                    Rows("京东SKU图片",
+                         {base + "jfs/t1/33333/3/3333/333333/cccc3333/2123456789abcdef.jpg",
+                          base + "jfs/t1/44444/4/4444/444444/dddd4444/3123456789abcdef.jpg"},
+                         3),
+                    Rows("京东详情图片",
+                         {"https://img30.360buyimg.com/sku/jfs/t1/55555/5/5555/555555/eeee5555/4123456789abcdef.jpg",
+                          "https://img10.360buyimg.com/imgzone/jfs/t1/66666/6/6666/666666/ffff6666/5123456789abcdef.png",
+                          base + "jfs/t1/77777/7/7777/777777/aaaa7777/6123456789abcdef.gif"},
+                         5)}));
+  EXPECT_EQ(sink.text, "某品牌 智能手机 曜石黑 128GB\r\n\r\n曜石黑\r\n雪域白\r\n128GB\r\n256GB\r\n");
+  EXPECT_EQ(sink.itemId, "100012345678");
+  EXPECT_EQ(sink.videoUrl, "");
+  // Every JD request goes without a cookie: the desktop page, the marker procedure's detail page
+  // (no SKU id on the desktop page), the phone page, and the detail page of the SKU.
+  EXPECT_EQ(fetch.requests, (std::vector<FetchRecord>{{kJdLink, std::nullopt},
+                                                      {"https://m.test/detail/_d10480324630_normal.html", std::nullopt},
+                                                      {phoneUrl, std::nullopt},
+                                                      {kJdMobileUrl, std::nullopt}}));
+  EXPECT_EQ(box.reads, 0);
+  EXPECT_EQ(ExtractionStatusText(report), "京东数据：主图2张，SKU图2张，详情图3张");
+}
+
+// ---- why nothing was found ----
+
+TEST(ExtractionReportHarvestTest, PagesThatHoldNoItemSayWhy) {
+  const std::string login =
+      "<html><head><title>淘宝网 - 淘！我喜欢</title></head><body><form id=\"login-form\">"
+      "<input type=\"password\" name=\"fm-login-password\"></form></body></html>";
+  const std::string challenge =
+      "<html><head><title>验证码拦截</title></head><body><div id=\"nocaptcha\"></div>"
+      "<script>var url='/_____tmd_____/punish?x5secdata=abc';</script></body></html>";
+  const std::string missing = "<html><body><div class=\"error-notice\">很抱歉，您查看的宝贝不存在，可能已下架或者被转移。</div></body></html>";
+  const std::string changed = "<html><body><div id=\"root\"></div>" + std::string(100000, ' ') + "</body></html>";
+  struct Case {
+    const char* name;
+    Harvest harvest;
+    std::string link;
+    FetchedPage page;
+    PageTrouble trouble;
+    std::string text;
+  } cases[] = {
+      {"no response", HarvestTaobaoItem, kTaobaoLink, Answer("", 0, "711 发送请求失败!"), PageTrouble::FetchFailed,
+       "淘宝数据：页面获取失败（711 发送请求失败!），请检查链接和网络"},
+      {"an error status", HarvestTmallItem, kTmallLink, Answer("<html>Not Found</html>", 404), PageTrouble::FetchFailed,
+       "天猫数据：页面获取失败（HTTP 404），请检查链接和网络"},
+      {"a login page", HarvestTaobaoItem, kTaobaoLink, FetchedPage(login), PageTrouble::LoginPage,
+       "淘宝数据：返回的是登录页，请重新登录或粘贴新的Cookie"},
+      {"a challenge page", HarvestAlibabaItem, kAlibabaLink, FetchedPage(challenge), PageTrouble::ChallengePage,
+       "阿里数据：遇到安全验证页，请稍等片刻再试"},
+      {"a missing item", HarvestTmallItem, kTmallLink, FetchedPage(missing), PageTrouble::NoSuchItem,
+       "天猫数据：商品不存在或已下架"},
+      {"a changed layout", HarvestAlibabaItem, kAlibabaLink, FetchedPage(changed), PageTrouble::NoItemData,
+       "阿里数据：页面里没有找到商品数据，页面可能已改版，请检查链接和Cookie"},
+      {"an empty page", HarvestTaobaoItem, kTaobaoLink, FetchedPage(""), PageTrouble::EmptyPage,
+       "淘宝数据：返回的页面是空的，请检查链接"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    fetch.answers[c.link] = c.page;
+    RecordingSink sink;
+    const ExtractionReport report =
+        c.harvest({c.link, [] { return kTokenCookie; }, fetch.Function(), TodayHosts()}, sink);
+    EXPECT_TRUE(sink.rows.empty());
+    EXPECT_EQ(report.trouble, c.trouble);
+    EXPECT_EQ(ExtractionStatusText(report), c.text);
+  }
+}
+
+TEST(ExtractionReportHarvestTest, JdIsJudgedByThePhonePageWhenTheDesktopPageHoldsNoData) {
+  ScriptedFetch fetch;
+  fetch.pages[kJdLink] = "<html><div id=\"app\"></div></html>";
+  fetch.pages["https://m.test/product/100012345678.html"] =
+      "<html><title>京东-欢迎登录</title><form><input type=\"password\"></form></html>";
+  RecordingSink sink;
+  const ExtractionReport report = HarvestJdItem({kJdLink, nullptr, fetch.Function(), TodayHosts()}, sink);
+  EXPECT_TRUE(sink.rows.empty());
+  EXPECT_EQ(ExtractionStatusText(report), "京东数据：返回的是登录页，请稍后再试");
+}
+
+// ---- bounds: a hostile page cannot flood the window ----
+
+std::string Repeated(const std::string& piece, int times) {
+  std::string out;
+  out.reserve(piece.size() * static_cast<size_t>(times));
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+TEST(HarvestBoundsTest, EmptyPiecesCountAgainstTheBounds) {
+  struct Case {
+    const char* name;
+    Harvest harvest;
+    std::string link;
+    std::string page;
+    size_t rows;
+    size_t appends;
+  } cases[] = {
+      // Each empty piece used to cost nothing: 100 000 rows and as many lines.
+      {"empty gallery and SKU pieces", HarvestAlibabaItem, kAlibabaLink,
+       "tab-trigger active" + Repeated("original\":\"\"}'>", 100000) + "unit-detail-fav skuProps" +
+           Repeated("name\":\"\"}", 100000) + "allTagIds",
+       2000, 2000},
+      {"empty thumbnails", HarvestTaobaoItem, kTaobaoLink,
+       "<ul class=\"tb-clearfix\">" + Repeated("//_50x50", 100000) + "</ul>this.WebP", 2000, 1},
+      {"SKU spans and attributes", HarvestTmallItem, kTmallLink,
+       "tb-skin" + Repeated("<span>x</span>//img_40x40", 3000) + "J_Amount <ul id=\"J_AttrUL\">" +
+           Repeated("<li title=\"a\">a:b</li>", 3000) + "</ul>",
+       2000, 2000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    fetch.pages[c.link] = c.page;
+    RecordingSink sink;
+    const ExtractionReport report = c.harvest({c.link, nullptr, fetch.Function(), TestHosts()}, sink);
+    EXPECT_EQ(sink.rows.size(), c.rows);
+    EXPECT_EQ(static_cast<size_t>(std::count(sink.calls.begin(), sink.calls.end(), "AppendText")), c.appends);
+    EXPECT_TRUE(report.cutShort);
+    const std::string text = ExtractionStatusText(report);
+    EXPECT_EQ(text.substr(text.size() - std::string("；页面数据过多，只取了前2000条").size()), "；页面数据过多，只取了前2000条");
+  }
+}
+
+TEST(HarvestBoundsTest, ThePageDataIsBoundedToo) {
+  std::string images;
+  for (int i = 0; i < 3000; ++i) images += "\"https://img.alicdn.com/" + std::to_string(i) + ".jpg\",";
+  std::string page = FixtureGbk("taobao_today.html");
+  page.insert(page.find("\"images\":[") + 10, images);
+  ScriptedFetch fetch;
+  fetch.pages[kTaobaoLink] = page;
+  RecordingSink sink;
+  const ExtractionReport report = HarvestTaobaoItem({kTaobaoLink, nullptr, fetch.Function(), TodayHosts()}, sink);
+  EXPECT_EQ(report.mainPictures, 2000);
+  EXPECT_EQ(sink.rows[1999].url, "https://img.alicdn.com/1999.jpg");
+  EXPECT_TRUE(report.cutShort);
+}
+
+// ---- the cookie goes only where it belongs ----
+
+TEST(CookieScopeHarvestTest, DescriptionAddressTakenFromTheOfferPage) {
+  struct Case {
+    std::string link, descUrl;
+    bool cookie;
+  } cases[] = {
+      {kAlibabaLink, "https://img.alicdn.com/tfscom/TB1OfferDesc", true},
+      {kAlibabaLink, "https://detail.1688.com/desc/TB1", true},
+      {"https://shop.example/offer/1.html", "https://shop.example/desc/TB1", true},
+      {kAlibabaLink, "https://evil.example/steal", false},
+      {kAlibabaLink, "https://evil-taobao.com/steal", false},
+      {kAlibabaLink, "https://taobao.com.evil.cn/steal", false},
+      {kAlibabaLink, "https://img.alicdn.com@evil.example/steal", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.descUrl);
+    ScriptedFetch fetch;
+    fetch.pages[c.link] = FixtureGbk("alibaba_offer.html", {{"DESC_URL", c.descUrl}});
+    RecordingSink sink;
+    HarvestAlibabaItem({c.link, [] { return std::string("_m_h5_tk=secret_1"); }, fetch.Function(), TestHosts()}, sink);
+    ASSERT_EQ(fetch.requests.size(), 2u);
+    EXPECT_EQ(fetch.requests[1].url, c.descUrl);
+    EXPECT_EQ(fetch.requests[1].cookies, c.cookie ? std::optional<std::string>("_m_h5_tk=secret_1") : std::nullopt);
+    EXPECT_EQ(sink.rows.size(), 4u);
+  }
+}
+
+TEST(CookieScopeHarvestTest, DescriptionDocumentNamedByTodaysOfferPage) {
+  ScriptedFetch fetch;
+  fetch.pages[kAlibabaLink] = FixtureGbk("alibaba_today.html", {{"DETAIL_URL", "https://evil.example/desc.js"}});
+  RecordingSink sink;
+  HarvestAlibabaItem({kAlibabaLink, [] { return std::string("cookie"); }, fetch.Function(), TodayHosts()}, sink);
+  ASSERT_EQ(fetch.requests.size(), 3u);
+  EXPECT_EQ(fetch.requests[2], (FetchRecord{"https://evil.example/desc.js", std::nullopt}));
 }
 
 }  // namespace

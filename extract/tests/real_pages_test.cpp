@@ -8,7 +8,7 @@
 
 namespace {
 
-using Harvest = void (*)(const ItemSource&, HarvestSink&);
+using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
 
 struct RealPage {
   const char* file;

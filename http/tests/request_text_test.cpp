@@ -6,10 +6,10 @@ namespace {
 
 TEST(RequestVerbTest, TableAndOutOfRange) {
   const char* expected[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
-  for (int i = 0; i < 8; ++i) EXPECT_STREQ(RequestVerb(i), expected[i]);
+  for (int i = 0; i < 8; ++i) EXPECT_STREQ(RequestVerb(static_cast<HttpMethod>(i)), expected[i]);
   for (int i : {-1, 8, 9, 1 << 30}) {
-    EXPECT_STREQ(RequestVerb(i), "GET") << i;
-    EXPECT_EQ(NormaliseMethod(i), 0) << i;
+    EXPECT_STREQ(RequestVerb(static_cast<HttpMethod>(i)), "GET") << i;
+    EXPECT_EQ(NormaliseMethod(static_cast<HttpMethod>(i)), HttpMethod::Get) << i;
   }
 }
 
@@ -17,27 +17,27 @@ TEST(CompleteHeadersTest, WinInetBlocks) {
   const std::string url = "http://h/p";
   const struct {
     std::string in;
-    int method;
+    HttpMethod method;
     std::string out;
   } rows[] = {
-      {"", 0, "Accept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
-      {"", 1, "Accept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn\r\nContent-Type: application/x-www-form-urlencoded"},
-      {"", 9, "Accept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
-      {"X-A: 1", 0, "X-A: 1\r\nAccept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
+      {"", HttpMethod::Get, "Accept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
+      {"", HttpMethod::Post, "Accept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn\r\nContent-Type: application/x-www-form-urlencoded"},
+      {"", static_cast<HttpMethod>(9), "Accept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
+      {"X-A: 1", HttpMethod::Get, "X-A: 1\r\nAccept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
       // Present lines are found ignoring case and not added again.
-      {"accept: image/*\r\nREFERER: r\r\naccept-language: en", 0, "accept: image/*\r\nREFERER: r\r\naccept-language: en"},
-      {"content-type: text/plain", 1, "content-type: text/plain\r\nAccept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
+      {"accept: image/*\r\nREFERER: r\r\naccept-language: en", HttpMethod::Get, "accept: image/*\r\nREFERER: r\r\naccept-language: en"},
+      {"content-type: text/plain", HttpMethod::Post, "content-type: text/plain\r\nAccept: */*\r\nReferer: http://h/p\r\nAccept-Language: zh-cn"},
   };
   for (const auto& r : rows) EXPECT_EQ(CompleteWinInetHeaders(r.in, url, r.method), r.out) << r.in;
 }
 
 TEST(CompleteHeadersTest, ComBlocks) {
   const std::string ua = std::string("\r\nUser-Agent: ") + kDefaultUserAgent;
-  EXPECT_EQ(CompleteComHeaders("", "u", 2), "\r\nAccept: */*\r\nReferer: u\r\nAccept-Language: zh-cn" + ua);
-  EXPECT_EQ(CompleteComHeaders("", "u", 1),
+  EXPECT_EQ(CompleteComHeaders("", "u", HttpMethod::Head), "\r\nAccept: */*\r\nReferer: u\r\nAccept-Language: zh-cn" + ua);
+  EXPECT_EQ(CompleteComHeaders("", "u", HttpMethod::Post),
             "\r\nAccept: */*\r\nReferer: u\r\nAccept-Language: zh-cn" + ua +
                 "\r\nContent-Type: application/x-www-form-urlencoded");
-  EXPECT_EQ(CompleteComHeaders("user-agent: me\r\nAccept: a", "u", 0),
+  EXPECT_EQ(CompleteComHeaders("user-agent: me\r\nAccept: a", "u", HttpMethod::Get),
             "user-agent: me\r\nAccept: a\r\nReferer: u\r\nAccept-Language: zh-cn");
 }
 
@@ -72,12 +72,33 @@ TEST(CollectSetCookiesTest, Table) {
   for (const auto& r : rows) EXPECT_EQ(CollectSetCookies(r.headers), r.cookies) << r.headers;
 }
 
-TEST(RemoveAllIgnoringCaseTest, Table) {
-  EXPECT_EQ(RemoveAllIgnoringCase("Cookie: a=1", "cookie:"), " a=1");
-  EXPECT_EQ(RemoveAllIgnoringCase("COOKIE:x;cookie:y", "Cookie:"), "x;y");
-  EXPECT_EQ(RemoveAllIgnoringCase("abc", ""), "abc");
-  EXPECT_EQ(RemoveAllIgnoringCase("", "x"), "");
-  EXPECT_EQ(RemoveAllIgnoringCase("xx", "x"), "");
+TEST(RemoveAllTest, Table) {
+  EXPECT_EQ(RemoveAll("Cookie: a=1", "cookie:", MarkerCase::Ignored), " a=1");
+  EXPECT_EQ(RemoveAll("COOKIE:x;cookie:y", "Cookie:", MarkerCase::Ignored), "x;y");
+  EXPECT_EQ(RemoveAll("COOKIE:x;Cookie:y", "Cookie:", MarkerCase::Exact), "COOKIE:x;y");
+  EXPECT_EQ(RemoveAll("abc", "", MarkerCase::Ignored), "abc");
+  EXPECT_EQ(RemoveAll("", "x", MarkerCase::Ignored), "");
+  EXPECT_EQ(RemoveAll("xx", "x", MarkerCase::Exact), "");
+  // A marker is found on character starts only: "\xB0" + "x" holds no "x" of its own.
+  EXPECT_EQ(RemoveAll("\xB0xx", "x", MarkerCase::Exact), "\xB0x");
+}
+
+TEST(CookieHeaderTest, LineAndValue) {
+  const struct {
+    const char* cookies;
+    MarkerCase markerCase;
+    const char* line;
+  } rows[] = {
+      {"", MarkerCase::Exact, ""},
+      {"a=1; b=2", MarkerCase::Exact, "Cookie: a=1; b=2"},
+      {"Cookie: x=9", MarkerCase::Exact, "Cookie: x=9"},  // already a header line
+      {"cookie: x=9", MarkerCase::Exact, "Cookie: cookie: x=9"},
+      {"cookie: x=9", MarkerCase::Ignored, "cookie: x=9"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(CookieHeaderLine(r.cookies, r.markerCase), r.line) << r.cookies;
+  // The value keeps the space that followed the name.
+  EXPECT_EQ(CookieHeaderValue("Cookie: x=9"), " x=9");
+  EXPECT_EQ(CookieHeaderValue("a=1"), "a=1");
 }
 
 }  // namespace

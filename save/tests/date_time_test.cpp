@@ -77,6 +77,8 @@ TEST(DateTimeTest, ValuesFarOutsideTheCalendarAreClamped) {
   EXPECT_EQ(TimeText(0.0 / 0.0), "100年1月1日");
   EXPECT_EQ(TimeText(DateFromUnixTime(INT64_MAX)), "9999年12月31日23时59分59秒");
   EXPECT_EQ(TimeText(DateFromUnixTime(INT64_MIN)), "100年1月1日");
+  EXPECT_EQ(TimeText(AddSeconds(-1e300, INT64_MIN)), "100年1月1日");
+  EXPECT_EQ(TimeText(AddSeconds(1e300, INT64_MAX)), "9999年12月31日23时59分59秒");
 }
 
 TEST(DateTimeTest, UnixTimeAndTheChinaClock) {

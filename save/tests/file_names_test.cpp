@@ -50,6 +50,9 @@ TEST(SafeFileNameTest, LongNamesAreCutOnACharacterBoundary) {
   EXPECT_LE(cut.size(), kMaxNameBytes);
   EXPECT_EQ(cut.size() % 2, 1u) << "no half character at the end";
   EXPECT_EQ(SafeFileName(std::string(kMaxNameBytes - 1, 'x') + ". "), std::string(kMaxNameBytes - 1, 'x'));
+  // A device name marked at the limit is cut once more.
+  const std::string device = "con." + std::string(kMaxNameBytes - 4, 'x');
+  EXPECT_EQ(SafeFileName(device), "_" + device.substr(0, kMaxNameBytes - 1));
 }
 
 TEST(SafeFileNameTest, NothingThatLeavesTheFolderSurvives) {

@@ -14,10 +14,19 @@ struct ServerResponse {
   std::string bodyFile;     // a file (Linux path) served instead of `body`
   std::string convertFrom;  // re-encode the body, e.g. "utf-8" -> "gbk"
   std::string convertTo;
-  std::string mode = "normal";  // "hang", "reset_mid_body", "close"
+  size_t bodySize = 0;  // a generated body of this many bytes instead ("0123456789" repeated)
+  // "normal", "hang", "close", "reset_mid_body", "close_mid_body", "trickle" (a body byte every
+  // intervalMs), "chunked", "chunked_cut" (the first half's chunks, no last chunk),
+  // "chunked_cut_mid" (closes inside a chunk); loopback_server.py tells the details.
+  std::string mode = "normal";
   int delayMs = 0;
   bool contentLength = true;
+  int chunkSize = 1000;
+  int intervalMs = 100;
 };
+
+// The generated body of ServerResponse::bodySize bytes.
+std::string GeneratedBody(size_t size);
 
 struct RecordedRequest {
   int port = 0;
@@ -51,7 +60,8 @@ class LoopbackServer {
   std::string TlsUrl(const std::string& path) const;
 
   std::vector<RecordedRequest> Requests() const;
-  // The last request recorded whose target is `target` or ends with it; waits (bounded) for one.
+  // The last request recorded whose target is `target` or ends with it; waits (bounded) for one,
+  // and looks once with a bound of 0.
   RecordedRequest LastRequestFor(const std::string& target, int timeoutMs = 5000) const;
   // Waits (bounded) until at least `count` requests were recorded.
   std::vector<RecordedRequest> WaitForRequests(size_t count, int timeoutMs = 5000) const;

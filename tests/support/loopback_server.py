@@ -11,13 +11,27 @@ Route file: {"routes": {"/path": response, ...}, "default": response}
 Paths match on the path without the query first, then on the full target.
 response: {"status": 200, "reason": "OK", "headers": [["Name", "value"], ...],
            "body_b64": "...", "body_file": "/abs/path", "convert": ["utf-8", "gbk"],
-           "mode": "normal" | "hang" | "reset_mid_body" | "close", "delay_ms": 0,
-           "content_length": true}
+           "body_size": 0, "mode": "normal", "delay_ms": 0, "content_length": true,
+           "chunk_size": 1000, "interval_ms": 0}
+body_size, when given, is a generated body of that many bytes ("0123456789" repeated), sent as it
+is generated, so bodies far larger than memory cost nothing.
+modes:
+  normal          the response, then the connection stays open for the next request
+  hang            reads the request and never answers; the connection outlives the server until
+                  its client closes it
+  close           reads the request and closes the connection without an answer
+  reset_mid_body  announces twice the body, sends half of it and resets the connection
+  close_mid_body  announces the whole body, sends half of it and closes the connection
+  trickle         sends the head, then the body a byte at a time, one every interval_ms
+  chunked         the body in chunks of chunk_size ("Transfer-Encoding: chunked")
+  chunked_cut     the chunks of the first half of the body, then closes without the last chunk
+  chunked_cut_mid as chunked_cut, but the connection closes in the middle of a chunk
 """
 import argparse
 import base64
 import json
 import os
+import select
 import socket
 import ssl
 import subprocess
@@ -27,6 +41,9 @@ import time
 
 LOG_LOCK = threading.Lock()
 STOP = threading.Event()
+PATTERN = b"0123456789"
+HUNG_LOCK = threading.Lock()
+HUNG = []  # connections of "hang" answers, never closed by the server
 
 
 def make_cert(folder):
@@ -42,7 +59,23 @@ def make_cert(folder):
     return cert, key
 
 
+def body_size_of(resp):
+    return resp.get("body_size", 0)
+
+
+def generated(size, piece=65530):
+    """The generated body (byte i is PATTERN[i % 10]) in pieces: a huge one never sits in memory."""
+    block = PATTERN * (piece // len(PATTERN) + 1)
+    sent = 0
+    while sent < size:
+        n = min(piece, size - sent)
+        yield block[:n]
+        sent += n
+
+
 def body_of(resp):
+    if body_size_of(resp):
+        return b"".join(generated(body_size_of(resp)))
     if "body_file" in resp:
         # The test sends every byte of the path as its own \u00XX escape: back to those bytes.
         with open(resp["body_file"].encode("latin-1"), "rb") as f:
@@ -79,14 +112,135 @@ def read_request(conn):
     return head + b"\r\n\r\n" + rest
 
 
-def serve_connection(conn, port, routes, default, log_path):
+def log_request(log_path, port, raw):
+    line = (json.dumps({"port": port, "raw": base64.b64encode(raw).decode()}) + "\n").encode()
+    # One write of the whole line: a reader never sees half a record (the tests read the log
+    # while the server runs, and skip a last line that has no line end yet).
+    with LOG_LOCK:
+        fd = os.open(log_path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
+        try:
+            os.write(fd, line)
+        finally:
+            os.close(fd)
+
+
+def send_head(conn, status, reason, headers, extra=()):
+    lines = ["HTTP/1.1 %d %s" % (status, reason)]
+    names = {h[0].lower() for h in headers}
+    if "date" not in names:
+        lines.append("Date: " + time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime()))
+    for name, value in list(headers) + list(extra):
+        lines.append("%s: %s" % (name, value))
+    return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
+
+
+def body_pieces(resp):
+    size = body_size_of(resp)
+    return generated(size) if size else [body_of(resp)]
+
+
+def send_chunked(conn, head, body, chunk_size, mode):
+    conn.sendall(head)
+    if mode == "chunked":
+        chunks = [body[i:i + chunk_size] for i in range(0, len(body), chunk_size)]
+        conn.sendall(b"".join(b"%x\r\n%s\r\n" % (len(c), c) for c in chunks) + b"0\r\n\r\n")
+        return True
+    half = body[: len(body) // 2]
+    chunks = [half[i:i + chunk_size] for i in range(0, len(half), chunk_size)]
+    data = b"".join(b"%x\r\n%s\r\n" % (len(c), c) for c in chunks)
+    if mode == "chunked_cut_mid":
+        # A chunk that announces more than the connection will carry.
+        data += b"%x\r\n%s" % (chunk_size, PATTERN[: chunk_size // 2])
+    conn.sendall(data)
+    close_gracefully(conn)
+    return False
+
+
+def close_gracefully(conn):
+    # The client reads everything sent before it sees the end: no reset, whatever it still sends.
     try:
+        conn.shutdown(socket.SHUT_WR)
+        conn.settimeout(5)
+        while conn.recv(65536):
+            pass
+    except (OSError, ssl.SSLError):
+        pass
+
+
+def answer(conn, method, resp):
+    """Sends one response; returns whether the connection may carry another request."""
+    mode = resp.get("mode", "normal")
+    if resp.get("delay_ms"):
+        time.sleep(resp["delay_ms"] / 1000.0)
+    if mode == "hang":
+        with HUNG_LOCK:
+            HUNG.append(conn)
+        return False
+    if mode == "close":
+        return False
+    status = resp.get("status", 200)
+    reason = resp.get("reason", "OK")
+    headers = resp.get("headers", [])
+    names = {h[0].lower() for h in headers}
+    if mode in ("chunked", "chunked_cut", "chunked_cut_mid"):
+        head = send_head(conn, status, reason, headers, [("Transfer-Encoding", "chunked")])
+        return send_chunked(conn, head, body_of(resp), resp.get("chunk_size", 1000), mode)
+    size = body_size_of(resp) or len(body_of(resp))
+    if mode == "reset_mid_body":
+        body = body_of(resp)
+        conn.sendall(send_head(conn, status, reason, headers, [("Content-Length", str(len(body) * 2 + 100))]) +
+                     body[: len(body) // 2])
+        # A reset may overtake what the client has not read yet, so the client sees the failure
+        # either at its first read or at a later one; tests accept both.
+        time.sleep(0.5)
+        conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+        return False
+    extra = []
+    if "content-length" not in names and resp.get("content_length", True):
+        extra.append(("Content-Length", str(size)))
+    head = send_head(conn, status, reason, headers, extra)
+    if method == "HEAD":
+        conn.sendall(head)
+    elif mode == "close_mid_body":
+        conn.sendall(head + body_of(resp)[: size // 2])
+        close_gracefully(conn)
+        return False
+    elif mode == "trickle":
+        conn.sendall(head)
+        for piece in body_pieces(resp):
+            for i in range(len(piece)):
+                if STOP.is_set():
+                    return False
+                conn.sendall(piece[i:i + 1])
+                time.sleep(resp.get("interval_ms", 100) / 1000.0)
+    else:
+        conn.sendall(head)
+        for piece in body_pieces(resp):
+            conn.sendall(piece)
+    # Without a length only the end of the connection tells the client where the body ends;
+    # "Connection: close" asks for the same.
+    if not resp.get("content_length", True) and "content-length" not in names:
+        close_gracefully(conn)
+        return False
+    if any(h[0].lower() == "connection" and h[1].strip().lower() == "close" for h in headers):
+        close_gracefully(conn)
+        return False
+    return True
+
+
+def serve_connection(conn, port, routes, default, log_path, context):
+    try:
+        if context is not None:
+            # The handshake runs here, not in the accept loop: a client that stalls in it holds
+            # up only its own connection.
+            conn.settimeout(10)
+            conn = context.wrap_socket(conn, server_side=True)
+            conn.settimeout(None)
         while not STOP.is_set():
             raw = read_request(conn)
             if not raw:
                 return
-            with LOG_LOCK, open(log_path, "a") as log:
-                log.write(json.dumps({"port": port, "raw": base64.b64encode(raw).decode()}) + "\n")
+            log_request(log_path, port, raw)
             request_line = raw.split(b"\r\n", 1)[0].decode("latin-1")
             parts = request_line.split(" ")
             method = parts[0] if parts else "GET"
@@ -97,50 +251,55 @@ def serve_connection(conn, port, routes, default, log_path):
                 return
             path = target.split("?", 1)[0]
             resp = routes.get(target) or routes.get(path) or default
-            mode = resp.get("mode", "normal")
-            if resp.get("delay_ms"):
-                time.sleep(resp["delay_ms"] / 1000.0)
-            if mode == "hang":
-                while not STOP.is_set():
-                    time.sleep(0.05)
+            if not answer(conn, method, resp):
                 return
-            if mode == "close":
-                return
-            body = body_of(resp)
-            status = resp.get("status", 200)
-            reason = resp.get("reason", "OK")
-            lines = ["HTTP/1.1 %d %s" % (status, reason)]
-            headers = resp.get("headers", [])
-            names = {h[0].lower() for h in headers}
-            if "date" not in names:
-                lines.append("Date: " + time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime()))
-            for name, value in headers:
-                lines.append("%s: %s" % (name, value))
-            if mode == "reset_mid_body":
-                lines.append("Content-Length: %d" % (len(body) * 2 + 100))
-                conn.sendall(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1") + body[: len(body) // 2])
-                # Give the client time to take the head and the first half before the reset: a
-                # reset discards whatever the client has not read yet.
-                time.sleep(0.5)
-                conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-                return
-            if "content-length" not in names and resp.get("content_length", True):
-                lines.append("Content-Length: %d" % len(body))
-            head = ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
-            conn.sendall(head if method == "HEAD" else head + body)
-            # Without a length only the end of the connection tells the client where the body
-            # ends; "Connection: close" asks for the same.
-            if not resp.get("content_length", True) and "content-length" not in names:
-                return
-            if any(h[0].lower() == "connection" and h[1].strip().lower() == "close" for h in headers):
-                return
-    except (OSError, ssl.SSLError):
+    except (OSError, ssl.SSLError, ValueError):
         pass
     finally:
-        try:
-            conn.close()
-        except OSError:
-            pass
+        with HUNG_LOCK:
+            hung = conn in HUNG
+        if not hung:
+            try:
+                conn.close()
+            except OSError:
+                pass
+
+
+def keep_hung_connections(socks, limit=600):
+    """Hung connections stay open until their clients close them.
+
+    A client that gave up on one may still have an operation waiting on it, and ending the
+    connection while the client runs completes that operation late (Wine's WinHttp request object
+    then writes into a request it has already freed). So a child process, with nothing of the test
+    run's output, keeps them until each client is gone; the server itself exits at once.
+    """
+    if not socks or os.fork():
+        return
+    try:
+        devnull = os.open(os.devnull, os.O_RDWR)
+        for fd in (0, 1, 2):
+            os.dup2(devnull, fd)
+        keep = {s.fileno() for s in socks} | {0, 1, 2}
+        for fd in range(3, 4096):
+            if fd not in keep:
+                try:
+                    os.close(fd)
+                except OSError:
+                    pass
+        fds = set(keep - {0, 1, 2})
+        deadline = time.time() + limit
+        while fds and time.time() < deadline:
+            ready, _, _ = select.select(list(fds), [], [], 1.0)
+            for fd in ready:
+                try:
+                    data = os.read(fd, 65536)
+                except OSError:
+                    data = b""
+                if not data:
+                    fds.discard(fd)
+                    os.close(fd)
+    finally:
+        os._exit(0)
 
 
 def accept_loop(listener, port, routes, default, log_path, context):
@@ -153,15 +312,7 @@ def accept_loop(listener, port, routes, default, log_path, context):
         except OSError:
             return
         conn.settimeout(None)
-        if context is not None:
-            try:
-                conn.settimeout(10)
-                conn = context.wrap_socket(conn, server_side=True)
-                conn.settimeout(None)
-            except (OSError, ssl.SSLError):
-                conn.close()
-                continue
-        threading.Thread(target=serve_connection, args=(conn, port, routes, default, log_path),
+        threading.Thread(target=serve_connection, args=(conn, port, routes, default, log_path, context),
                          daemon=True).start()
 
 
@@ -189,7 +340,7 @@ def main():
         s.bind(("127.0.0.1", 0))
         s.listen(64)
         listeners.append((s, s.getsockname()[1], context if tls else None))
-    open(args.log, "a").close()
+    open(args.log, "ab").close()
     for s, port, ctx in listeners:
         threading.Thread(target=accept_loop, args=(s, port, routes, default, args.log, ctx),
                          daemon=True).start()
@@ -202,6 +353,8 @@ def main():
     STOP.set()
     for s, _, _ in listeners:
         s.close()
+    with HUNG_LOCK:
+        keep_hung_connections(list(HUNG))
 
 
 if __name__ == "__main__":

@@ -192,6 +192,17 @@ TEST(AllTextBetweenTest, ReusedRightMarkerMatchesAFreshSearch) {
   EXPECT_EQ(items[1], "x");
 }
 
+TEST(AllTextBetweenTest, EmptyMarkers) {
+  TextList items{"stale"};
+  // An empty left marker would be found at the same place for ever.
+  EXPECT_EQ(AllTextBetween("(x)(y)", "", ")", items), 0);
+  EXPECT_TRUE(items.empty());
+  // An empty right marker is found before each piece: one empty piece per left marker, dressed.
+  ASSERT_EQ(AllTextBetween("xxxxxxxxa(b(c", "(", "", items, {.prefix = "p"}), 2);
+  EXPECT_EQ(items[0], "p");
+  EXPECT_EQ(items[1], "p");
+}
+
 TEST(CountOccurrencesTest, Table) {
   EXPECT_EQ(CountOccurrences("aaaa", "aa"), 2);
   EXPECT_EQ(CountOccurrences("", "a"), 0);

@@ -1,0 +1,18 @@
+#pragma once
+// Where the user's cookie may go: a shop session must not reach a host that a page merely names.
+
+#include <string>
+#include <string_view>
+
+#include "config/endpoints.h"
+
+// The host of an http or https address in lower case, without port and trailing dot. Empty when
+// the address has no such scheme, or when its host part holds anything but letters, digits, dots,
+// hyphens and a port (user info, escapes, backslashes): such an address gets no cookie.
+std::string HostOfUrl(std::string_view url);
+
+// Whether a request for `url` may carry the cookie: its host is the host of the link the user
+// pasted, lies under one of the platforms' own domains (whole labels: "a.taobao.com" does,
+// "evil-taobao.com" and "taobao.com.evil.cn" do not), or is one of the description hosts the
+// program itself is configured to ask.
+bool CookieMayGo(std::string_view url, std::string_view link, const EndpointHosts& hosts);

@@ -1,0 +1,43 @@
+#pragma once
+// What one extraction found, or why it found nothing, and the status line text made from it.
+
+#include <string>
+
+#include "extract/item_harvest.h"
+
+// Why a run found no picture, as far as the page tells.
+enum class PageTrouble {
+  None,
+  FetchFailed,    // no response, or an error status
+  EmptyPage,      // a response without content
+  LoginPage,      // the site asked for a login instead (missing or expired cookie)
+  ChallengePage,  // the site answered with a verification or block page
+  NoSuchItem,     // the item does not exist or was taken down
+  NoItemData,     // a page without any of the expected markers or data: a changed layout
+};
+
+// Why the detail pictures could not be read while the rest of the item was.
+enum class DetailTrouble {
+  None,
+  NoToken,      // the cookie carries no token to sign the description call with
+  Refused,      // the description call was refused (expired token, not logged in)
+  Challenge,    // the description call answered with a verification
+  FetchFailed,  // the description page or call brought nothing back
+};
+
+struct ExtractionReport {
+  Platform platform = Platform::Taobao;
+  int mainPictures = 0;
+  int skuPictures = 0;
+  int detailPictures = 0;
+  bool video = false;
+  PageTrouble trouble = PageTrouble::None;
+  int status = 0;        // the HTTP status of the page in trouble; 0 when no response came
+  std::string failure;   // the request's failure text when no response came
+  DetailTrouble detail = DetailTrouble::None;
+  bool cutShort = false;  // a bound on rows or lines cut the page short
+};
+
+// The status line message for the window (which puts the time in front), e.g.
+// "淘宝数据：主图5张，SKU图6张，详情图20张，视频1个".
+std::string ExtractionStatusText(const ExtractionReport& report);

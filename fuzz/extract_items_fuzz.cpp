@@ -1,0 +1,145 @@
+// One platform's harvest over pages cut from the input, with a sink and a fetch that check what
+// the procedure promises.
+//
+// Input: a byte whose low two bits choose the platform (0 Taobao, 1 Tmall, 2 JD, 3 Alibaba), then
+// the item page, a zero byte, and the page the second fetch gets (the description document or
+// JD's mobile detail page). Any later fetch gets an empty page.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/endpoints.h"
+#include "extract/item_extractors.h"
+#include "fuzz/fuzz_input.h"
+
+namespace {
+
+using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
+
+struct PlatformCase {
+  Harvest harvest;
+  Platform platform;
+  const char* link;
+  bool itemPageWithCookie;  // the item page request carries the cookie box text
+  bool secondPageWithCookie;
+  bool hasVideo;            // JD items carry none: the video address is cleared
+  // Every picture address is built from a fixed front part, so no row is empty. Alibaba's are cut
+  // as they stand, and an empty value in the page makes an empty row (which the saver counts as a
+  // picture it could not save).
+  bool rowsNeverEmpty;
+};
+
+const PlatformCase kCases[] = {
+    {HarvestTaobaoItem, Platform::Taobao, "https://item.taobao.com/item.htm?id=601234567890", true, true, true, true},
+    {HarvestTmallItem, Platform::Tmall, "https://detail.tmall.com/item.htm?id=605258110430", true, true, true, true},
+    {HarvestJdItem, Platform::Jd, "https://item.jd.com/100012043978.html", false, false, false, true},
+    {HarvestAlibabaItem, Platform::Alibaba, "https://detail.1688.com/offer/620123456789.html", false, true, true,
+     false},
+};
+
+const char kCookieBox[] = "t=1; cna=abc";
+
+// What a picture address cut out of markup may not contain where the extractor drops such cuts.
+bool HasMarkup(const std::string& url) { return url.find_first_of("\"'<> \t\r\n") != std::string::npos; }
+
+class CheckingSink : public HarvestSink {
+ public:
+  explicit CheckingSink(const PlatformCase& c) : case_(c) {}
+
+  void AppendText(const std::string& text) override {
+    FUZZ_CHECK(text.size() >= 2 && text.ends_with("\r\n"));
+  }
+  void SetDescriptionUrl(const std::string& url) override { descriptionUrl = url; }
+  void SetDescriptionPage(const std::string& page) override { descriptionPage = page; }
+  void PublishPictures(const TextList& urls, const std::string& kindLabel) override {
+    static const PictureKind kOrder[] = {PictureKind::Main, PictureKind::Sku, PictureKind::Detail};
+    FUZZ_CHECK(publishCalls < 3);
+    const PictureKind kind = kOrder[publishCalls++];
+    FUZZ_CHECK(kindLabel == PictureKindLabel(case_.platform, kind));
+    for (const std::string& url : urls) {
+      if (case_.rowsNeverEmpty) FUZZ_CHECK(!url.empty());
+      // Taobao's thumbnails are cut from "//", which also starts the markup's comments and paths.
+      if (case_.platform == Platform::Taobao && kind == PictureKind::Main) FUZZ_CHECK(!HasMarkup(url));
+    }
+  }
+  void SetItemId(const std::string&) override { ++itemIdCalls; }
+  void SetVideoUrl(const std::string& url) override { videoUrl = url; }
+
+  int publishCalls = 0;
+  int itemIdCalls = 0;
+  std::optional<std::string> descriptionUrl, descriptionPage, videoUrl;
+
+ private:
+  const PlatformCase& case_;
+};
+
+struct Request {
+  std::string url;
+  std::optional<std::string> cookies;
+};
+
+std::string HostOf(const std::string& url) {
+  const size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return {};
+  const size_t start = scheme + 3;
+  const size_t end = url.find_first_of("/?#:", start);
+  return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// The cookie may go to the pasted link's host and to the platforms' own domains, whole labels only.
+bool CookieMayGo(const std::string& url, const std::string& link) {
+  const std::string host = HostOf(url);
+  if (host.empty()) return true;  // no host: nothing is sent anywhere
+  if (host == HostOf(link)) return true;
+  for (const char* domain : {"taobao.com", "tmall.com", "tb.cn", "alicdn.com", "1688.com", "alibaba.com", "jd.com", "3.cn"}) {
+    const std::string d(domain);
+    if (host == d || (host.size() > d.size() && host.ends_with("." + d))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const PlatformCase& c = kCases[data[0] & 3];
+  const std::vector<std::string_view> pages = fuzz::SplitAtZeros(fuzz::AsText(data + 1, size - 1), 2);
+
+  std::vector<Request> requests;
+  ItemSource source;
+  source.link = c.link;
+  source.readCookies = [] { return std::string(kCookieBox); };
+  source.hosts = ShippedEndpointHosts();
+  source.fetch = [&](const std::string& url, const std::optional<std::string>& cookies) {
+    requests.push_back({url, cookies});
+    return FetchedPage(requests.size() <= pages.size() ? std::string(pages[requests.size() - 1]) : std::string());
+  };
+  CheckingSink sink(c);
+  c.harvest(source, sink);
+
+  FUZZ_CHECK(sink.publishCalls == 3);
+  FUZZ_CHECK(sink.itemIdCalls == 1);
+  FUZZ_CHECK(sink.videoUrl.has_value() && sink.videoUrl->empty() == !c.hasVideo);
+  // The item page, then at least one more page; the cookie goes only where the platform wants it
+  // and never to a host outside the platforms' own sites.
+  FUZZ_CHECK(requests.size() >= 2);
+  FUZZ_CHECK(requests[0].url == c.link);
+  const std::optional<std::string> cookie(kCookieBox);
+  FUZZ_CHECK(requests[0].cookies == (c.itemPageWithCookie ? cookie : std::nullopt));
+  for (const Request& r : requests) {
+    if (r.cookies) FUZZ_CHECK(CookieMayGo(r.url, c.link));
+  }
+  if (requests.size() > 2) return 0;  // today's page data took over after the marker cuts
+  if (c.platform != Platform::Alibaba)
+    FUZZ_CHECK(requests[1].cookies == (c.secondPageWithCookie ? cookie : std::nullopt));
+  if (c.platform == Platform::Jd) {
+    FUZZ_CHECK(requests[1].url.starts_with("https://" + source.hosts.JdMobileItemHost + "/detail/"));
+  } else {
+    // The description shown is the one asked for, as it came.
+    FUZZ_CHECK(sink.descriptionUrl == requests[1].url);
+    FUZZ_CHECK(sink.descriptionPage == std::string(pages[1]));
+    if (c.platform != Platform::Alibaba)
+      FUZZ_CHECK(requests[1].url.starts_with("https://" + source.hosts.TaobaoDescHost + "/"));
+  }
+  return 0;
+}

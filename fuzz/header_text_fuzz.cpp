@@ -1,0 +1,138 @@
+// Header blocks, cookie texts, URLs and the request lines built from them.
+//
+// Input: two texts separated by a zero byte. The first is read as a header block, a sent cookie
+// text and a URL; the second as a header name, a set cookie text, a delimiter and extra request
+// lines. Where the GBK pairing of bytes could make a text split differently after it was joined,
+// the structural checks are made on ASCII inputs only.
+#include <climits>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/fuzz_input.h"
+#include "http/header_text.h"
+#include "http/request_text.h"
+#include "http/url_parts.h"
+#include "text/text_items.h"
+
+namespace {
+
+bool IsAsciiText(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool HasInsensitive(std::string_view text, std::string_view what) { return Find(text, what, 1, true) >= 1; }
+
+// Lines with a ":" are kept and only the case of their names' letters changes.
+void CheckHeaderCase(std::string_view block) {
+  const std::string out = NormaliseHeaderCase(block);
+  size_t at = 0;
+  for (const std::string& line : SplitText(block, "\r\n")) {
+    const int colon = Find(line, ":");
+    if (colon < 1) continue;
+    if (at > 0) {
+      FUZZ_CHECK(out.compare(at, 2, "\r\n") == 0);
+      at += 2;
+    }
+    FUZZ_CHECK(out.size() - at >= line.size());
+    const size_t nameEnd = static_cast<size_t>(colon - 1);
+    for (size_t i = 0; i < line.size(); ++i) {
+      const char was = line[i], now = out[at + i];
+      FUZZ_CHECK(i < nameEnd ? Lower(was) == Lower(now) && (was == now || IsLetter(was)) : was == now);
+    }
+    if (nameEnd > 0 && line[0] >= 'a' && line[0] <= 'z') FUZZ_CHECK(out[at] == line[0] - 'a' + 'A');
+    at += line.size();
+  }
+  FUZZ_CHECK(at == out.size());
+}
+
+std::vector<std::string> CookieItems(const std::string& text, std::string_view delimiter) {
+  std::vector<std::string> items;
+  for (std::string& item : SplitText(text, delimiter))
+    if (!item.empty()) items.push_back(std::move(item));
+  return items;
+}
+
+void CheckMergedCookies(std::string_view sent, std::string_view set) {
+  std::string oldCookies(sent), newCookies(set);
+  const std::string merged = MergeCookies(oldCookies, newCookies);
+  FUZZ_CHECK(merged == oldCookies);
+  FUZZ_CHECK(newCookies == RemoveAllSpaces(set));
+  if (!IsAsciiText(sent) || !IsAsciiText(set)) return;
+
+  const std::vector<std::string> fresh = CookieItems(newCookies, ";");
+  const std::vector<std::string> kept = CookieItems(RemoveAllSpaces(sent), ";");
+  std::set<std::string> freshNames;
+  for (const std::string& item : fresh) freshNames.insert(CookieName(item));
+  std::set<std::string> seen;
+  for (const std::string& item : CookieItems(merged, "; ")) {
+    FUZZ_CHECK(seen.insert(item).second);  // no repeats
+    FUZZ_CHECK(!item.ends_with("=deleted"));
+    const bool isFresh = IndexOfItem(fresh, item) >= 1;
+    // An item that was only sent survives only when the server did not set its name.
+    FUZZ_CHECK(isFresh || (IndexOfItem(kept, item) >= 1 && !freshNames.count(CookieName(item))));
+  }
+  for (const std::string& item : fresh)
+    FUZZ_CHECK(item.ends_with("=deleted") || seen.count(item));
+}
+
+void CheckUrl(std::string_view url) {
+  const std::string host = UrlHostOf(url);
+  const std::string hostAndPort = UrlHostOf(url, true);
+  FUZZ_CHECK(UrlPortOf(url) >= 0);
+  const std::string path = UrlPathOf(url);
+  FUZZ_CHECK(path.starts_with("/"));
+  FUZZ_CHECK(path == "/" || url.ends_with(path));
+  if (!IsAsciiText(url)) return;
+  FUZZ_CHECK(hostAndPort.starts_with(host));
+  FUZZ_CHECK(host.find_first_of(":/") == std::string::npos);
+  for (char c : hostAndPort) FUZZ_CHECK(!(c >= 'A' && c <= 'Z'));
+}
+
+void CheckRequestLines(std::string_view block, std::string_view url) {
+  for (int method : {-1, 7, 8, INT_MIN}) FUZZ_CHECK(RequestVerb(method) != nullptr);
+  for (int method : {0, 1}) {  // only POST is told apart
+    const std::string wininet = CompleteWinInetHeaders(std::string(block), url, method);
+    FUZZ_CHECK(wininet.starts_with(block.empty() ? std::string_view("Accept: */*") : block));
+    const std::string com = CompleteComHeaders(std::string(block), url, method);
+    FUZZ_CHECK(com.starts_with(block));
+    for (const char* name : {"Accept:", "Referer:", "Accept-Language:"})
+      FUZZ_CHECK(HasInsensitive(wininet, name) && HasInsensitive(com, name));
+    FUZZ_CHECK(HasInsensitive(com, "User-Agent:"));
+    if (method == 1) FUZZ_CHECK(HasInsensitive(wininet, "Content-Type:") && HasInsensitive(com, "Content-Type:"));
+  }
+  FUZZ_CHECK(!WinInetUserAgent(block).empty());
+  CollectSetCookies(block);
+  const std::string without = RemoveAllIgnoringCase(block, url);
+  FUZZ_CHECK(without.size() <= block.size());
+  if (url.empty() || !HasInsensitive(block, url)) FUZZ_CHECK(without == block);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<std::string_view> parts = fuzz::SplitAtZeros(fuzz::AsText(data, size), 2);
+  const std::string_view a = parts[0], b = parts[1];
+
+  CheckHeaderCase(a);
+  const std::string value = FindHeaderValue(a, b);
+  if (!value.empty()) FUZZ_CHECK(a.find(std::string(b) + ": " + value) != std::string_view::npos);
+  HeaderLineName(a);
+  HeaderLineValue(a);
+  UpperFirst(a);
+
+  CheckMergedCookies(a, b);
+  if (!b.empty() && IsAsciiText(a) && IsAsciiText(b)) {
+    std::set<std::string> seen;
+    for (const std::string& item : SplitText(RemoveDuplicateItems(a, b), b)) FUZZ_CHECK(seen.insert(item).second);
+  }
+
+  CheckUrl(a);
+  CheckRequestLines(a, b);
+  return 0;
+}

@@ -1,0 +1,11 @@
+// The JD phone page reader (window._itemOnly, window._itemInfo) over any page, and the
+// recognition of pages that are not item pages.
+#include "fuzz/page_data_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view page = page_data_fuzz::AsText(data, size);
+  page_data_fuzz::CheckItem(ReadJdPhonePageData(page, "https://m.360buyimg.com/mobilecms/", page_data_fuzz::MarkUtf8));
+  const PageKind kind = RecognisePage(page);
+  if (size > 64 * 1024) PAGE_DATA_CHECK(kind == PageKind::Other);
+  return 0;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The charset a page declares and the page re-decoded from it, for the page engine.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class RegexMatcher;
+
+// The charset named by a "<meta ... charset=" declaration in the first 1024 bytes of the page
+// text: the empty text when there is none; nothing when the search itself could not run.
+std::optional<std::string> DeclaredCharset(RegexMatcher& matcher, std::string_view text);
+
+// The page as GBK text. `text` (the body as received, up to its first zero byte) when the charset
+// is empty, "gbk" or "gb2312" (exact case); otherwise the body decoded from the charset, or `text`
+// again when nothing on the system knows the charset.
+std::string DecodePage(const std::string& body, const std::string& charset, std::string text);
