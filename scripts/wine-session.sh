@@ -30,7 +30,7 @@ start_display() {
 }
 
 # Bump when the settings below change: prefixes made before are then updated in place.
-PT_PREFIX_SETTINGS=4
+PT_PREFIX_SETTINGS=5
 
 prepare_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -60,6 +60,12 @@ prepare_prefix() {
       # Without a window manager (Xvfb), Wine draws the window frames and captions itself.
       printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
     } >"$reg"
+    # Wine's own fonts (fonts-wine) are not looked for where Debian puts them: without Marlett the
+    # caption buttons are drawn as the letters "0", "1" and "r". Linked into the prefix's font folder.
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    for font in /usr/share/wine/fonts/*; do
+      [ -e "$font" ] && ln -sf "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
     "$PT_WINE" regedit /S "$("$PT_WINE" winepath -w "$reg" 2>/dev/null </dev/null)" >/dev/null 2>&1 </dev/null || true
     /usr/lib/wine/wineserver -w
     touch "$WINEPREFIX/.pt-settings-$PT_PREFIX_SETTINGS"

@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""The demo shop over real sockets, without the tool: every link it prints leads to a page, the
+pages lead to the shop, pictures and the video are real files, and plain and TLS requests share
+its one port."""
+import os
+import re
+import shutil
+import ssl
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.error
+import urllib.request
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SHOP = os.path.join(HERE, "..", "shop.py")
+
+
+def fetch(url, method="GET"):
+    # The shop's certificate is its own: no authority vouches for it.
+    context = ssl.create_default_context()
+    context.check_hostname = False
+    context.verify_mode = ssl.CERT_NONE
+    request = urllib.request.Request(url, method=method)
+    try:
+        with urllib.request.urlopen(request, timeout=30, context=context) as response:
+            return response.status, response.headers, response.read()
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, error.read()
+
+
+class ShopTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.state = tempfile.mkdtemp(prefix="demo-shop-test-")
+        cls.process = subprocess.Popen([sys.executable, SHOP, "--state", cls.state, "--lifetime", "300", "--today"])
+        ready = os.path.join(cls.state, "ready")
+        for _ in range(300):
+            if os.path.exists(ready):
+                break
+            time.sleep(0.1)
+        with open(ready) as f:
+            cls.port = int(f.read())
+        with open(os.path.join(cls.state, "links.txt"), encoding="utf-8") as f:
+            cls.links = [line.rstrip("\n").split("\t") for line in f]
+        with open(os.path.join(cls.state, "hosts.txt"), encoding="utf-8") as f:
+            cls.hosts = dict(line.strip().split("=", 1) for line in f if "=" in line)
+
+    @classmethod
+    def tearDownClass(cls):
+        fetch("http://127.0.0.1:%d/__stop" % cls.port)
+        cls.process.wait(timeout=30)
+        shutil.rmtree(cls.state, ignore_errors=True)
+
+    def test_every_link_gives_its_page_and_names_only_the_shop_for_pictures(self):
+        # Started with --today: the pages of both eras.
+        self.assertEqual(len(self.links), 8)
+        for page, platform, button, link, about in self.links:
+            with self.subTest(page=page):
+                status, headers, body = fetch(link)
+                self.assertEqual(status, 200)
+                with open(os.path.join(HERE, "..", "pages", page), "rb") as f:
+                    original = f.read()
+                # Only server names changed: the page is as long as the saved one, give or take them.
+                self.assertLess(abs(len(body) - len(original)), len(original) // 10)
+                self.assertNotRegex(body, rb"//(gd\d|img|cbu01|img\d+)\.(alicdn|360buyimg)\.com/")
+                self.assertNotIn(b"//desc.alicdn.com/", body)
+
+    def test_description_and_detail_pages_are_where_the_tool_asks(self):
+        host = self.hosts["TaobaoDescHost"]
+        link_host = self.hosts["TaobaoDescLinkHost"]
+        for page in ("taobao-1.html", "tmall-1.html"):
+            _, _, body = fetch(next(link for p, _, _, link, _ in self.links if p == page))
+            path = re.search(rb"//" + re.escape(link_host.encode()) + rb"/([^'\"]+)", body).group(1).decode()
+            status, _, desc = fetch("https://%s/%s" % (host, path))
+            self.assertEqual(status, 200, page)
+            self.assertIn(b"var desc='", desc)
+        mobile = "https://%s/detail/1020565583_d10480324630_normal.html" % self.hosts["JdMobileItemHost"]
+        self.assertEqual(fetch(mobile)[0], 200)
+        status, _, offer = fetch("https://img.alicdn.localhost:%d/tfscom/TB1yzC9kfb2gK0jSZK9XXaEgFXa" % self.port)
+        self.assertEqual(status, 200)
+        self.assertTrue(offer.startswith(b"var offer_details="))
+
+    def test_todays_pages_lead_to_their_data(self):
+        phone = "https://%s/product/100038004397.html" % self.hosts["JdMobileItemHost"]
+        status, _, page = fetch(phone)
+        self.assertEqual(status, 200)
+        self.assertIn(b"window._itemOnly", page)
+        call = "https://%s/h5/mtop.taobao.detail.getdesc/6.0/?appKey=12574478&t=1&sign=%s&data=%s"
+        data = "%7B%22id%22%3A%22617129397971%22%2C%22type%22%3A%220%22%7D"
+        status, _, answer = fetch(call % (self.hosts["TaobaoDescApiHost"], "0f", data))
+        self.assertEqual(status, 200)
+        self.assertIn(b"pcDescContent", answer)
+        self.assertIn(b"img.alicdn.localhost:%d" % self.port, answer)
+        # Unsigned, the call is refused as the real one is.
+        _, _, refusal = fetch(call % (self.hosts["TaobaoDescApiHost"], "", data))
+        self.assertIn(b"FAIL_SYS_TOKEN_EMPTY", refusal)
+        _, _, offer = fetch(next(link for p, _, _, link, _ in self.links if p == "today-1688-1.html"))
+        self.assertIn(b"//cloud.video.taobao.localhost:%d/" % self.port, offer)
+        self.assertIn(b"//itemcdn.tmall.localhost:%d/1688offer/" % self.port, offer)
+
+    def test_pictures_are_real_and_the_same_bytes_every_time(self):
+        cases = [("https://gd2.alicdn.localhost:%d/imgextra/i2/1/a_!!1.jpg", b"\xff\xd8\xff"),
+                 ("https://img.alicdn.localhost:%d/imgextra/i3/1/b_!!1.png", b"\x89PNG\r\n\x1a\n"),
+                 ("http://img10.360buyimg.localhost:%d//imgzone//jfs/t1/2/c.jpg", b"\xff\xd8\xff")]
+        for url, magic in cases:
+            with self.subTest(url=url):
+                status, headers, first = fetch(url % self.port)
+                self.assertEqual(status, 200)
+                self.assertTrue(first.startswith(magic))
+                self.assertEqual(fetch(url % self.port)[2], first)
+                size = subprocess.run(["identify", "-format", "%wx%h", "-"], input=first, capture_output=True).stdout
+                self.assertEqual(size, b"400x400")
+        # A doubled slash names the same picture.
+        self.assertEqual(fetch(cases[2][0].replace("//imgzone//", "/imgzone/") % self.port)[2],
+                         fetch(cases[2][0] % self.port)[2])
+
+    def test_a_video_only_where_the_address_names_one(self):
+        video = "http://%s/play/u/108727117/p/1/e/6/t/1/50047688890.mp4" % self.hosts["TaobaoVideoHost"]
+        status, headers, body = fetch(video)
+        self.assertEqual(status, 200)
+        self.assertEqual(body[4:8], b"ftyp")
+        self.assertIn(b"moov", body)
+        for missing in ("/play/u//p/1/e/6/t/1/.mp4", "/play/u/2206450696202/p/2/e/6/t/1/0.mp4"):
+            self.assertEqual(fetch("http://%s%s" % (self.hosts["TaobaoVideoHost"], missing))[0], 404)
+
+    def test_the_clock_and_the_login_pages(self):
+        status, headers, body = fetch("http://%s/" % self.hosts["TimeProbeHost"], method="HEAD")
+        self.assertEqual(status, 200)
+        self.assertRegex(headers["Date"], r"^\w{3}, \d\d \w{3} \d{4} \d\d:\d\d:\d\d GMT$")
+        for name in ("TaobaoLoginPage", "AlibabaLoginPage"):
+            status, _, page = fetch(self.hosts[name])
+            self.assertEqual(status, 200)
+            self.assertIn("演示商店".encode("utf-8"), page)
+
+    def test_unknown_addresses_are_not_found(self):
+        for url in ("http://item.taobao.localhost:%d/item.htm?id=1", "https://shop.localhost:%d/nothing.html"):
+            self.assertEqual(fetch(url % self.port)[0], 404)
+
+
+if __name__ == "__main__":
+    unittest.main()
