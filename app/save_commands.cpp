@@ -26,7 +26,9 @@ void MainWindow::StartSave() {
     PostUiTask(window, [this, line = clock.Stamp(message)] { SetStatusLine(line); });
   };
   effects.ask = [answer = config_.answer](const std::string& question, const std::string& caption) {
-    return AskUser(answer, MessageBoxRequest{question, caption, MB_YESNO, nullptr}) == kPressedYes;
+    // Asked from the worker, whose thread owns no window: the box comes to the front itself, or it
+    // may open behind the main window.
+    return AskUser(answer, MessageBoxRequest{question, caption, MB_YESNO | MB_SETFOREGROUND, nullptr}) == kPressedYes;
   };
   effects.openFolder = config_.openFolder ? config_.openFolder : OpenFolderInShell;
   save_ = ::StartSave(std::move(job), std::move(effects));

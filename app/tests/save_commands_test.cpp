@@ -140,7 +140,7 @@ class SaveCommandsTest : public ::testing::Test {
     config.answer = [this](const MessageBoxRequest& r) {
       std::lock_guard<std::mutex> lock(mutex_);
       asked_.push_back({r, GetCurrentThreadId()});
-      return static_cast<int>(r.buttons == MB_YESNO ? kPressedNo : kPressedOk);
+      return static_cast<int>((r.buttons & 0xF) == MB_YESNO ? kPressedNo : kPressedOk);
     };
     config.openFolder = [](const std::string&) {};
     main_ = std::make_unique<MainWindow>(config);
@@ -157,7 +157,7 @@ class SaveCommandsTest : public ::testing::Test {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Asked> questions;
     for (const Asked& a : asked_)
-      if (a.request.buttons == MB_YESNO) questions.push_back(a);
+      if ((a.request.buttons & 0xF) == MB_YESNO) questions.push_back(a);
     return questions;
   }
   bool SaveEnds() {
