@@ -4,12 +4,6 @@
 
 #include "effects/pe_image.h"
 
-void FunctionTableTraits::Close(Handle h) {
-#ifdef _WIN64
-  RtlDeleteFunctionTable(static_cast<PRUNTIME_FUNCTION>(h));
-#endif
-}
-
 namespace {
 
 using DllEntry = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);

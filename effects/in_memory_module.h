@@ -18,14 +18,6 @@
 // and the caller's data. Returning null falls back to GetProcAddress.
 using ImportResolver = FARPROC (*)(const char* library, const char* function, void* data);
 
-// A function table registered with RtlAddFunctionTable (x86-64 only; always empty on i386).
-struct FunctionTableTraits {
-  using Handle = void*;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h);
-};
-using UniqueFunctionTable = UniqueOwner<FunctionTableTraits>;
-
 class InMemoryModule {
  public:
   InMemoryModule() = default;

@@ -203,6 +203,18 @@ struct VirtualMemoryTraits {  // VirtualAlloc'd region, released whole
 };
 using UniqueVirtualMemory = UniqueOwner<VirtualMemoryTraits>;
 
+// An unwind table registered with RtlAddFunctionTable: x86-64 only, always empty on i386.
+struct FunctionTableTraits {
+  using Handle = void*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) {
+#ifdef _WIN64
+    RtlDeleteFunctionTable(static_cast<PRUNTIME_FUNCTION>(h));
+#endif
+  }
+};
+using UniqueFunctionTable = UniqueOwner<FunctionTableTraits>;
+
 struct HookTraits {  // SetWindowsHookEx
   using Handle = HHOOK;
   static Handle Invalid() { return nullptr; }
