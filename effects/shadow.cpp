@@ -108,6 +108,24 @@ void DetachShadow(HWND window) {
   }
 }
 
+// Draws the shadow's bitmap of width x height and pushes it to the layered window, placing the
+// window at `at` in the same step when given. False when nothing could be pushed.
+bool PushShadow(HWND shadow, const POINT* at, int width, int height) {
+  WindowDc screen(shadow);
+  if (!screen) return false;
+  ShadowBitmap bitmap = DrawShadowBitmap(screen.get(), width, height, SizeOf(shadow), ColourOf(shadow));
+  if (!bitmap.bitmap) return false;
+  MemoryDc memory(CreateCompatibleDC(screen.get()));
+  if (!memory) return false;
+  SelectedObject selected(memory.get(), bitmap.bitmap.get());
+  SIZE size{width, height};
+  POINT source{0, 0};
+  POINT place = at ? *at : POINT{};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  return UpdateLayeredWindow(shadow, screen.get(), at ? &place : nullptr, &size, memory.get(), &source, 0, &blend,
+                             ULW_ALPHA) != FALSE;
+}
+
 // Places the shadow around the window, shown or hidden with it. A layered window keeps what was
 // last pushed to it, so the bitmap is made again only when asked to or when its size changes: a
 // pure move just moves the shadow.
@@ -138,8 +156,9 @@ void FollowWindow(HWND window, std::optional<bool> visible, bool repaint) {
       SetWindowPos(shadow, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return;
   }
-  MoveWindow(shadow, x, y, w, h, TRUE);
-  RenderShadow(window, w, h);
+  // Moved, sized and filled in one step, so no frame shows the old bitmap at the new size.
+  const POINT at{x, y};
+  if (!PushShadow(shadow, &at, w, h)) MoveWindow(shadow, x, y, w, h, TRUE);
 }
 
 void OnOwnerDestroyed(HWND window) {
@@ -230,17 +249,7 @@ void RenderShadow(HWND window, int width, int height) {
     height = rc.bottom - rc.top;
     if (width == 0 || height == 0) return;
   }
-  WindowDc screen(shadow);
-  if (!screen) return;
-  ShadowBitmap bitmap = DrawShadowBitmap(screen.get(), width, height, SizeOf(shadow), ColourOf(shadow));
-  if (!bitmap.bitmap) return;
-  MemoryDc memory(CreateCompatibleDC(screen.get()));
-  if (!memory) return;
-  SelectedObject selected(memory.get(), bitmap.bitmap.get());
-  SIZE size{width, height};
-  POINT source{0, 0};
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  UpdateLayeredWindow(shadow, screen.get(), nullptr, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);
+  PushShadow(shadow, nullptr, width, height);
 }
 
 // Follows the window: every move and size change places the shadow around it; showing, hiding,
