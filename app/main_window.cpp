@@ -178,7 +178,6 @@ bool OnCreate(HWND hwnd, const CREATESTRUCTW* cs) {
   }
   // The help panel slides over the other controls, so it must paint above them.
   SetWindowPos(g_controls[P(Control::帮助分组)], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  ShowHelpPicture();
   return true;
 }
 
@@ -283,12 +282,16 @@ std::wstring MainWindowCaption() {
 
 void RunCreatedHandler(HWND hwnd) {
   ApplyWindowSkin(hwnd);
+  // Painted once, in its skin, before the welcome box comes up over it.
+  UpdateWindow(hwnd);
   ShowMessageBox(
       "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
       "为了能更好的获取图片，请务必输入Cookie\r\n\r\n本工具免费使用，下载的数据仅供参考学习\r\n\r\n"
       "使用本工具造成的一切后果均由使用者自行承担\r\n\r\n请于下载后24小时内删除本工具\r\n\r\n"
       "默认已添加修改图片MD5功能\r\n\r\n如您进行使用本工具则为默认同意以上内容\r\n\r\n作者：岚栩",
       MB_OK, "【岚栩】- 这是一个提示！");
+  // The help panel lies out of sight until asked for: its picture is decoded after the welcome box.
+  ShowHelpPicture();
   ClearBrowserPanelCookies();
   const std::string root = OutputRoot();
   EnsureFolder(root);
@@ -319,7 +322,6 @@ HWND CreateMainWindow(HINSTANCE instance) {
   if (!hwnd) return nullptr;
   g_windowThread = GetCurrentThreadId();
   ShowWindow(hwnd, SW_SHOW);
-  UpdateWindow(hwnd);
   RunCreatedHandler(hwnd);
   return hwnd;
 }
