@@ -282,8 +282,8 @@ std::wstring MainWindowCaption() {
 
 void RunCreatedHandler(HWND hwnd) {
   ApplyWindowSkin(hwnd);
-  // Painted once, in its skin, before the welcome box comes up over it.
-  UpdateWindow(hwnd);
+  // No paint before the welcome box: the box's own message loop paints the window behind it, once
+  // and already in its skin.
   ShowMessageBox(
       "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
       "为了能更好的获取图片，请务必输入Cookie\r\n\r\n本工具免费使用，下载的数据仅供参考学习\r\n\r\n"
