@@ -248,7 +248,6 @@ bool MainWindow::OnCreate(const CREATESTRUCTW& create) {
     controls_[static_cast<size_t>(kLayout[i].name)] = CreateControl(i, create.hInstance);
   // The help panel slides over the other controls, so it must paint above them.
   SetWindowPos(control(Control::帮助分组), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  ShowHelpPicture();
   return true;
 }
 
@@ -323,6 +322,8 @@ void MainWindow::PumpPendingMessages() {
 void MainWindow::RunCreatedHandler() {
   ApplyWindowSkin(window_);
   Ask(kWelcomeText, MB_OK, kWelcomeCaption);
+  // The help panel lies out of sight until asked for: its picture is decoded after the welcome box.
+  ShowHelpPicture();
   ClearBrowserPanelCookies(control(Control::精易Web浏览器1));
   EnsureFolder(outputRoot_);
   harvest_.outputFolder = outputRoot_;
@@ -352,8 +353,9 @@ bool MainWindow::Create(HINSTANCE instance) {
                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, left, top,
                        kOuterWidth, kOuterHeight, nullptr, nullptr, instance, this))
     return false;
+  // No UpdateWindow: the welcome box's own message loop paints the window, already skinned, instead
+  // of a first unskinned paint that the skin then repaints.
   ShowWindow(window_, SW_SHOW);
-  UpdateWindow(window_);
   RunCreatedHandler();
   return true;
 }

@@ -1,5 +1,6 @@
 #include "effects/shadow.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "effects/gdiplus_handle.h"
@@ -49,6 +50,47 @@ void PaintShadowRings(HDC dc, int width, int height, int size, COLORREF colour) 
   GdipResetClip(graphics.get());
 }
 
+ShadowBitmap BlankShadowBitmap(HDC reference, int width, int height) {
+  if (width <= 0 || height <= 0 || width > kMaxShadowSide || height > kMaxShadowSide) return {};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
+  void* bits = nullptr;
+  ShadowBitmap out;
+  // A new DIB section is all zero: fully transparent.
+  out.bitmap.reset(CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!out.bitmap || !bits) return {};
+  out.pixels = static_cast<uint32_t*>(bits);
+  out.width = width;
+  out.height = height;
+  return out;
+}
+
+// How far the rings' corners reach in from each corner: beyond this, every row of the band is the
+// same along the top and bottom edges and every column along the left and right edges.
+int PatternMargin(int size) { return size + 2; }
+
+// Puts the shadow of width x height together from `pattern`, a shadow of side 2m + 1 (m the
+// margin): its corners are copied, its middle row and column repeated along the edges.
+void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& out) {
+  const int side = pattern.width, w = out.width, h = out.height;
+  // Pixels counted from the top; the DIBs store their rows bottom-up.
+  auto row = [](const ShadowBitmap& b, int y) { return b.pixels + static_cast<size_t>(b.height - 1 - y) * b.width; };
+  for (int y = 0; y < h; ++y) {
+    const int from = y < margin ? y : y >= h - margin ? y - (h - side) : margin;
+    const uint32_t* source = row(pattern, from);
+    uint32_t* target = row(out, y);
+    std::copy(source, source + margin, target);
+    if (const uint32_t run = source[margin]) std::fill(target + margin, target + w - margin, run);
+    std::copy(source + margin + 1, source + side, target + w - margin);
+  }
+}
+
 void DetachShadow(HWND window) {
   if (HWND shadow = ShadowOf(window)) {
     RemovePropW(shadow, kShadowColorProp);
@@ -64,6 +106,59 @@ void DetachShadow(HWND window) {
       RemovePropW(window, kShadowProcProp);
     }
   }
+}
+
+// Draws the shadow's bitmap of width x height and pushes it to the layered window, placing the
+// window at `at` in the same step when given. False when nothing could be pushed.
+bool PushShadow(HWND shadow, const POINT* at, int width, int height) {
+  WindowDc screen(shadow);
+  if (!screen) return false;
+  ShadowBitmap bitmap = DrawShadowBitmap(screen.get(), width, height, SizeOf(shadow), ColourOf(shadow));
+  if (!bitmap.bitmap) return false;
+  MemoryDc memory(CreateCompatibleDC(screen.get()));
+  if (!memory) return false;
+  SelectedObject selected(memory.get(), bitmap.bitmap.get());
+  SIZE size{width, height};
+  POINT source{0, 0};
+  POINT place = at ? *at : POINT{};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  return UpdateLayeredWindow(shadow, screen.get(), at ? &place : nullptr, &size, memory.get(), &source, 0, &blend,
+                             ULW_ALPHA) != FALSE;
+}
+
+// Places the shadow around the window, shown or hidden with it. A layered window keeps what was
+// last pushed to it, so the bitmap is made again only when asked to or when its size changes: a
+// pure move just moves the shadow.
+void FollowWindow(HWND window, std::optional<bool> visible, bool repaint) {
+  HWND shadow = ShadowOf(window);
+  if (!shadow) return;
+  const bool show = visible.value_or(IsWindowVisible(window) != FALSE);
+  if (!show || IsZoomed(window) || IsIconic(window)) {
+    ShowWindow(shadow, SW_HIDE);
+    return;
+  }
+  if (!IsWindowVisible(shadow)) {
+    ShowWindow(shadow, SW_SHOWNA);
+    repaint = true;
+  }
+  RECT rc;
+  GetWindowRect(window, &rc);
+  const int64_t width = rc.right - rc.left, height = rc.bottom - rc.top;
+  if (width == 0 || height == 0) return;
+  const int64_t s = SizeOf(shadow);
+  if (width + 2 * s > kMaxShadowSide || height + 2 * s > kMaxShadowSide) return;
+  const int x = static_cast<int>(rc.left - s), y = static_cast<int>(rc.top - s);
+  const int w = static_cast<int>(width + 2 * s), h = static_cast<int>(height + 2 * s);
+  RECT placed;
+  GetWindowRect(shadow, &placed);
+  if (!repaint && placed.right - placed.left == w && placed.bottom - placed.top == h) {
+    if (placed.left != x || placed.top != y)
+      SetWindowPos(shadow, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return;
+  }
+  // Moved, sized and filled in one step, so no frame shows the old bitmap at the new size.
+  const POINT at{x, y};
+  if (!PushShadow(shadow, &at, w, h)) MoveWindow(shadow, x, y, w, h, TRUE);
 }
 
 void OnOwnerDestroyed(HWND window) {
@@ -114,41 +209,12 @@ bool AttachShadow(HWND window, COLORREF colour, std::optional<int> size) {
   return true;
 }
 
-void UpdateShadow(HWND window, std::optional<bool> visible) {
-  HWND shadow = ShadowOf(window);
-  if (!shadow) return;
-  const bool show = visible.value_or(IsWindowVisible(window) != FALSE);
-  if (!show || IsZoomed(window) || IsIconic(window)) {
-    ShowWindow(shadow, SW_HIDE);
-    return;
-  }
-  if (!IsWindowVisible(shadow)) ShowWindow(shadow, SW_SHOWNA);
-  RECT rc;
-  GetWindowRect(window, &rc);
-  const int64_t width = rc.right - rc.left, height = rc.bottom - rc.top;
-  if (width == 0 || height == 0) return;
-  const int64_t s = SizeOf(shadow);
-  if (width + 2 * s > kMaxShadowSide || height + 2 * s > kMaxShadowSide) return;
-  MoveWindow(shadow, static_cast<int>(rc.left - s), static_cast<int>(rc.top - s), static_cast<int>(width + 2 * s),
-             static_cast<int>(height + 2 * s), TRUE);
-  RenderShadow(window, static_cast<int>(width + 2 * s), static_cast<int>(height + 2 * s));
-}
+void UpdateShadow(HWND window, std::optional<bool> visible) { FollowWindow(window, visible, true); }
 
-ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour) {
-  if (width <= 0 || height <= 0 || width > kMaxShadowSide || height > kMaxShadowSide || size < 1) return {};
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
-  void* bits = nullptr;
-  ShadowBitmap out;
-  // A new DIB section is all zero: fully transparent until the rings are drawn.
-  out.bitmap.reset(CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!out.bitmap || !bits) return {};
+ShadowBitmap PaintShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour) {
+  if (size < 1) return {};
+  ShadowBitmap out = BlankShadowBitmap(reference, width, height);
+  if (!out.bitmap) return {};
   {
     MemoryDc dc(CreateCompatibleDC(reference));
     if (!dc) return {};
@@ -156,9 +222,20 @@ ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, CO
     PaintShadowRings(dc.get(), width, height, size, colour);
   }
   GdiFlush();
-  out.pixels = static_cast<const uint32_t*>(bits);
-  out.width = width;
-  out.height = height;
+  return out;
+}
+
+ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour) {
+  if (size < 1) return {};
+  const int margin = PatternMargin(size);
+  const int side = 2 * margin + 1;
+  // Painting costs in proportion to the bitmap's area; the band is all that differs between sizes.
+  if (width < side || height < side) return PaintShadowBitmap(reference, width, height, size, colour);
+  ShadowBitmap out = BlankShadowBitmap(reference, width, height);
+  if (!out.bitmap) return {};
+  const ShadowBitmap pattern = PaintShadowBitmap(reference, side, side, size, colour);
+  if (!pattern.bitmap) return {};
+  ComposeFromPattern(pattern, margin, out);
   return out;
 }
 
@@ -172,20 +249,10 @@ void RenderShadow(HWND window, int width, int height) {
     height = rc.bottom - rc.top;
     if (width == 0 || height == 0) return;
   }
-  WindowDc screen(shadow);
-  if (!screen) return;
-  ShadowBitmap bitmap = DrawShadowBitmap(screen.get(), width, height, SizeOf(shadow), ColourOf(shadow));
-  if (!bitmap.bitmap) return;
-  MemoryDc memory(CreateCompatibleDC(screen.get()));
-  if (!memory) return;
-  SelectedObject selected(memory.get(), bitmap.bitmap.get());
-  SIZE size{width, height};
-  POINT source{0, 0};
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  UpdateLayeredWindow(shadow, screen.get(), nullptr, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);
+  PushShadow(shadow, nullptr, width, height);
 }
 
-// Follows the window: every move and size change repaints the shadow in place; showing, hiding,
+// Follows the window: every move and size change places the shadow around it; showing, hiding,
 // minimising and maximising show or hide it.
 LRESULT CALLBACK ShadowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto old = reinterpret_cast<WNDPROC>(GetPropW(window, kShadowProcProp));
@@ -194,10 +261,10 @@ LRESULT CALLBACK ShadowWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_MOVE:
     case WM_SIZE:
-      UpdateShadow(window);
+      FollowWindow(window, std::nullopt, false);
       break;
     case WM_SHOWWINDOW:
-      UpdateShadow(window, wParam != 0);
+      FollowWindow(window, wParam != 0, true);
       break;
     case WM_NCDESTROY:
       OnOwnerDestroyed(window);

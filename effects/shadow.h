@@ -39,10 +39,13 @@ bool GdiPlusStarted();
 // The shadow bitmap that RenderShadow pushes: a 32-bit DIB with premultiplied alpha.
 struct ShadowBitmap {
   GdiObject<HBITMAP> bitmap;
-  const uint32_t* pixels = nullptr;  // bottom-up rows, as the DIB stores them
+  uint32_t* pixels = nullptr;  // bottom-up rows, as the DIB stores them
   int width = 0;
   int height = 0;
   // Alpha of the pixel at (x, y), y counted from the top.
   uint8_t Alpha(int x, int y) const { return static_cast<uint8_t>(pixels[(height - 1 - y) * width + x] >> 24); }
 };
+// The shadow's band of `size` rings in `colour` around a window, width x height with the band.
 ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour);
+// The same, every ring painted with GDI+ over the whole bitmap.
+ShadowBitmap PaintShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour);

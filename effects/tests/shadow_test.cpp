@@ -102,6 +102,36 @@ TEST_F(ShadowTest, SizeTwoHundredDrawsNothing) {
   EXPECT_EQ(visible, 0u);
 }
 
+// The shadow is put together from a small painted pattern; every pixel must equal the rings
+// painted with GDI+ over the whole bitmap, at the pattern's own size, just above it, and at the
+// sizes the window takes.
+TEST_F(ShadowTest, DrawnShadowEqualsTheRingsPaintedOverTheWhole) {
+  struct Row {
+    int width, height, size;
+    COLORREF colour;
+  } rows[] = {
+      {890, 710, 5, RGB(0, 0, 0)},     {1230, 710, 5, RGB(0, 0, 0)},   {1057, 710, 5, RGB(0, 0, 0)},
+      {15, 15, 5, RGB(0, 0, 0)},       {16, 17, 5, RGB(0, 0, 0)},      {14, 40, 5, RGB(0, 0, 0)},
+      {310, 210, 3, RGB(90, 90, 90)},  {311, 211, 1, RGB(255, 0, 0)},  {320, 220, 8, RGB(12, 200, 99)},
+      {330, 230, 9, RGB(0, 0, 255)},   {340, 240, 10, RGB(0, 0, 0)},   {200, 120, 37, RGB(255, 255, 255)},
+      {700, 600, 200, RGB(0, 0, 0)},
+  };
+  for (const Row& r : rows) {
+    const std::string at = std::to_string(r.width) + "x" + std::to_string(r.height) + " size " + std::to_string(r.size);
+    const ShadowBitmap drawn = DrawShadowBitmap(nullptr, r.width, r.height, r.size, r.colour);
+    const ShadowBitmap painted = PaintShadowBitmap(nullptr, r.width, r.height, r.size, r.colour);
+    ASSERT_TRUE(drawn.pixels && painted.pixels) << at;
+    int differing = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < r.height; ++y)
+      for (int x = 0; x < r.width; ++x)
+        if (drawn.pixels[y * r.width + x] != painted.pixels[y * r.width + x] && differing++ == 0) {
+          firstX = x;
+          firstY = r.height - 1 - y;
+        }
+    EXPECT_EQ(differing, 0) << at << ", first at " << firstX << "," << firstY;
+  }
+}
+
 TEST_F(ShadowTest, ShadowSurroundsTheWindowAndFollowsIt) {
   ASSERT_TRUE(AttachShadow(window, RGB(0, 0, 0), 5));
   HWND shadow = Shadow();
@@ -117,6 +147,28 @@ TEST_F(ShadowTest, ShadowSurroundsTheWindowAndFollowsIt) {
   SetWindowPos(window, nullptr, 250, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   EXPECT_RECT_EQ(RectOf(shadow), Inflated(5));
   SetWindowPos(window, nullptr, 0, 0, 420, 260, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_RECT_EQ(RectOf(shadow), Inflated(5));
+}
+
+// Moving the window only moves its shadow; a size change gives it a bitmap of the new size; and
+// after a hide and show it is pushed again in place.
+TEST_F(ShadowTest, MovesKeepTheShadowsSizeAndResizesFollow) {
+  ASSERT_TRUE(AttachShadow(window, RGB(0, 0, 0), 5));
+  HWND shadow = Shadow();
+  const struct Step {
+    int x, y, width, height;
+  } steps[] = {{140, 150, 0, 0}, {141, 150, 0, 0}, {0, 0, 333, 222}, {60, 70, 333, 223}, {60, 70, 0, 0}};
+  for (const Step& s : steps) {
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (s.width == 0) flags |= SWP_NOSIZE;
+    if (s.x == 0) flags |= SWP_NOMOVE;
+    SetWindowPos(window, nullptr, s.x, s.y, s.width, s.height, flags);
+    EXPECT_RECT_EQ(RectOf(shadow), Inflated(5)) << s.x << "," << s.y << " " << s.width << "x" << s.height;
+  }
+  ShowWindow(window, SW_HIDE);
+  SetWindowPos(window, nullptr, 90, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  EXPECT_TRUE(IsWindowVisible(shadow));
   EXPECT_RECT_EQ(RectOf(shadow), Inflated(5));
 }
 
