@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "app/main_window.h"
@@ -97,14 +98,18 @@ void Report(const char* what, const SlideCost& cost) {
   std::printf("  %-50s widening %6.2f ms, narrowing %6.2f ms\n", what, cost.widening, cost.narrowing);
 }
 
-HWND MakeWindow() {
-  HWND window = CreateMainWindow(GetModuleHandleW(nullptr));
+// The program's window; its welcome box is answered at once.
+std::unique_ptr<MainWindow> MakeWindow() {
+  WindowConfig config;
+  config.answer = [](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); };
+  auto main = std::make_unique<MainWindow>(config);
+  if (!main->Create(GetModuleHandleW(nullptr))) return nullptr;
   Pump();
-  return window;
+  return main;
 }
 
-void Close(HWND window) {
-  DestroyWindow(window);
+void Close(std::unique_ptr<MainWindow>& main) {
+  main.reset();
   Pump();
 }
 
@@ -112,22 +117,23 @@ void Close(HWND window) {
 
 int wmain(int argc, wchar_t** argv) {
   const int rounds = argc > 1 ? _wtoi(argv[1]) : 3;
-  SetMessageBoxHandler([](const MessageBoxRequest&) { return static_cast<int>(kPressedOk); });
   ConstructGlobalObjects();
   StartGdiPlusAtStartup();
 
   std::printf("one frame of Page Up's widening and Page Down's narrowing, median of %d slides each\n", rounds);
   // Without the skin engine first: the same window drawn by the system.
-  HWND window = MakeWindow();
-  if (!window) return 1;
+  std::unique_ptr<MainWindow> main = MakeWindow();
+  if (!main) return 1;
+  HWND window = main->handle();
   Report("unskinned, with the shadow", TimeSlides(window, rounds));
   AttachShadow(window, RGB(0, 0, 0), 0);
   Report("unskinned, no shadow", TimeSlides(window, rounds));
-  Close(window);
+  Close(main);
 
   LoadSkinEngineAtStartup();
-  window = MakeWindow();
-  if (!window) return 1;
+  main = MakeWindow();
+  if (!main) return 1;
+  window = main->handle();
   Report("skinned, with the shadow (the program)", TimeSlides(window, rounds));
   Report("  its move alone (SetWindowPos), with the shadow", MedianMs(17, [&](int i) {
            SetWindowPos(window, nullptr, 100 + i % 2, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -163,6 +169,6 @@ int wmain(int argc, wchar_t** argv) {
   }
   AttachShadow(window, RGB(0, 0, 0), 0);
   Report("skinned, no shadow", TimeSlides(window, rounds));
-  Close(window);
+  Close(main);
   return 0;
 }
