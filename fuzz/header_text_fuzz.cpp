@@ -95,8 +95,8 @@ void CheckUrl(std::string_view url) {
 }
 
 void CheckRequestLines(std::string_view block, std::string_view url) {
-  for (int method : {-1, 7, 8, INT_MIN}) FUZZ_CHECK(RequestVerb(method) != nullptr);
-  for (int method : {0, 1}) {  // only POST is told apart
+  for (int number : {-1, 7, 8, INT_MIN}) FUZZ_CHECK(RequestVerb(static_cast<HttpMethod>(number)) != nullptr);
+  for (HttpMethod method : {HttpMethod::Get, HttpMethod::Post}) {  // only POST is told apart
     const std::string wininet = CompleteWinInetHeaders(std::string(block), url, method);
     FUZZ_CHECK(wininet.starts_with(block.empty() ? std::string_view("Accept: */*") : block));
     const std::string com = CompleteComHeaders(std::string(block), url, method);
@@ -104,11 +104,11 @@ void CheckRequestLines(std::string_view block, std::string_view url) {
     for (const char* name : {"Accept:", "Referer:", "Accept-Language:"})
       FUZZ_CHECK(HasInsensitive(wininet, name) && HasInsensitive(com, name));
     FUZZ_CHECK(HasInsensitive(com, "User-Agent:"));
-    if (method == 1) FUZZ_CHECK(HasInsensitive(wininet, "Content-Type:") && HasInsensitive(com, "Content-Type:"));
+    if (method == HttpMethod::Post) FUZZ_CHECK(HasInsensitive(wininet, "Content-Type:") && HasInsensitive(com, "Content-Type:"));
   }
   FUZZ_CHECK(!WinInetUserAgent(block).empty());
   CollectSetCookies(block);
-  const std::string without = RemoveAllIgnoringCase(block, url);
+  const std::string without = RemoveAll(block, url, MarkerCase::Ignored);
   FUZZ_CHECK(without.size() <= block.size());
   if (url.empty() || !HasInsensitive(block, url)) FUZZ_CHECK(without == block);
 }
