@@ -119,7 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   FUZZ_CHECK(sink.publishCalls == 3);
   FUZZ_CHECK(sink.itemIdCalls == 1);
-  FUZZ_CHECK(sink.videoUrl.has_value() && sink.videoUrl->empty() == !c.hasVideo);
+  // The video address is always set: JD's is cleared; the others' classic procedures build one
+  // from its fixed parts, while a reader of today's data leaves it empty when there is no video.
+  FUZZ_CHECK(sink.videoUrl.has_value());
+  if (!c.hasVideo) FUZZ_CHECK(sink.videoUrl->empty());
   // The item page, then at least one more page; the cookie goes only where the platform wants it
   // and never to a host outside the platforms' own sites.
   FUZZ_CHECK(requests.size() >= 2);

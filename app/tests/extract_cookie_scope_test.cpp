@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/tests/fixture_pages.h"
 #include "config/endpoints.h"
 #include "config/hosts_file.h"
 #include "extract/item_harvest.h"
@@ -23,24 +24,6 @@
 namespace {
 
 const std::string kCookie = "thw=cn; _m_h5_tk=0123abcd_1700000000000; cookie2=session";
-
-std::string Fixture(const std::string& name, const std::map<std::string, std::string>& replacements = {}) {
-  std::string text = ReadUnixFile(SourceDir() + "/extract/tests/fixtures/" + name);
-  for (const auto& [key, value] : replacements) {
-    const std::string placeholder = "{{" + key + "}}";
-    for (size_t at; (at = text.find(placeholder)) != std::string::npos;) text.replace(at, placeholder.size(), value);
-  }
-  return text;
-}
-
-ServerResponse GbkPage(const std::string& utf8) {
-  ServerResponse r;
-  r.headers = {{"Content-Type", "text/html"}};
-  r.body = utf8;
-  r.convertFrom = "utf-8";
-  r.convertTo = "gbk";
-  return r;
-}
 
 class ExtractCookieScopeTest : public ::testing::Test {
  protected:

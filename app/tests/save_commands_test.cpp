@@ -19,6 +19,7 @@
 #include "runtime/controls.h"
 #include "runtime/handles.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/test_files.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/window_support.h"
 
@@ -89,19 +90,6 @@ size_t HeadRequests(const LoopbackServer& server) {
   size_t n = 0;
   for (const RecordedRequest& r : server.Requests()) n += r.Method() == "HEAD";
   return n;
-}
-
-std::set<std::string> ListFolder(const std::string& folder) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(GbkToWide(folder + "*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.insert(WideToGbk(name));
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return names;
 }
 
 size_t FileSize(const std::string& path) {

@@ -4,28 +4,7 @@
 
 #include "runtime/codepage.h"
 #include "tests/support/loopback_server.h"
-
-namespace {
-
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = folder + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileW(path.c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
+#include "tests/support/test_files.h"
 
 TempFolder::TempFolder(const std::string& nameHint) {
   static std::atomic<int> counter{0};
@@ -35,12 +14,12 @@ TempFolder::TempFolder(const std::string& nameHint) {
   if (!base.empty() && base.back() == L'\\') base.pop_back();
   std::wstring path = base + L"\\" + GbkToWide(nameHint) + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                       std::to_wstring(++counter);
-  RemoveTree(path);
+  RemoveTree(WideToGbk(path) + "\\");
   CreateDirectoryW(path.c_str(), nullptr);
   path_ = WideToGbk(path);
 }
 
-TempFolder::~TempFolder() { RemoveTree(GbkToWide(path_)); }
+TempFolder::~TempFolder() { RemoveTree(path_ + "\\"); }
 
 bool CopyInto(const std::string& from, const std::string& to) {
   return CopyFileW(GbkToWide(from).c_str(), GbkToWide(to).c_str(), FALSE) != 0;

@@ -13,6 +13,7 @@
 #include "runtime/codepage.h"
 #include "runtime/handles.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -21,45 +22,6 @@ std::string RandomBytes(size_t n, unsigned seed) {
   std::string s(n, '\0');
   for (char& c : s) c = static_cast<char>(gen() & 0xFF);
   return s;
-}
-
-// Files by GBK Windows path.
-bool Exists(const std::string& path) { return GetFileAttributesW(GbkToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string ReadFileBytes(const std::string& path) {
-  UniqueFile f(CreateFileW(GbkToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!f) return "(missing)";
-  std::string out;
-  char buf[65536];
-  DWORD got = 0;
-  while (ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-  return out;
-}
-
-// Names in a folder (not "." and "..").
-std::set<std::string> ListFolder(const std::string& folder) {
-  std::set<std::string> names;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW(GbkToWide(folder + "*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.insert(WideToGbk(name));
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  return names;
-}
-
-void RemoveTree(const std::string& folder) {
-  for (const std::string& name : ListFolder(folder)) {
-    const std::string path = folder + name;
-    if (GetFileAttributesW(GbkToWide(path).c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveTree(path + "\\");
-    } else {
-      DeleteFileW(GbkToWide(path).c_str());
-    }
-  }
-  RemoveDirectoryW(GbkToWide(folder).c_str());
 }
 
 std::uint32_t TailOf(const std::string& bytes) {
@@ -251,7 +213,7 @@ TEST_F(SaverTest, StatusLinesAndQuestionOfACompleteSave) {
   EXPECT_EQ(questions_[0].text, "保存成功，是否打开文件夹查看？");
   EXPECT_EQ(opened_, (std::vector<std::string>{root_ + "100012043978\\"})) << "Yes opens the item's folder";
   EXPECT_EQ(ReadFileBytes(root_ + "100012043978\\100012043978   SKU与标题.txt"), "") << "written even when empty";
-  EXPECT_FALSE(Exists(root_ + "100012043978\\100012043978主图视频 .mp4")) << "no video address, no video file";
+  EXPECT_FALSE(FileExists(root_ + "100012043978\\100012043978主图视频 .mp4")) << "no video address, no video file";
 }
 
 TEST_F(SaverTest, AVideoAddressAnsweredWithAnErrorPageLeavesNoVideoFile) {

@@ -25,6 +25,7 @@
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/test_files.h"
 #include "tests/e2e/program_window.h"
 #include "tests/support/window_support.h"
 
@@ -105,23 +106,6 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(folder + L"\\" + name);
-      else
-        DeleteFileW((folder + L"\\" + name).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
 bool PortListens(int port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address{};
@@ -162,7 +146,7 @@ class DemoShop {
     // The shop stops within a tenth of a second of the stop file; its listening port tells.
     const int shopPort = port();
     WaitFor([&] { return !PortListens(shopPort); }, kStepTimeoutMs);
-    RemoveTree(WinePathOf(state_));
+    RemoveTree(WideToGbk(WinePathOf(state_)) + "\\");
   }
   int port() const { return std::atoi(ReadUnixFile(state_ + "/ready").c_str()); }
   std::string HostsFile() const { return WideToGbk(WinePathOf(state_ + "/hosts.txt")); }
