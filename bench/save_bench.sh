@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Saving 200 pictures of 200 KB from a loopback server with the saver (Windows build under Wine),
 # against a minimal WinInet loop of ours under the same Wine (a new root, connection and request per
-# picture, 64 KB reads) and against curl fetching the same 200 URLs one after another in one
+# picture, 64 KB reads; once with the program's request flags, which keep a copy of every body in
+# WinInet's cache, and once without that copy) and against curl fetching the same 200 URLs one after another in one
 # process. The status line's time probe is pointed at the loopback server too. Run through
 # `scripts/bench save`. PT_ARCH=win32 or win64 picks the build (default: the 32-bit program where
 # this machine runs it).
@@ -39,8 +40,9 @@ mkdir -p "$work/out"
 result=$("$PT_WINE" "$build/$arch/bench/bench_save.exe" "$base" "$count" "Z:${work//\//\\}\\out\\" | tee /dev/stderr | grep '^RESULT')
 saver=$(echo "$result" | cut -d' ' -f2)
 bare=$(echo "$result" | cut -d' ' -f3)
-loop=$("$PT_WINE" "$build/$arch/bench/bench_wininet_loop.exe" "$base" "$count" | tee /dev/stderr | grep '^RESULT' |
-  cut -d' ' -f2)
+loops=$("$PT_WINE" "$build/$arch/bench/bench_wininet_loop.exe" "$base" "$count" | tee /dev/stderr | grep '^RESULT')
+loop=$(echo "$loops" | grep '^RESULT ' | cut -d' ' -f2)
+bare_loop=$(echo "$loops" | grep '^RESULT_NO_CACHE ' | cut -d' ' -f2)
 
 args=()
 for i in $(seq 1 "$count"); do args+=(-o /dev/null "$base/pic/$i.jpg"); done
@@ -50,6 +52,7 @@ t1=$(date +%s%N)
 curl_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
 
 echo "curl: $count pictures in $curl_s s"
-awk -v s="$saver" -v b="$bare" -v l="$loop" -v c="$curl_s" 'BEGIN {
+awk -v s="$saver" -v b="$bare" -v l="$loop" -v n="$bare_loop" -v c="$curl_s" 'BEGIN {
   printf "ratio saver / minimal WinInet loop: %.2f (without the status line: %.2f)\n", s / l, b / l
+  printf "ratio saver / minimal WinInet loop without a cache copy: %.2f\n", s / n
   printf "ratio saver / curl: %.1f (without the status line: %.1f)\n", s / c, b / c }'

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "text/text_slicing.h"
@@ -12,6 +14,7 @@
 #include "http/internet_handles.h"
 #include "http/request_text.h"
 #include "http/url_parts.h"
+#include "runtime/handles.h"
 
 // The ANSI entry points on purpose: header and body bytes go to the wire as they are, whatever the
 // system's code page, where the wide ones would convert GBK text through it.
@@ -23,6 +26,7 @@ namespace {
 // copying.
 constexpr DWORD kReadChunk = 64 * 1024;
 constexpr DWORD kFirstHeaderBuffer = 5000;
+constexpr SIZE_T kReaderStack = 256 * 1024;
 // Ignore revocation, an unknown authority, wrong usage, a name mismatch, an expired certificate
 // and redirects between http and https.
 constexpr DWORD kSecurityFlags = 0x1F380;
@@ -58,28 +62,29 @@ struct BodyRead {
   bool failed = false;  // a read failed, the body outgrew its bound or the exchange its time
 };
 
-// Each read takes what has come (up to a chunk): a read asked for more would wait until it has
-// it, and a server that sends a byte now and then could hold the call for as long as it likes.
-// So every wait ends with the first bytes that come (or at the time-out), and no wait starts
-// after the exchange's end.
-BodyRead ReadBody(HINTERNET request, const WinInetRequestOptions& options, const ExchangeDeadline& deadline) {
-  BodyRead body;
+// What an exchange's handles and its body reader share. The reader thread holds it too, so that a
+// reader left behind at the deadline still has its handles and buffer when its read returns.
+struct Exchange {
+  InternetHandle root, connection, request;
+  size_t maxBodyBytes = 0;
+  BodyRead body;  // the reader's until it has ended
+};
+
+// Reads the whole body in blocking reads of a chunk each: WinInet fills each one as fast as the
+// data comes, where a read of what is available at the moment takes a few kilobytes at a time
+// (under Wine, what fits in its read buffer).
+void ReadWholeBody(Exchange& exchange) {
+  BodyRead& body = exchange.body;
   try {
     std::vector<char> chunk(kReadChunk);
     for (;;) {
-      DWORD available = 0;
-      if (deadline.Passed() || !InternetQueryDataAvailable(request, &available, 0, 0)) {
-        body.failed = true;
-        break;
-      }
-      if (available == 0) break;
       DWORD got = 0;
-      if (!InternetReadFile(request, chunk.data(), available < kReadChunk ? available : kReadChunk, &got)) {
+      if (!InternetReadFile(exchange.request.get(), chunk.data(), kReadChunk, &got)) {
         body.failed = true;
         break;
       }
       if (got == 0) break;
-      if (got > options.maxBodyBytes - body.bytes.size()) {
+      if (got > exchange.maxBodyBytes - body.bytes.size()) {
         body.failed = true;
         break;
       }
@@ -88,16 +93,39 @@ BodyRead ReadBody(HINTERNET request, const WinInetRequestOptions& options, const
   } catch (const std::bad_alloc&) {
     body.failed = true;
   }
-  return body;
+}
+
+DWORD WINAPI BodyReaderThread(void* parameter) {
+  std::unique_ptr<std::shared_ptr<Exchange>> held(static_cast<std::shared_ptr<Exchange>*>(parameter));
+  ReadWholeBody(**held);
+  return 0;
+}
+
+// A blocking read waits until its chunk is full, and a server that sends a byte now and then could
+// hold it for as long as it likes; so the body is read on a thread of its own and waited for no
+// longer than the exchange's end. A reader left behind then keeps the handles and ends when the
+// server's connection does; the caller has its failure at the deadline.
+BodyRead ReadBody(const std::shared_ptr<Exchange>& exchange, const ExchangeDeadline& deadline) {
+  BodyRead failed;
+  failed.failed = true;
+  auto* held = new (std::nothrow) std::shared_ptr<Exchange>(exchange);
+  if (!held) return failed;
+  UniqueHandle reader(
+      CreateThread(nullptr, kReaderStack, BodyReaderThread, held, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+  if (!reader) {
+    delete held;
+    return failed;
+  }
+  if (WaitForSingleObject(reader.get(), deadline.Bound(INFINITE - 1)) != WAIT_OBJECT_0) return failed;
+  return std::move(exchange->body);
 }
 
 // Whether the body that was read is the whole body: nothing failed and no fewer bytes arrived
 // than Content-Length announced (responses that carry no body excepted).
-bool BodyIsComplete(HINTERNET request, const BodyRead& body, HttpMethod method, DWORD status) {
+bool BodyIsComplete(const BodyRead& body, HttpMethod method, DWORD status, const std::optional<DWORD>& announced) {
   if (body.failed || status == 0) return false;
   if (method == HttpMethod::Head || status == 204 || status == 304 || status < 200) return true;
-  DWORD announced = 0;
-  return !QueryNumber(request, HTTP_QUERY_CONTENT_LENGTH, &announced) || body.bytes.size() >= announced;
+  return !announced || body.bytes.size() >= *announced;
 }
 
 }  // namespace
@@ -112,7 +140,9 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   std::string headers = options.extraHeaders ? *options.extraHeaders : std::string();
 
   const std::string agent = WinInetUserAgent(headers);
-  InternetHandle root;
+  auto exchange = std::make_shared<Exchange>();
+  exchange->maxBodyBytes = options.maxBodyBytes;
+  InternetHandle& root = exchange->root;
   if (options.proxy.empty()) {
     root.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
   } else {
@@ -122,15 +152,15 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   if (!root) return {};
 
   const std::string host = UrlHostOf(url);
-  InternetHandle connection(InternetConnectA(root.get(), host.c_str(), static_cast<INTERNET_PORT>(port), "", "",
-                                             INTERNET_SERVICE_HTTP, 0, 0));
+  InternetHandle& connection = exchange->connection;
+  connection.reset(InternetConnectA(root.get(), host.c_str(), static_cast<INTERNET_PORT>(port), "", "",
+                                    INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
 
   const std::string path = UrlPathOf(url);
-  InternetHandle request(HttpOpenRequestA(connection.get(), RequestVerb(method), path.c_str(), "HTTP/1.1",
-                                          nullptr, nullptr,
-                                          RequestFlags(options.cookies.has_value(), options.noRedirect, https),
-                                          0));
+  InternetHandle& request = exchange->request;
+  request.reset(HttpOpenRequestA(connection.get(), RequestVerb(method), path.c_str(), "HTTP/1.1", nullptr, nullptr,
+                                 RequestFlags(options.cookies.has_value(), options.noRedirect, https), 0));
   if (!request) return {};
 
   DWORD security = kSecurityFlags;
@@ -153,15 +183,18 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
                    body.empty() ? nullptr : body.data(), static_cast<DWORD>(body.size()));
 
-  BodyRead response = ReadBody(request.get(), options, deadline);
+  // The response's head has come when the send returns; the body follows.
   DWORD status = 0;
   if (!QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, &status)) status = 0;
   // Without a response there is no header block (WinInet would hand out a bare line end).
   const std::string rawHeaders = status ? QueryRawHeaders(request.get()) : std::string();
-  const bool complete = BodyIsComplete(request.get(), response, method, status);
-  request.reset();
-  connection.reset();
-  root.reset();
+  DWORD length = 0;
+  std::optional<DWORD> announced;
+  if (QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, &length)) announced = length;
+  BodyRead response;
+  response.failed = true;
+  if (status) response = ReadBody(exchange, deadline);
+  const bool complete = BodyIsComplete(response, method, status, announced);
   // Part of a picture is no picture: a caller that only looks at the bytes sees the failure too.
   if (!complete) response.bytes.clear();
 
