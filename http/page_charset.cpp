@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "extract/regex_matcher.h"
+#include "http/regex_matcher.h"
 #include "text/text_slicing.h"
 #include "runtime/codepage.h"
 #include "runtime/dispatch.h"

@@ -7,7 +7,7 @@
 #include <new>
 #include <optional>
 
-#include "extract/regex_matcher.h"
+#include "http/regex_matcher.h"
 #include "text/text_slicing.h"
 #include "http/exchange_deadline.h"
 #include "http/header_text.h"

@@ -1,4 +1,4 @@
-#include "extract/regex_matcher.h"
+#include "http/regex_matcher.h"
 
 #include <gtest/gtest.h>
 

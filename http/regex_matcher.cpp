@@ -1,4 +1,4 @@
-#include "extract/regex_matcher.h"
+#include "http/regex_matcher.h"
 
 #include "text/text_slicing.h"
 #include "runtime/codepage.h"
