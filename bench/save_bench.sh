@@ -2,8 +2,8 @@
 # Saving 200 pictures of 200 KB from a loopback server with the saver (Windows build under Wine),
 # against a minimal WinInet loop of ours under the same Wine (a new root, connection and request per
 # picture, 64 KB reads; once with the program's request flags, which keep a copy of every body in
-# WinInet's cache, and once without that copy) and against curl fetching the same 200 URLs one after another in one
-# process. The status line's time probe is pointed at the loopback server too. Run through
+# WinInet's cache, and once without that copy) and against curl fetching the same 200 URLs one
+# after another in one process. The status line's time probe is pointed at the loopback server too. Run through
 # `scripts/bench save`. PT_ARCH=win32 or win64 picks the build (default: the 32-bit program where
 # this machine runs it).
 set -euo pipefail
