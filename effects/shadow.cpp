@@ -20,6 +20,17 @@ HWND ShadowOf(HWND window) {
   return shadow && IsWindow(shadow) ? shadow : nullptr;
 }
 
+// On the shadow: the outer width it is held at, and the width of the band last pushed to it.
+constexpr wchar_t kHeldWidthProp[] = L"Ovrin.WndShadow.HeldWidth";
+constexpr wchar_t kDrawnWidthProp[] = L"Ovrin.WndShadow.DrawnWidth";
+
+int IntProp(HWND hwnd, const wchar_t* name) {
+  return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(hwnd, name)));
+}
+void SetIntProp(HWND hwnd, const wchar_t* name, int value) {
+  SetPropW(hwnd, name, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(value)));
+}
+
 int SizeOf(HWND shadow) { return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(shadow, kShadowSizeProp))); }
 COLORREF ColourOf(HWND shadow) {
   return static_cast<COLORREF>(reinterpret_cast<UINT_PTR>(GetPropW(shadow, kShadowColorProp)));
@@ -77,8 +88,9 @@ int PatternMargin(int size) { return size + 2; }
 
 // Puts the shadow of width x height together from `pattern`, a shadow of side 2m + 1 (m the
 // margin): its corners are copied, its middle row and column repeated along the edges.
-void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& out) {
-  const int side = pattern.width, w = out.width, h = out.height;
+// Only the first `w` columns of `out` are written; any beyond stay as they are.
+void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& out, int w) {
+  const int side = pattern.width, h = out.height;
   // Pixels counted from the top; the DIBs store their rows bottom-up.
   auto row = [](const ShadowBitmap& b, int y) { return b.pixels + static_cast<size_t>(b.height - 1 - y) * b.width; };
   for (int y = 0; y < h; ++y) {
@@ -95,6 +107,8 @@ void DetachShadow(HWND window) {
   if (HWND shadow = ShadowOf(window)) {
     RemovePropW(shadow, kShadowColorProp);
     RemovePropW(shadow, kShadowSizeProp);
+    RemovePropW(shadow, kHeldWidthProp);
+    RemovePropW(shadow, kDrawnWidthProp);
     DestroyWindow(shadow);
   }
   RemovePropW(window, kShadowProp);
@@ -108,12 +122,26 @@ void DetachShadow(HWND window) {
   }
 }
 
-// Draws the shadow's bitmap of width x height and pushes it to the layered window, placing the
-// window at `at` in the same step when given. False when nothing could be pushed.
-bool PushShadow(HWND shadow, const POINT* at, int width, int height) {
+// The band around a window of outer width `band` (with the band) at the left of a bitmap `width`
+// wide; the columns beyond it are transparent.
+ShadowBitmap DrawBandInto(HDC reference, int width, int height, int band, int size, COLORREF colour) {
+  if (band == width) return DrawShadowBitmap(reference, width, height, size, colour);
+  const int margin = PatternMargin(size);
+  ShadowBitmap out = BlankShadowBitmap(reference, width, height);
+  if (!out.bitmap) return {};
+  const ShadowBitmap pattern = PaintShadowBitmap(reference, 2 * margin + 1, 2 * margin + 1, size, colour);
+  if (!pattern.bitmap) return {};
+  ComposeFromPattern(pattern, margin, out, band);
+  return out;
+}
+
+// Pushes the band of outer width `band` to the layered window, `width` x `height` in all, placing
+// the window at `at` in the same step when given. Only `dirty` is updated when given, which the
+// window must already be of that size for. False when nothing could be pushed.
+bool PushShadow(HWND shadow, const POINT* at, int width, int height, int band, const RECT* dirty) {
   WindowDc screen(shadow);
   if (!screen) return false;
-  ShadowBitmap bitmap = DrawShadowBitmap(screen.get(), width, height, SizeOf(shadow), ColourOf(shadow));
+  ShadowBitmap bitmap = DrawBandInto(screen.get(), width, height, band, SizeOf(shadow), ColourOf(shadow));
   if (!bitmap.bitmap) return false;
   MemoryDc memory(CreateCompatibleDC(screen.get()));
   if (!memory) return false;
@@ -122,13 +150,16 @@ bool PushShadow(HWND shadow, const POINT* at, int width, int height) {
   POINT source{0, 0};
   POINT place = at ? *at : POINT{};
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  return UpdateLayeredWindow(shadow, screen.get(), at ? &place : nullptr, &size, memory.get(), &source, 0, &blend,
-                             ULW_ALPHA) != FALSE;
+  UPDATELAYEREDWINDOWINFO info{sizeof info, screen.get(), at ? &place : nullptr, &size, memory.get(), &source, 0,
+                               &blend, ULW_ALPHA, dirty};
+  const bool pushed = UpdateLayeredWindowIndirect(shadow, &info) != FALSE;
+  SetIntProp(shadow, kDrawnWidthProp, pushed ? band : 0);
+  return pushed;
 }
 
 // Places the shadow around the window, shown or hidden with it. A layered window keeps what was
 // last pushed to it, so the bitmap is made again only when asked to or when its size changes: a
-// pure move just moves the shadow.
+// pure move just moves the shadow. While held wider, a width change redraws the changed columns.
 void FollowWindow(HWND window, std::optional<bool> visible, bool repaint) {
   HWND shadow = ShadowOf(window);
   if (!shadow) return;
@@ -146,19 +177,36 @@ void FollowWindow(HWND window, std::optional<bool> visible, bool repaint) {
   const int64_t width = rc.right - rc.left, height = rc.bottom - rc.top;
   if (width == 0 || height == 0) return;
   const int64_t s = SizeOf(shadow);
-  if (width + 2 * s > kMaxShadowSide || height + 2 * s > kMaxShadowSide) return;
+  const int64_t held = std::max<int64_t>(width, IntProp(shadow, kHeldWidthProp));
+  if (held + 2 * s > kMaxShadowSide || height + 2 * s > kMaxShadowSide) return;
   const int x = static_cast<int>(rc.left - s), y = static_cast<int>(rc.top - s);
-  const int w = static_cast<int>(width + 2 * s), h = static_cast<int>(height + 2 * s);
+  const int band = static_cast<int>(width + 2 * s), h = static_cast<int>(height + 2 * s);
+  const int w = static_cast<int>(held + 2 * s);
+  // A band narrower than the pattern is painted whole; it is never held wider.
+  const int side = 2 * PatternMargin(static_cast<int>(s)) + 1;
   RECT placed;
   GetWindowRect(shadow, &placed);
-  if (!repaint && placed.right - placed.left == w && placed.bottom - placed.top == h) {
-    if (placed.left != x || placed.top != y)
-      SetWindowPos(shadow, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return;
+  const bool sameSize = placed.right - placed.left == w && placed.bottom - placed.top == h;
+  const POINT at{x, y};
+  if (!repaint && sameSize) {
+    const int drawn = IntProp(shadow, kDrawnWidthProp);
+    if (drawn == band) {
+      if (placed.left != x || placed.top != y)
+        SetWindowPos(shadow, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return;
+    }
+    // Columns left of both bands' right-hand pattern are the same for either width.
+    if (drawn >= side && band >= side) {
+      const RECT dirty{std::min(drawn, band) - PatternMargin(static_cast<int>(s)), 0, std::max(drawn, band), h};
+      if (PushShadow(shadow, &at, w, h, band, &dirty)) return;
+    }
   }
   // Moved, sized and filled in one step, so no frame shows the old bitmap at the new size.
-  const POINT at{x, y};
-  if (!PushShadow(shadow, &at, w, h)) MoveWindow(shadow, x, y, w, h, TRUE);
+  if (band < side && w != band) {
+    if (!PushShadow(shadow, &at, band, h, band, nullptr)) MoveWindow(shadow, x, y, band, h, TRUE);
+    return;
+  }
+  if (!PushShadow(shadow, &at, w, h, band, nullptr)) MoveWindow(shadow, x, y, w, h, TRUE);
 }
 
 void OnOwnerDestroyed(HWND window) {
@@ -235,7 +283,7 @@ ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, CO
   if (!out.bitmap) return {};
   const ShadowBitmap pattern = PaintShadowBitmap(reference, side, side, size, colour);
   if (!pattern.bitmap) return {};
-  ComposeFromPattern(pattern, margin, out);
+  ComposeFromPattern(pattern, margin, out, width);
   return out;
 }
 
@@ -249,7 +297,20 @@ void RenderShadow(HWND window, int width, int height) {
     height = rc.bottom - rc.top;
     if (width == 0 || height == 0) return;
   }
-  PushShadow(shadow, nullptr, width, height);
+  // A shadow held wider keeps its band where the window is.
+  const int drawn = IntProp(shadow, kDrawnWidthProp);
+  const int band = GetPropW(shadow, kHeldWidthProp) && drawn > 0 && drawn < width ? drawn : width;
+  PushShadow(shadow, nullptr, width, height, band, nullptr);
+}
+
+void HoldShadowWidth(HWND window, int width) {
+  if (HWND shadow = ShadowOf(window)) SetIntProp(shadow, kHeldWidthProp, std::max(width, 0));
+}
+
+void ReleaseShadowWidth(HWND window) {
+  HWND shadow = ShadowOf(window);
+  if (!shadow || !RemovePropW(shadow, kHeldWidthProp)) return;
+  FollowWindow(window, std::nullopt, false);
 }
 
 // Follows the window: every move and size change places the shadow around it; showing, hiding,

@@ -26,6 +26,14 @@ HWND GetOrCreateShadowWindow(HWND window);
 // Hidden while the window is hidden, minimised or maximised.
 void UpdateShadow(HWND window, std::optional<bool> visible = std::nullopt);
 
+// While a window's width steps through an animation, its shadow can be held at least `width`
+// (the window's outer width) wide: each step then redraws only the columns that changed in a
+// layered window of the same size, rather than resizing it and pushing the whole bitmap again.
+// The columns beyond the band are fully transparent. Releasing puts the shadow exactly around the
+// window again at once.
+void HoldShadowWidth(HWND window, int width);
+void ReleaseShadowWidth(HWND window);
+
 // Paints the shadow bitmap of width x height (the shadow window's size when 0) and pushes it to
 // the layered window.
 void RenderShadow(HWND window, int width, int height);

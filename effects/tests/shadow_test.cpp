@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -169,6 +170,38 @@ TEST_F(ShadowTest, MovesKeepTheShadowsSizeAndResizesFollow) {
   SetWindowPos(window, nullptr, 90, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(window, SW_SHOWNOACTIVATE);
   EXPECT_TRUE(IsWindowVisible(shadow));
+  EXPECT_RECT_EQ(RectOf(shadow), Inflated(5));
+}
+
+// Held at a width, the shadow keeps at least that width while the window steps toward or away
+// from it, and lies exactly around the window again once released.
+TEST_F(ShadowTest, HeldWidthThroughASlideThenExactlyAroundOnRelease) {
+  ASSERT_TRUE(AttachShadow(window, RGB(0, 0, 0), 5));
+  HWND shadow = Shadow();
+  const struct Slide {
+    int from, to;
+  } slides[] = {{300, 520}, {520, 300}};
+  for (const Slide& slide : slides) {
+    SetWindowPos(window, nullptr, 0, 0, slide.from, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int held = std::max(slide.from, slide.to);
+    HoldShadowWidth(window, held);
+    for (int step = 1; step <= 4; ++step) {
+      const int width = slide.from + (slide.to - slide.from) * step / 4;
+      SetWindowPos(window, nullptr, 0, 0, width, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      RECT expected = Inflated(5);
+      expected.right = expected.left + held + 10;
+      EXPECT_RECT_EQ(RectOf(shadow), expected) << slide.from << " to " << slide.to << " at " << width;
+    }
+    ReleaseShadowWidth(window);
+    EXPECT_RECT_EQ(RectOf(shadow), Inflated(5)) << slide.from << " to " << slide.to << " released";
+  }
+  // A move while held keeps it around the window; releasing twice changes nothing.
+  HoldShadowWidth(window, 600);
+  SetWindowPos(window, nullptr, 0, 0, 320, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, nullptr, 150, 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(RectOf(shadow).left, Inflated(5).left);
+  ReleaseShadowWidth(window);
+  ReleaseShadowWidth(window);
   EXPECT_RECT_EQ(RectOf(shadow), Inflated(5));
 }
 
