@@ -103,12 +103,66 @@ void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& o
   }
 }
 
+// The pixel of a band of outer width `band` at column x of row `source` of the pattern.
+uint32_t BandPixel(const uint32_t* source, int side, int margin, int band, int x) {
+  if (x < margin) return source[x];
+  if (x < band - margin) return source[margin];
+  if (x < band) return source[side - (band - x)];
+  return 0;
+}
+
+// Columns [x0, x1) of `out` become those of a band of outer width `band`.
+void ComposeColumns(const ShadowBitmap& pattern, int margin, ShadowBitmap& out, int band, int x0, int x1) {
+  const int side = pattern.width, h = out.height;
+  x0 = std::max(x0, 0);
+  x1 = std::min(x1, out.width);
+  for (int y = 0; y < h; ++y) {
+    const int from = y < margin ? y : y >= h - margin ? y - (h - side) : margin;
+    const uint32_t* source = pattern.pixels + static_cast<size_t>(pattern.height - 1 - from) * pattern.width;
+    uint32_t* target = out.pixels + static_cast<size_t>(h - 1 - y) * out.width;
+    for (int x = x0; x < x1; ++x) target[x] = BandPixel(source, side, margin, band, x);
+  }
+}
+
+// The pattern of a shadow size and colour, painted once per thread for the last pair asked for.
+const ShadowBitmap& PatternFor(HDC reference, int size, COLORREF colour) {
+  struct Cached {
+    int size = 0;
+    COLORREF colour = 0;
+    ShadowBitmap pattern;
+  };
+  thread_local Cached cached;
+  if (!cached.pattern.bitmap || cached.size != size || cached.colour != colour) {
+    const int side = 2 * PatternMargin(size) + 1;
+    cached = Cached{size, colour, PaintShadowBitmap(reference, side, side, size, colour)};
+  }
+  return cached.pattern;
+}
+
+// While a shadow is held wider, the bitmap last pushed to it is kept: a frame then redraws only
+// the columns that changed in it, rather than drawing a bitmap of the whole window again.
+struct HeldBitmap {
+  HWND shadow = nullptr;
+  int size = 0;
+  COLORREF colour = 0;
+  ShadowBitmap bitmap;
+};
+// Per thread, as the shadows are: each belongs to its window's thread.
+HeldBitmap& Held() {
+  thread_local HeldBitmap held;
+  return held;
+}
+void ForgetHeldBitmap(HWND shadow) {
+  if (Held().shadow == shadow) Held() = HeldBitmap{};
+}
+
 void DetachShadow(HWND window) {
   if (HWND shadow = ShadowOf(window)) {
     RemovePropW(shadow, kShadowColorProp);
     RemovePropW(shadow, kShadowSizeProp);
     RemovePropW(shadow, kHeldWidthProp);
     RemovePropW(shadow, kDrawnWidthProp);
+    ForgetHeldBitmap(shadow);
     DestroyWindow(shadow);
   }
   RemovePropW(window, kShadowProp);
@@ -122,26 +176,26 @@ void DetachShadow(HWND window) {
   }
 }
 
-// The band around a window of outer width `band` (with the band) at the left of a bitmap `width`
-// wide; the columns beyond it are transparent.
-ShadowBitmap DrawBandInto(HDC reference, int width, int height, int band, int size, COLORREF colour) {
-  if (band == width) return DrawShadowBitmap(reference, width, height, size, colour);
-  const int margin = PatternMargin(size);
-  ShadowBitmap out = BlankShadowBitmap(reference, width, height);
-  if (!out.bitmap) return {};
-  const ShadowBitmap pattern = PaintShadowBitmap(reference, 2 * margin + 1, 2 * margin + 1, size, colour);
-  if (!pattern.bitmap) return {};
-  ComposeFromPattern(pattern, margin, out, band);
-  return out;
-}
-
 // Pushes the band of outer width `band` to the layered window, `width` x `height` in all, placing
 // the window at `at` in the same step when given. Only `dirty` is updated when given, which the
 // window must already be of that size for. False when nothing could be pushed.
 bool PushShadow(HWND shadow, const POINT* at, int width, int height, int band, const RECT* dirty) {
   WindowDc screen(shadow);
   if (!screen) return false;
-  ShadowBitmap bitmap = DrawBandInto(screen.get(), width, height, band, SizeOf(shadow), ColourOf(shadow));
+  const int shadowSize = SizeOf(shadow);
+  const COLORREF colour = ColourOf(shadow);
+  HeldBitmap& held = Held();
+  const bool reuse = dirty && held.shadow == shadow && held.size == shadowSize && held.colour == colour &&
+                     held.bitmap.width == width && held.bitmap.height == height;
+  ShadowBitmap drawn;
+  if (reuse) {
+    if (!RedrawShadowColumns(held.bitmap, band, dirty->left, dirty->right, shadowSize, colour)) return false;
+  } else {
+    drawn = DrawShadowBand(screen.get(), width, height, band, shadowSize, colour);
+    ForgetHeldBitmap(shadow);
+    if (drawn.bitmap && width != band) held = HeldBitmap{shadow, shadowSize, colour, std::move(drawn)};
+  }
+  const ShadowBitmap& bitmap = held.shadow == shadow ? held.bitmap : drawn;
   if (!bitmap.bitmap) return false;
   MemoryDc memory(CreateCompatibleDC(screen.get()));
   if (!memory) return false;
@@ -210,6 +264,7 @@ void FollowWindow(HWND window, std::optional<bool> visible, bool repaint) {
 }
 
 void OnOwnerDestroyed(HWND window) {
+  ForgetHeldBitmap(static_cast<HWND>(GetPropW(window, kShadowProp)));
   // The shadow, an owned window, is already gone; properties must not outlive the window.
   RemovePropW(window, kShadowProp);
   RemovePropW(window, kShadowProcProp);
@@ -281,10 +336,33 @@ ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, CO
   if (width < side || height < side) return PaintShadowBitmap(reference, width, height, size, colour);
   ShadowBitmap out = BlankShadowBitmap(reference, width, height);
   if (!out.bitmap) return {};
-  const ShadowBitmap pattern = PaintShadowBitmap(reference, side, side, size, colour);
+  const ShadowBitmap& pattern = PatternFor(reference, size, colour);
   if (!pattern.bitmap) return {};
   ComposeFromPattern(pattern, margin, out, width);
   return out;
+}
+
+ShadowBitmap DrawShadowBand(HDC reference, int width, int height, int band, int size, COLORREF colour) {
+  if (band == width) return DrawShadowBitmap(reference, width, height, size, colour);
+  const int margin = PatternMargin(size);
+  if (size < 1 || band < 2 * margin + 1 || band > width) return {};
+  ShadowBitmap out = BlankShadowBitmap(reference, width, height);
+  if (!out.bitmap) return {};
+  const ShadowBitmap& pattern = PatternFor(reference, size, colour);
+  if (!pattern.bitmap) return {};
+  ComposeFromPattern(pattern, margin, out, band);
+  return out;
+}
+
+bool RedrawShadowColumns(ShadowBitmap& bitmap, int band, int x0, int x1, int size, COLORREF colour) {
+  const int margin = PatternMargin(size);
+  if (!bitmap.bitmap || size < 1 || band < 2 * margin + 1 || band > bitmap.width || bitmap.height < 2 * margin + 1)
+    return false;
+  const ShadowBitmap& pattern = PatternFor(nullptr, size, colour);
+  if (!pattern.bitmap) return false;
+  GdiFlush();  // GDI may still be drawing into the DIB
+  ComposeColumns(pattern, margin, bitmap, band, x0, x1);
+  return true;
 }
 
 void RenderShadow(HWND window, int width, int height) {
@@ -311,6 +389,7 @@ void ReleaseShadowWidth(HWND window) {
   HWND shadow = ShadowOf(window);
   if (!shadow || !RemovePropW(shadow, kHeldWidthProp)) return;
   FollowWindow(window, std::nullopt, false);
+  ForgetHeldBitmap(shadow);
 }
 
 // Follows the window: every move and size change places the shadow around it; showing, hiding,

@@ -133,6 +133,38 @@ TEST_F(ShadowTest, DrawnShadowEqualsTheRingsPaintedOverTheWhole) {
   }
 }
 
+// A band drawn into a wider bitmap is the window's own shadow followed by transparent columns, and
+// redrawing just the columns between two widths' right-hand edges gives the other width's band.
+TEST_F(ShadowTest, BandsInAWiderBitmapAndTheirChangedColumns) {
+  const struct Row {
+    int width, height, size, from, to;
+    COLORREF colour;
+  } rows[] = {{200, 60, 5, 120, 200, RGB(0, 0, 0)},   {200, 60, 5, 200, 120, RGB(0, 0, 0)},
+              {200, 60, 5, 150, 151, RGB(0, 0, 0)},   {180, 50, 3, 160, 17, RGB(10, 200, 30)},
+              {90, 40, 9, 23, 90, RGB(255, 0, 0)},    {300, 80, 5, 299, 300, RGB(0, 0, 0)}};
+  for (const Row& r : rows) {
+    const std::string at = std::to_string(r.width) + " wide, " + std::to_string(r.from) + " to " + std::to_string(r.to);
+    ShadowBitmap bitmap = DrawShadowBand(nullptr, r.width, r.height, r.from, r.size, r.colour);
+    ASSERT_TRUE(bitmap.bitmap) << at;
+    const int margin = r.size + 2;
+    ASSERT_TRUE(RedrawShadowColumns(bitmap, r.to, std::min(r.from, r.to) - margin, std::max(r.from, r.to), r.size,
+                                    r.colour))
+        << at;
+    const ShadowBitmap own = DrawShadowBitmap(nullptr, r.to, r.height, r.size, r.colour);
+    int differing = 0;
+    for (int y = 0; y < r.height; ++y)
+      for (int x = 0; x < r.width; ++x) {
+        const uint32_t expected = x < r.to ? own.pixels[(r.height - 1 - y) * r.to + x] : 0;
+        differing += bitmap.pixels[(r.height - 1 - y) * r.width + x] != expected;
+      }
+    EXPECT_EQ(differing, 0) << at;
+  }
+  ShadowBitmap bitmap = DrawShadowBand(nullptr, 100, 40, 100, 5, RGB(0, 0, 0));
+  EXPECT_FALSE(RedrawShadowColumns(bitmap, 101, 90, 101, 5, RGB(0, 0, 0))) << "wider than the bitmap";
+  EXPECT_FALSE(RedrawShadowColumns(bitmap, 14, 0, 100, 5, RGB(0, 0, 0))) << "narrower than the pattern";
+  EXPECT_FALSE(DrawShadowBand(nullptr, 100, 40, 101, 5, RGB(0, 0, 0)).bitmap);
+}
+
 TEST_F(ShadowTest, ShadowSurroundsTheWindowAndFollowsIt) {
   ASSERT_TRUE(AttachShadow(window, RGB(0, 0, 0), 5));
   HWND shadow = Shadow();
