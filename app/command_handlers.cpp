@@ -1,5 +1,6 @@
 // The handlers that are neither extractors, savers nor browser commands: clearing the harvest,
 // the help panel and the two window-width hot keys.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <string>
@@ -7,6 +8,7 @@
 #include "app/main_window.h"
 #include "effects/ease_animator.h"
 #include "effects/easing.h"
+#include "effects/shadow.h"
 #include "runtime/controls.h"
 
 namespace {
@@ -48,9 +50,16 @@ void MainWindow::ResizeWindowTo(int targetWidth) {
   EaseAnimator* animator = EasingSlot(kWindowWidthSlot);
   if (!animator || !window_) return;
   // Refused while the previous change still runs: that key press is dropped.
-  animator->Start(WindowWidth(window_), targetWidth, kEaseCubicOut,
-                  [this](double value, double) { ApplyWindowWidth(value); }, {}, kDefaultInterval,
-                  kWidthDuration);
+  const int from = WindowWidth(window_);
+  const bool started = animator->Start(
+      from, targetWidth, kEaseCubicOut, [this](double value, double) { ApplyWindowWidth(value); },
+      [this] {
+        if (window_) ReleaseShadowWidth(window_);
+      },
+      kDefaultInterval, kWidthDuration);
+  // The shadow keeps the larger width through the slide: each frame then redraws only the
+  // columns that changed instead of resizing it.
+  if (started) HoldShadowWidth(window_, std::max(from, targetWidth));
 }
 
 void MainWindow::MoveHelpPanelTo(int targetTop) {

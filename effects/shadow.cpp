@@ -20,6 +20,17 @@ HWND ShadowOf(HWND window) {
   return shadow && IsWindow(shadow) ? shadow : nullptr;
 }
 
+// On the shadow: the outer width it is held at, and the width of the band last pushed to it.
+constexpr wchar_t kHeldWidthProp[] = L"Ovrin.WndShadow.HeldWidth";
+constexpr wchar_t kDrawnWidthProp[] = L"Ovrin.WndShadow.DrawnWidth";
+
+int IntProp(HWND hwnd, const wchar_t* name) {
+  return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(hwnd, name)));
+}
+void SetIntProp(HWND hwnd, const wchar_t* name, int value) {
+  SetPropW(hwnd, name, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(value)));
+}
+
 int SizeOf(HWND shadow) { return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(shadow, kShadowSizeProp))); }
 COLORREF ColourOf(HWND shadow) {
   return static_cast<COLORREF>(reinterpret_cast<UINT_PTR>(GetPropW(shadow, kShadowColorProp)));
@@ -77,8 +88,9 @@ int PatternMargin(int size) { return size + 2; }
 
 // Puts the shadow of width x height together from `pattern`, a shadow of side 2m + 1 (m the
 // margin): its corners are copied, its middle row and column repeated along the edges.
-void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& out) {
-  const int side = pattern.width, w = out.width, h = out.height;
+// Only the first `w` columns of `out` are written; any beyond stay as they are.
+void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& out, int w) {
+  const int side = pattern.width, h = out.height;
   // Pixels counted from the top; the DIBs store their rows bottom-up.
   auto row = [](const ShadowBitmap& b, int y) { return b.pixels + static_cast<size_t>(b.height - 1 - y) * b.width; };
   for (int y = 0; y < h; ++y) {
@@ -91,10 +103,66 @@ void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& o
   }
 }
 
+// The pixel of a band of outer width `band` at column x of row `source` of the pattern.
+uint32_t BandPixel(const uint32_t* source, int side, int margin, int band, int x) {
+  if (x < margin) return source[x];
+  if (x < band - margin) return source[margin];
+  if (x < band) return source[side - (band - x)];
+  return 0;
+}
+
+// Columns [x0, x1) of `out` become those of a band of outer width `band`.
+void ComposeColumns(const ShadowBitmap& pattern, int margin, ShadowBitmap& out, int band, int x0, int x1) {
+  const int side = pattern.width, h = out.height;
+  x0 = std::max(x0, 0);
+  x1 = std::min(x1, out.width);
+  for (int y = 0; y < h; ++y) {
+    const int from = y < margin ? y : y >= h - margin ? y - (h - side) : margin;
+    const uint32_t* source = pattern.pixels + static_cast<size_t>(pattern.height - 1 - from) * pattern.width;
+    uint32_t* target = out.pixels + static_cast<size_t>(h - 1 - y) * out.width;
+    for (int x = x0; x < x1; ++x) target[x] = BandPixel(source, side, margin, band, x);
+  }
+}
+
+// The pattern of a shadow size and colour, painted once per thread for the last pair asked for.
+const ShadowBitmap& PatternFor(HDC reference, int size, COLORREF colour) {
+  struct Cached {
+    int size = 0;
+    COLORREF colour = 0;
+    ShadowBitmap pattern;
+  };
+  thread_local Cached cached;
+  if (!cached.pattern.bitmap || cached.size != size || cached.colour != colour) {
+    const int side = 2 * PatternMargin(size) + 1;
+    cached = Cached{size, colour, PaintShadowBitmap(reference, side, side, size, colour)};
+  }
+  return cached.pattern;
+}
+
+// While a shadow is held wider, the bitmap last pushed to it is kept: a frame then redraws only
+// the columns that changed in it, rather than drawing a bitmap of the whole window again.
+struct HeldBitmap {
+  HWND shadow = nullptr;
+  int size = 0;
+  COLORREF colour = 0;
+  ShadowBitmap bitmap;
+};
+// Per thread, as the shadows are: each belongs to its window's thread.
+HeldBitmap& Held() {
+  thread_local HeldBitmap held;
+  return held;
+}
+void ForgetHeldBitmap(HWND shadow) {
+  if (Held().shadow == shadow) Held() = HeldBitmap{};
+}
+
 void DetachShadow(HWND window) {
   if (HWND shadow = ShadowOf(window)) {
     RemovePropW(shadow, kShadowColorProp);
     RemovePropW(shadow, kShadowSizeProp);
+    RemovePropW(shadow, kHeldWidthProp);
+    RemovePropW(shadow, kDrawnWidthProp);
+    ForgetHeldBitmap(shadow);
     DestroyWindow(shadow);
   }
   RemovePropW(window, kShadowProp);
@@ -108,12 +176,26 @@ void DetachShadow(HWND window) {
   }
 }
 
-// Draws the shadow's bitmap of width x height and pushes it to the layered window, placing the
-// window at `at` in the same step when given. False when nothing could be pushed.
-bool PushShadow(HWND shadow, const POINT* at, int width, int height) {
+// Pushes the band of outer width `band` to the layered window, `width` x `height` in all, placing
+// the window at `at` in the same step when given. Only `dirty` is updated when given, which the
+// window must already be of that size for. False when nothing could be pushed.
+bool PushShadow(HWND shadow, const POINT* at, int width, int height, int band, const RECT* dirty) {
   WindowDc screen(shadow);
   if (!screen) return false;
-  ShadowBitmap bitmap = DrawShadowBitmap(screen.get(), width, height, SizeOf(shadow), ColourOf(shadow));
+  const int shadowSize = SizeOf(shadow);
+  const COLORREF colour = ColourOf(shadow);
+  HeldBitmap& held = Held();
+  const bool reuse = dirty && held.shadow == shadow && held.size == shadowSize && held.colour == colour &&
+                     held.bitmap.width == width && held.bitmap.height == height;
+  ShadowBitmap drawn;
+  if (reuse) {
+    if (!RedrawShadowColumns(held.bitmap, band, dirty->left, dirty->right, shadowSize, colour)) return false;
+  } else {
+    drawn = DrawShadowBand(screen.get(), width, height, band, shadowSize, colour);
+    ForgetHeldBitmap(shadow);
+    if (drawn.bitmap && width != band) held = HeldBitmap{shadow, shadowSize, colour, std::move(drawn)};
+  }
+  const ShadowBitmap& bitmap = held.shadow == shadow ? held.bitmap : drawn;
   if (!bitmap.bitmap) return false;
   MemoryDc memory(CreateCompatibleDC(screen.get()));
   if (!memory) return false;
@@ -122,13 +204,16 @@ bool PushShadow(HWND shadow, const POINT* at, int width, int height) {
   POINT source{0, 0};
   POINT place = at ? *at : POINT{};
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  return UpdateLayeredWindow(shadow, screen.get(), at ? &place : nullptr, &size, memory.get(), &source, 0, &blend,
-                             ULW_ALPHA) != FALSE;
+  UPDATELAYEREDWINDOWINFO info{sizeof info, screen.get(), at ? &place : nullptr, &size, memory.get(), &source, 0,
+                               &blend, ULW_ALPHA, dirty};
+  const bool pushed = UpdateLayeredWindowIndirect(shadow, &info) != FALSE;
+  SetIntProp(shadow, kDrawnWidthProp, pushed ? band : 0);
+  return pushed;
 }
 
 // Places the shadow around the window, shown or hidden with it. A layered window keeps what was
 // last pushed to it, so the bitmap is made again only when asked to or when its size changes: a
-// pure move just moves the shadow.
+// pure move just moves the shadow. While held wider, a width change redraws the changed columns.
 void FollowWindow(HWND window, std::optional<bool> visible, bool repaint) {
   HWND shadow = ShadowOf(window);
   if (!shadow) return;
@@ -146,22 +231,40 @@ void FollowWindow(HWND window, std::optional<bool> visible, bool repaint) {
   const int64_t width = rc.right - rc.left, height = rc.bottom - rc.top;
   if (width == 0 || height == 0) return;
   const int64_t s = SizeOf(shadow);
-  if (width + 2 * s > kMaxShadowSide || height + 2 * s > kMaxShadowSide) return;
+  const int64_t held = std::max<int64_t>(width, IntProp(shadow, kHeldWidthProp));
+  if (held + 2 * s > kMaxShadowSide || height + 2 * s > kMaxShadowSide) return;
   const int x = static_cast<int>(rc.left - s), y = static_cast<int>(rc.top - s);
-  const int w = static_cast<int>(width + 2 * s), h = static_cast<int>(height + 2 * s);
+  const int band = static_cast<int>(width + 2 * s), h = static_cast<int>(height + 2 * s);
+  const int w = static_cast<int>(held + 2 * s);
+  // A band narrower than the pattern is painted whole; it is never held wider.
+  const int side = 2 * PatternMargin(static_cast<int>(s)) + 1;
   RECT placed;
   GetWindowRect(shadow, &placed);
-  if (!repaint && placed.right - placed.left == w && placed.bottom - placed.top == h) {
-    if (placed.left != x || placed.top != y)
-      SetWindowPos(shadow, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return;
+  const bool sameSize = placed.right - placed.left == w && placed.bottom - placed.top == h;
+  const POINT at{x, y};
+  if (!repaint && sameSize) {
+    const int drawn = IntProp(shadow, kDrawnWidthProp);
+    if (drawn == band) {
+      if (placed.left != x || placed.top != y)
+        SetWindowPos(shadow, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return;
+    }
+    // Columns left of both bands' right-hand pattern are the same for either width.
+    if (drawn >= side && band >= side) {
+      const RECT dirty{std::min(drawn, band) - PatternMargin(static_cast<int>(s)), 0, std::max(drawn, band), h};
+      if (PushShadow(shadow, &at, w, h, band, &dirty)) return;
+    }
   }
   // Moved, sized and filled in one step, so no frame shows the old bitmap at the new size.
-  const POINT at{x, y};
-  if (!PushShadow(shadow, &at, w, h)) MoveWindow(shadow, x, y, w, h, TRUE);
+  if (band < side && w != band) {
+    if (!PushShadow(shadow, &at, band, h, band, nullptr)) MoveWindow(shadow, x, y, band, h, TRUE);
+    return;
+  }
+  if (!PushShadow(shadow, &at, w, h, band, nullptr)) MoveWindow(shadow, x, y, w, h, TRUE);
 }
 
 void OnOwnerDestroyed(HWND window) {
+  ForgetHeldBitmap(static_cast<HWND>(GetPropW(window, kShadowProp)));
   // The shadow, an owned window, is already gone; properties must not outlive the window.
   RemovePropW(window, kShadowProp);
   RemovePropW(window, kShadowProcProp);
@@ -233,10 +336,33 @@ ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, CO
   if (width < side || height < side) return PaintShadowBitmap(reference, width, height, size, colour);
   ShadowBitmap out = BlankShadowBitmap(reference, width, height);
   if (!out.bitmap) return {};
-  const ShadowBitmap pattern = PaintShadowBitmap(reference, side, side, size, colour);
+  const ShadowBitmap& pattern = PatternFor(reference, size, colour);
   if (!pattern.bitmap) return {};
-  ComposeFromPattern(pattern, margin, out);
+  ComposeFromPattern(pattern, margin, out, width);
   return out;
+}
+
+ShadowBitmap DrawShadowBand(HDC reference, int width, int height, int band, int size, COLORREF colour) {
+  if (band == width) return DrawShadowBitmap(reference, width, height, size, colour);
+  const int margin = PatternMargin(size);
+  if (size < 1 || band < 2 * margin + 1 || band > width) return {};
+  ShadowBitmap out = BlankShadowBitmap(reference, width, height);
+  if (!out.bitmap) return {};
+  const ShadowBitmap& pattern = PatternFor(reference, size, colour);
+  if (!pattern.bitmap) return {};
+  ComposeFromPattern(pattern, margin, out, band);
+  return out;
+}
+
+bool RedrawShadowColumns(ShadowBitmap& bitmap, int band, int x0, int x1, int size, COLORREF colour) {
+  const int margin = PatternMargin(size);
+  if (!bitmap.bitmap || size < 1 || band < 2 * margin + 1 || band > bitmap.width || bitmap.height < 2 * margin + 1)
+    return false;
+  const ShadowBitmap& pattern = PatternFor(nullptr, size, colour);
+  if (!pattern.bitmap) return false;
+  GdiFlush();  // GDI may still be drawing into the DIB
+  ComposeColumns(pattern, margin, bitmap, band, x0, x1);
+  return true;
 }
 
 void RenderShadow(HWND window, int width, int height) {
@@ -249,7 +375,21 @@ void RenderShadow(HWND window, int width, int height) {
     height = rc.bottom - rc.top;
     if (width == 0 || height == 0) return;
   }
-  PushShadow(shadow, nullptr, width, height);
+  // A shadow held wider keeps its band where the window is.
+  const int drawn = IntProp(shadow, kDrawnWidthProp);
+  const int band = GetPropW(shadow, kHeldWidthProp) && drawn > 0 && drawn < width ? drawn : width;
+  PushShadow(shadow, nullptr, width, height, band, nullptr);
+}
+
+void HoldShadowWidth(HWND window, int width) {
+  if (HWND shadow = ShadowOf(window)) SetIntProp(shadow, kHeldWidthProp, std::max(width, 0));
+}
+
+void ReleaseShadowWidth(HWND window) {
+  HWND shadow = ShadowOf(window);
+  if (!shadow || !RemovePropW(shadow, kHeldWidthProp)) return;
+  FollowWindow(window, std::nullopt, false);
+  ForgetHeldBitmap(shadow);
 }
 
 // Follows the window: every move and size change places the shadow around it; showing, hiding,

@@ -26,6 +26,14 @@ HWND GetOrCreateShadowWindow(HWND window);
 // Hidden while the window is hidden, minimised or maximised.
 void UpdateShadow(HWND window, std::optional<bool> visible = std::nullopt);
 
+// While a window's width steps through an animation, its shadow can be held at least `width`
+// (the window's outer width) wide: each step then redraws only the columns that changed in a
+// layered window of the same size, rather than resizing it and pushing the whole bitmap again.
+// The columns beyond the band are fully transparent. Releasing puts the shadow exactly around the
+// window again at once.
+void HoldShadowWidth(HWND window, int width);
+void ReleaseShadowWidth(HWND window);
+
 // Paints the shadow bitmap of width x height (the shadow window's size when 0) and pushes it to
 // the layered window.
 void RenderShadow(HWND window, int width, int height);
@@ -47,5 +55,11 @@ struct ShadowBitmap {
 };
 // The shadow's band of `size` rings in `colour` around a window, width x height with the band.
 ShadowBitmap DrawShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour);
+// A bitmap `width` wide holding, at its left, the shadow of a window whose outer width with the
+// band is `band` (at least the pattern's side, at most `width`); the columns beyond are transparent.
+ShadowBitmap DrawShadowBand(HDC reference, int width, int height, int band, int size, COLORREF colour);
+// Makes columns [x0, x1) of a bitmap from DrawShadowBand those of a band of outer width `band`.
+// False, changing nothing, for a band or bitmap the shadow cannot be drawn in.
+bool RedrawShadowColumns(ShadowBitmap& bitmap, int band, int x0, int x1, int size, COLORREF colour);
 // The same, every ring painted with GDI+ over the whole bitmap.
 ShadowBitmap PaintShadowBitmap(HDC reference, int width, int height, int size, COLORREF colour);

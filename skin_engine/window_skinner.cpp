@@ -278,9 +278,48 @@ LRESULT OnButtonSetStyle(HWND button, WPARAM style, LPARAM redraw) {
   return result;
 }
 
+// Whether the system's own non-client painting would show anywhere in `region` (screen
+// coordinates; 1 means everything). Around a control whose frame is the sunken edge alone, the
+// flat edge covers all of it but the scroll bars: painting it is wasted elsewhere. A window that
+// widens step by step uncovers a strip of such a control in each step, mostly away from its
+// scroll bars, and each step's non-client paint then skips the system's themed scroll bars.
+bool SystemFramePaintShows(HWND hwnd, WPARAM region) {
+  if (region == 1 || region == 0) return true;
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE), exStyle = GetWindowLongW(hwnd, GWL_EXSTYLE);
+  if ((style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) ||
+      (exStyle & (WS_EX_STATICEDGE | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME | WS_EX_LAYOUTRTL | WS_EX_LEFTSCROLLBAR)) ||
+      !(exStyle & WS_EX_CLIENTEDGE))
+    return true;
+  RECT window{}, client{};
+  GetWindowRect(hwnd, &window);
+  GetClientRect(hwnd, &client);
+  MapWindowPoints(hwnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+  const int edgeX = GetSystemMetrics(SM_CXEDGE), edgeY = GetSystemMetrics(SM_CYEDGE);
+  // Anything else in the frame (a frame of its own, a menu): leave it all to the system.
+  if (client.left - window.left != edgeX || client.top - window.top != edgeY) return true;
+  const int right = static_cast<int>(window.right - client.right) - edgeX;
+  const int bottom = static_cast<int>(window.bottom - client.bottom) - edgeY;
+  const bool hasV = right > 0, hasH = bottom > 0;
+  if ((hasV && right != GetSystemMetrics(SM_CXVSCROLL)) || (hasH && bottom != GetSystemMetrics(SM_CYHSCROLL)) ||
+      right < 0 || bottom < 0)
+    return true;
+  const HRGN updated = reinterpret_cast<HRGN>(region);
+  // The scroll bars and the box between them, inside the edge.
+  const RECT bars[] = {{client.right, window.top + edgeY, window.right - edgeX, window.bottom - edgeY},
+                       {window.left + edgeX, client.bottom, window.right - edgeX, window.bottom - edgeY}};
+  for (const RECT& bar : bars)
+    if (bar.right > bar.left && bar.bottom > bar.top && RectInRegion(updated, &bar)) return true;
+  return false;
+}
+
 LRESULT OnNcPaint(HWND hwnd, WPARAM region, LPARAM lp) {
+  const bool edged = GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE;
+  if (edged && !SystemFramePaintShows(hwnd, region)) {
+    PaintFlatEdge(hwnd);
+    return 0;
+  }
   const LRESULT result = DefSubclassProc(hwnd, WM_NCPAINT, region, lp);
-  if (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) PaintFlatEdge(hwnd);
+  if (edged) PaintFlatEdge(hwnd);
   return result;
 }
 

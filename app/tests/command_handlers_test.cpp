@@ -10,6 +10,7 @@
 
 #include "app/main_window.h"
 #include "effects/ease_animator.h"
+#include "effects/shadow.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "runtime/message_box.h"
@@ -379,6 +380,18 @@ TEST(ProgramAnimationTest, RealProgramSlidesItsHelpAndWidensOnPageUp) {
   // The program's Page Up registration is 33001 when it got the key.
   PostMessageW(main, WM_HOTKEY, 33001, MAKELPARAM(0, VK_PRIOR));
   EXPECT_TRUE(PumpUntil([&] { return WindowWidth(main) == 1220; }, kAnimationBoundMs));
+  // Once a slide is over, its shadow lies exactly around the window again, whichever way it went.
+  auto shadowAround = [&] {
+    RECT window{}, shadow{};
+    GetWindowRect(main, &window);
+    GetWindowRect(static_cast<HWND>(GetPropW(main, kShadowProp)), &shadow);
+    InflateRect(&window, 5, 5);
+    return EqualRect(&window, &shadow) != FALSE;
+  };
+  EXPECT_TRUE(PumpUntil(shadowAround, kAnimationBoundMs)) << "after widening";
+  PostMessageW(main, WM_HOTKEY, 33002, MAKELPARAM(0, VK_NEXT));
+  EXPECT_TRUE(PumpUntil([&] { return WindowWidth(main) == 880; }, kAnimationBoundMs));
+  EXPECT_TRUE(PumpUntil(shadowAround, kAnimationBoundMs)) << "after narrowing";
 
   PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/startup.h"
@@ -110,6 +111,58 @@ TEST_F(WindowSkinTest, ButtonsStillRunTheirCommands) {
   RECT after;
   GetWindowRect(help, &after);
   EXPECT_LT(after.top, before.top);
+}
+
+}  // namespace
+
+namespace {
+
+// The pixels of `control` with its frame, read back from the window's surface.
+std::vector<COLORREF> FramePixels(HWND control) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  HDC dc = GetWindowDC(control);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < r.bottom - r.top; ++y)
+    for (int x = 0; x < r.right - r.left; ++x) pixels.push_back(GetPixel(dc, x, y));
+  ReleaseDC(control, dc);
+  return pixels;
+}
+
+// A strip of an edit box uncovered again (as a widening window uncovers it) is painted as the whole
+// box is: its flat edge, and its scroll bar when the strip reaches it.
+TEST_F(WindowSkinTest, AStripOfAnEditBoxRepaintsAsTheWholeBox) {
+  SetWindowPos(window, nullptr, 0, 0, 1220, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpFor(20);
+  HWND edit = ControlHandle(Control::文本数据);
+  const std::vector<COLORREF> whole = FramePixels(edit);
+  RECT r{};
+  GetWindowRect(edit, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  const struct Strip {
+    const char* what;
+    int left, right;  // in the box's frame coordinates
+  } strips[] = {{"left edge", 0, 12}, {"middle", 100, 140}, {"scroll bar", width - 30, width}};
+  for (const Strip& s : strips) {
+    {
+      HDC dc = GetWindowDC(edit);
+      RECT all{0, 0, width, height};
+      HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+      FillRect(dc, &all, magenta);
+      DeleteObject(magenta);
+      ReleaseDC(edit, dc);
+    }
+    // The region in client coordinates, the frame's edge lying two pixels outside.
+    HRGN strip = CreateRectRgn(s.left - 2, -2, s.right - 2, height - 2);
+    RedrawWindow(edit, nullptr, strip, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    DeleteObject(strip);
+    const std::vector<COLORREF> again = FramePixels(edit);
+    int differing = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = s.left; x < s.right; ++x) differing += again[y * width + x] != whole[y * width + x];
+    EXPECT_EQ(differing, 0) << s.what;
+  }
 }
 
 }  // namespace

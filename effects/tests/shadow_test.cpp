@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -132,6 +133,38 @@ TEST_F(ShadowTest, DrawnShadowEqualsTheRingsPaintedOverTheWhole) {
   }
 }
 
+// A band drawn into a wider bitmap is the window's own shadow followed by transparent columns, and
+// redrawing just the columns between two widths' right-hand edges gives the other width's band.
+TEST_F(ShadowTest, BandsInAWiderBitmapAndTheirChangedColumns) {
+  const struct Row {
+    int width, height, size, from, to;
+    COLORREF colour;
+  } rows[] = {{200, 60, 5, 120, 200, RGB(0, 0, 0)},   {200, 60, 5, 200, 120, RGB(0, 0, 0)},
+              {200, 60, 5, 150, 151, RGB(0, 0, 0)},   {180, 50, 3, 160, 17, RGB(10, 200, 30)},
+              {90, 40, 9, 23, 90, RGB(255, 0, 0)},    {300, 80, 5, 299, 300, RGB(0, 0, 0)}};
+  for (const Row& r : rows) {
+    const std::string at = std::to_string(r.width) + " wide, " + std::to_string(r.from) + " to " + std::to_string(r.to);
+    ShadowBitmap bitmap = DrawShadowBand(nullptr, r.width, r.height, r.from, r.size, r.colour);
+    ASSERT_TRUE(bitmap.bitmap) << at;
+    const int margin = r.size + 2;
+    ASSERT_TRUE(RedrawShadowColumns(bitmap, r.to, std::min(r.from, r.to) - margin, std::max(r.from, r.to), r.size,
+                                    r.colour))
+        << at;
+    const ShadowBitmap own = DrawShadowBitmap(nullptr, r.to, r.height, r.size, r.colour);
+    int differing = 0;
+    for (int y = 0; y < r.height; ++y)
+      for (int x = 0; x < r.width; ++x) {
+        const uint32_t expected = x < r.to ? own.pixels[(r.height - 1 - y) * r.to + x] : 0;
+        differing += bitmap.pixels[(r.height - 1 - y) * r.width + x] != expected;
+      }
+    EXPECT_EQ(differing, 0) << at;
+  }
+  ShadowBitmap bitmap = DrawShadowBand(nullptr, 100, 40, 100, 5, RGB(0, 0, 0));
+  EXPECT_FALSE(RedrawShadowColumns(bitmap, 101, 90, 101, 5, RGB(0, 0, 0))) << "wider than the bitmap";
+  EXPECT_FALSE(RedrawShadowColumns(bitmap, 14, 0, 100, 5, RGB(0, 0, 0))) << "narrower than the pattern";
+  EXPECT_FALSE(DrawShadowBand(nullptr, 100, 40, 101, 5, RGB(0, 0, 0)).bitmap);
+}
+
 TEST_F(ShadowTest, ShadowSurroundsTheWindowAndFollowsIt) {
   ASSERT_TRUE(AttachShadow(window, RGB(0, 0, 0), 5));
   HWND shadow = Shadow();
@@ -169,6 +202,38 @@ TEST_F(ShadowTest, MovesKeepTheShadowsSizeAndResizesFollow) {
   SetWindowPos(window, nullptr, 90, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(window, SW_SHOWNOACTIVATE);
   EXPECT_TRUE(IsWindowVisible(shadow));
+  EXPECT_RECT_EQ(RectOf(shadow), Inflated(5));
+}
+
+// Held at a width, the shadow keeps at least that width while the window steps toward or away
+// from it, and lies exactly around the window again once released.
+TEST_F(ShadowTest, HeldWidthThroughASlideThenExactlyAroundOnRelease) {
+  ASSERT_TRUE(AttachShadow(window, RGB(0, 0, 0), 5));
+  HWND shadow = Shadow();
+  const struct Slide {
+    int from, to;
+  } slides[] = {{300, 520}, {520, 300}};
+  for (const Slide& slide : slides) {
+    SetWindowPos(window, nullptr, 0, 0, slide.from, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int held = std::max(slide.from, slide.to);
+    HoldShadowWidth(window, held);
+    for (int step = 1; step <= 4; ++step) {
+      const int width = slide.from + (slide.to - slide.from) * step / 4;
+      SetWindowPos(window, nullptr, 0, 0, width, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      RECT expected = Inflated(5);
+      expected.right = expected.left + held + 10;
+      EXPECT_RECT_EQ(RectOf(shadow), expected) << slide.from << " to " << slide.to << " at " << width;
+    }
+    ReleaseShadowWidth(window);
+    EXPECT_RECT_EQ(RectOf(shadow), Inflated(5)) << slide.from << " to " << slide.to << " released";
+  }
+  // A move while held keeps it around the window; releasing twice changes nothing.
+  HoldShadowWidth(window, 600);
+  SetWindowPos(window, nullptr, 0, 0, 320, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, nullptr, 150, 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(RectOf(shadow).left, Inflated(5).left);
+  ReleaseShadowWidth(window);
+  ReleaseShadowWidth(window);
   EXPECT_RECT_EQ(RectOf(shadow), Inflated(5));
 }
 
