@@ -3,12 +3,10 @@
 // it found.
 #include <windows.h>
 
-#include <climits>
-
 #include "app/main_window.h"
 #include "extract/item_extractors.h"
+#include "http/page_charset.h"
 #include "http/winhttp_request.h"
-#include "runtime/codepage.h"
 #include "runtime/controls.h"
 
 namespace {
@@ -26,16 +24,6 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
   options.returnedHeaders = &headers;
   std::string text = WinHttpPageRequest(url, options);
   return FetchedPageFromExchange(std::move(text), status, headers);
-}
-
-// Texts of pages that arrive as UTF-8 bytes (their charset declared too late for the engine).
-std::string Utf8PageText(std::string_view utf8) {
-  if (utf8.empty() || utf8.size() > INT_MAX) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-  return WideToGbk(wide);
 }
 
 }  // namespace

@@ -55,16 +55,20 @@ UINT CodePageOfCharset(const std::string& charset) {
   return 0;
 }
 
-// The body decoded by the system's converter; nothing when no converter knows the charset.
-std::optional<std::string> DecodeWithCodePage(const std::string& body, const std::string& charset) {
-  const UINT codePage = CodePageOfCharset(charset);
-  if (!codePage || body.empty() || body.size() > INT_MAX) return std::nullopt;
-  const int size = static_cast<int>(body.size());
-  const int n = MultiByteToWideChar(codePage, 0, body.data(), size, nullptr, 0);
+// Bytes of a code page decoded by the system's converter; nothing when it cannot read them.
+std::optional<std::string> DecodeBytes(UINT codePage, std::string_view bytes) {
+  if (!codePage || bytes.empty() || bytes.size() > INT_MAX) return std::nullopt;
+  const int size = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
   if (n <= 0) return std::nullopt;
   std::wstring wide(n, L'\0');
-  if (MultiByteToWideChar(codePage, 0, body.data(), size, wide.data(), n) <= 0) return std::nullopt;
+  if (MultiByteToWideChar(codePage, 0, bytes.data(), size, wide.data(), n) <= 0) return std::nullopt;
   return PageText(wide);
+}
+
+// The body decoded by the system's converter; nothing when no converter knows the charset.
+std::optional<std::string> DecodeWithCodePage(const std::string& body, const std::string& charset) {
+  return DecodeBytes(CodePageOfCharset(charset), body);
 }
 
 // The body decoded through a data-stream object. A call that fails is passed over, as a script
@@ -116,3 +120,5 @@ std::string DecodePage(const std::string& body, const std::string& charset, std:
   if (decoded.empty() && !body.empty()) return DecodeWithCodePage(body, charset).value_or(std::move(text));
   return decoded;
 }
+
+std::string Utf8PageText(std::string_view utf8) { return DecodeBytes(CP_UTF8, utf8).value_or(std::string()); }

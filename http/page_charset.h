@@ -15,3 +15,6 @@ std::optional<std::string> DeclaredCharset(RegexMatcher& matcher, std::string_vi
 // is empty, "gbk" or "gb2312" (exact case); otherwise the body decoded from the charset, or `text`
 // again when nothing on the system knows the charset.
 std::string DecodePage(const std::string& body, const std::string& charset, std::string text);
+
+// A page that came as UTF-8 bytes (its charset declared too late for the page engine) as GBK text.
+std::string Utf8PageText(std::string_view utf8);
