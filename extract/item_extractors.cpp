@@ -436,8 +436,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
   const std::string detailUrl =
       "https://" + run.Hosts().JdMobileItemHost + "/detail/" + itemId + "_d10480324630_normal.html";
   const FetchedPage detailPage = run.Fetch(detailUrl, std::nullopt);
-  DetailPictures read = ReadJdDetailPictures(detailPage.text, pictureBase);
-  if (Failed(detailPage)) read.readable = false;
+  const DetailPictures read = ReadJdDetailPictures(detailPage.text, pictureBase);
   NoteDetailTrouble(run, detailPage, read);
 
   PublishAll(out, Platform::Jd, d.mainPictures, d.skuPictures, read.pictures);
