@@ -269,8 +269,9 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
   const TextList mainPictures = run.Cut(thumbnails, "//img", "_60x60", "https://img");
 
   // Every span of the SKU block names a SKU value.
-  const TextList skuNames = run.Cut(TextBetween(page, "tb-skin", "J_Amount"), "<span>", "</span>");
-  const TextList skuPictures = run.Cut(TextBetween(page, "tb-skin", "J_Amount"), "//img", "_40x40", "https://img");
+  const std::string skuBlock = TextBetween(page, "tb-skin", "J_Amount");
+  const TextList skuNames = run.Cut(skuBlock, "<span>", "</span>");
+  const TextList skuPictures = run.Cut(skuBlock, "//img", "_40x40", "https://img");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
@@ -435,8 +436,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
   const std::string detailUrl =
       "https://" + run.Hosts().JdMobileItemHost + "/detail/" + itemId + "_d10480324630_normal.html";
   const FetchedPage detailPage = run.Fetch(detailUrl, std::nullopt);
-  DetailPictures read = ReadJdDetailPictures(detailPage.text, pictureBase);
-  if (Failed(detailPage)) read.readable = false;
+  const DetailPictures read = ReadJdDetailPictures(detailPage.text, pictureBase);
   NoteDetailTrouble(run, detailPage, read);
 
   PublishAll(out, Platform::Jd, d.mainPictures, d.skuPictures, read.pictures);

@@ -26,10 +26,6 @@ bool IsWordByte(char c) {
 }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
-}
-
 std::string LowerCopy(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = LowerAscii(c);
@@ -243,11 +239,11 @@ class Reader {
 std::optional<std::string> CompleteAddress(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  std::string url = StartsWith(s, "//") ? "https:" + std::string(s) : std::string(s);
+  std::string url = s.starts_with("//") ? "https:" + std::string(s) : std::string(s);
   const std::string lower = LowerCopy(url.substr(0, 8));
-  if (StartsWith(lower, "https://"))
+  if (lower.starts_with("https://"))
     url.replace(0, 8, "https://");
-  else if (StartsWith(lower, "http://"))
+  else if (lower.starts_with("http://"))
     url.replace(0, 7, "http://");
   else
     return std::nullopt;
@@ -467,7 +463,7 @@ ItemPageData ReadTaobaoRes(const Reader& r, const Json* res) {
 // ---- JD ----
 
 std::optional<std::string> JdPicture(std::string_view path, std::string_view base) {
-  if (StartsWith(path, "//") || StartsWith(LowerCopy(path.substr(0, 7)), "http")) return CompleteAddress(path);
+  if (path.starts_with("//") || LowerCopy(path.substr(0, 7)).starts_with("http")) return CompleteAddress(path);
   while (!path.empty() && path.front() == '/') path.remove_prefix(1);
   if (path.empty()) return std::nullopt;
   std::string url(base);
@@ -686,7 +682,7 @@ DetailPictures ReadTaobaoDescriptionAnswer(std::string_view answer) {
   bool success = false;
   for (const Json* ret : r.Items(r.Get(r.Root(), "ret"))) {
     const std::string_view text = r.Raw(ret);
-    if (StartsWith(text, "SUCCESS")) success = true;
+    if (text.starts_with("SUCCESS")) success = true;
     if (text.find("RGV587") != npos || text.find("USER_VALIDATE") != npos) result.challenge = true;
   }
   if (!success) {
@@ -797,8 +793,8 @@ DetailPictures ReadJdDetailPictures(std::string_view page, std::string_view pict
     resume = end;
     const std::string_view address = page.substr(begin, end - begin);
     if (!HasPictureExtension(address.substr(at - begin))) continue;
-    if (!StartsWith(address, "//") && !StartsWith(LowerCopy(address.substr(0, 4)), "http") &&
-        !StartsWith(address, "jfs/"))
+    if (!address.starts_with("//") && !LowerCopy(address.substr(0, 4)).starts_with("http") &&
+        !address.starts_with("jfs/"))
       continue;  // a host without a scheme, or a path inside something else
     AddJdPicture(result.pictures, address, pictureBase, result.cutShort);
     if (result.cutShort) break;

@@ -105,7 +105,6 @@ std::string NumberToJson(std::string_view token) {
 
 struct Frame {
   bool object;
-  size_t seen = 0;     // items begun
   size_t emitted = 0;  // items written
 };
 
@@ -183,9 +182,8 @@ class Scanner {
   // A member or element starts in the innermost list: written after a comma, or left out when
   // the list or the whole value has reached its bound.
   void BeginItem() {
-    Frame& f = stack_.back();
-    ++f.seen;
     if (Suppressed()) return;
+    Frame& f = stack_.back();
     if (f.emitted >= o_.maxItemsPerList || values_ >= o_.maxValues) {
       cutShort_ = true;
       suppressDepth_ = stack_.size();
