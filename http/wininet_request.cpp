@@ -120,14 +120,6 @@ BodyRead ReadBody(const std::shared_ptr<Exchange>& exchange, const ExchangeDeadl
   return std::move(exchange->body);
 }
 
-// Whether the body that was read is the whole body: nothing failed and no fewer bytes arrived
-// than Content-Length announced (responses that carry no body excepted).
-bool BodyIsComplete(const BodyRead& body, HttpMethod method, DWORD status, const std::optional<DWORD>& announced) {
-  if (body.failed || status == 0) return false;
-  if (method == HttpMethod::Head || status == 204 || status == 304 || status < 200) return true;
-  return !announced || body.bytes.size() >= *announced;
-}
-
 }  // namespace
 
 std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& options) {
@@ -189,12 +181,12 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   // Without a response there is no header block (WinInet would hand out a bare line end).
   const std::string rawHeaders = status ? QueryRawHeaders(request.get()) : std::string();
   DWORD length = 0;
-  std::optional<DWORD> announced;
+  std::optional<uint32_t> announced;
   if (QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, &length)) announced = length;
   BodyRead response;
   response.failed = true;
   if (status) response = ReadBody(exchange, deadline);
-  const bool complete = BodyIsComplete(response, method, status, announced);
+  const bool complete = !response.failed && ResponseBodyIsWhole(method, status, response.bytes.size(), announced);
   // Part of a picture is no picture: a caller that only looks at the bytes sees the failure too.
   if (!complete) response.bytes.clear();
 
