@@ -86,17 +86,23 @@ ShadowBitmap BlankShadowBitmap(HDC reference, int width, int height) {
 // same along the top and bottom edges and every column along the left and right edges.
 int PatternMargin(int size) { return size + 2; }
 
-// Puts the shadow of width x height together from `pattern`, a shadow of side 2m + 1 (m the
-// margin): its corners are copied, its middle row and column repeated along the edges.
+// Row y of a bitmap, counted from the top; the DIBs store their rows bottom-up.
+uint32_t* RowOf(const ShadowBitmap& b, int y) { return b.pixels + static_cast<size_t>(b.height - 1 - y) * b.width; }
+
+// The row of `pattern`, a shadow of side 2m + 1 (m the margin), that row y of a shadow `h` high
+// repeats: the pattern's own rows at the top and bottom, its middle row between.
+const uint32_t* PatternRowFor(const ShadowBitmap& pattern, int margin, int h, int y) {
+  return RowOf(pattern, y < margin ? y : y >= h - margin ? y - (h - pattern.height) : margin);
+}
+
+// Puts the shadow of width x height together from `pattern`: its corners are copied, its middle
+// row and column repeated along the edges.
 // Only the first `w` columns of `out` are written; any beyond stay as they are.
 void ComposeFromPattern(const ShadowBitmap& pattern, int margin, ShadowBitmap& out, int w) {
   const int side = pattern.width, h = out.height;
-  // Pixels counted from the top; the DIBs store their rows bottom-up.
-  auto row = [](const ShadowBitmap& b, int y) { return b.pixels + static_cast<size_t>(b.height - 1 - y) * b.width; };
   for (int y = 0; y < h; ++y) {
-    const int from = y < margin ? y : y >= h - margin ? y - (h - side) : margin;
-    const uint32_t* source = row(pattern, from);
-    uint32_t* target = row(out, y);
+    const uint32_t* source = PatternRowFor(pattern, margin, h, y);
+    uint32_t* target = RowOf(out, y);
     std::copy(source, source + margin, target);
     if (const uint32_t run = source[margin]) std::fill(target + margin, target + w - margin, run);
     std::copy(source + margin + 1, source + side, target + w - margin);
@@ -117,9 +123,8 @@ void ComposeColumns(const ShadowBitmap& pattern, int margin, ShadowBitmap& out, 
   x0 = std::max(x0, 0);
   x1 = std::min(x1, out.width);
   for (int y = 0; y < h; ++y) {
-    const int from = y < margin ? y : y >= h - margin ? y - (h - side) : margin;
-    const uint32_t* source = pattern.pixels + static_cast<size_t>(pattern.height - 1 - from) * pattern.width;
-    uint32_t* target = out.pixels + static_cast<size_t>(h - 1 - y) * out.width;
+    const uint32_t* source = PatternRowFor(pattern, margin, h, y);
+    uint32_t* target = RowOf(out, y);
     for (int x = x0; x < x1; ++x) target[x] = BandPixel(source, side, margin, band, x);
   }
 }

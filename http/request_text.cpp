@@ -60,6 +60,12 @@ std::string CollectSetCookies(std::string_view rawHeaders) {
   return cookies;
 }
 
+bool ResponseBodyIsWhole(HttpMethod method, uint32_t status, size_t received, std::optional<uint32_t> announced) {
+  if (status == 0) return false;
+  if (NormaliseMethod(method) == HttpMethod::Head || status == 204 || status == 304 || status < 200) return true;
+  return !announced || received >= *announced;
+}
+
 std::string RemoveAll(std::string_view text, std::string_view marker, MarkerCase markerCase) {
   if (marker.empty()) return std::string(text);
   std::string out;

@@ -1,6 +1,8 @@
 #pragma once
 // Request and response text that the request engines share.
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +38,11 @@ std::string CookieHeaderValue(std::string_view cookies);
 std::optional<std::string> SetCookieOf(std::string_view line);
 // The cookies of every "Set-Cookie" line of a response header block, joined by "; ".
 std::string CollectSetCookies(std::string_view rawHeaders);
+
+// Whether `received` bytes are the whole body of a response of `status` (0: no response came) to
+// `method`: responses that carry no body (to HEAD; 1xx, 204, 304) are whole without one, others
+// when no fewer bytes came than Content-Length announced (`announced`, when the response had one).
+bool ResponseBodyIsWhole(HttpMethod method, uint32_t status, size_t received, std::optional<uint32_t> announced);
 
 // `text` without any occurrence of `marker` (each found on a character start).
 std::string RemoveAll(std::string_view text, std::string_view marker, MarkerCase markerCase);

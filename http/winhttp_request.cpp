@@ -316,13 +316,14 @@ bool PageExchange::QueryNumber(DWORD what, DWORD* value) {
 }
 
 // WinHttp ends the body quietly when the connection closes early; against the announced length
-// the body is known to be cut. Responses that carry no body are whole without one.
+// the body is known to be cut.
 bool PageExchange::BodyIsComplete(size_t received) {
   DWORD status = 0;
   if (!QueryNumber(WINHTTP_QUERY_STATUS_CODE, &status)) return false;
-  if (NormaliseMethod(o_.method) == HttpMethod::Head || status == 204 || status == 304 || status < 200) return true;
-  DWORD announced = 0;
-  return !QueryNumber(WINHTTP_QUERY_CONTENT_LENGTH, &announced) || received >= announced;
+  DWORD length = 0;
+  std::optional<uint32_t> announced;
+  if (QueryNumber(WINHTTP_QUERY_CONTENT_LENGTH, &length)) announced = length;
+  return ResponseBodyIsWhole(o_.method, status, received, announced);
 }
 
 bool PageExchange::QueryRawHeaders(std::wstring* headers) {

@@ -65,8 +65,10 @@ struct BodyRead {
 // What an exchange's handles and its body reader share. The reader thread holds it too, so that a
 // reader left behind at the deadline still has its handles and buffer when its read returns.
 struct Exchange {
+  Exchange(int maxExchangeMs, size_t maxBody) : deadline(maxExchangeMs), maxBodyBytes(maxBody) {}
   InternetHandle root, connection, request;
-  size_t maxBodyBytes = 0;
+  const ExchangeDeadline deadline;
+  const size_t maxBodyBytes;
   BodyRead body;  // the reader's until it has ended
 };
 
@@ -78,8 +80,9 @@ void ReadWholeBody(Exchange& exchange) {
   try {
     std::vector<char> chunk(kReadChunk);
     for (;;) {
+      // A reader left behind stops at its next read rather than fetch the rest for no one.
       DWORD got = 0;
-      if (!InternetReadFile(exchange.request.get(), chunk.data(), kReadChunk, &got)) {
+      if (exchange.deadline.Passed() || !InternetReadFile(exchange.request.get(), chunk.data(), kReadChunk, &got)) {
         body.failed = true;
         break;
       }
@@ -103,9 +106,10 @@ DWORD WINAPI BodyReaderThread(void* parameter) {
 
 // A blocking read waits until its chunk is full, and a server that sends a byte now and then could
 // hold it for as long as it likes; so the body is read on a thread of its own and waited for no
-// longer than the exchange's end. A reader left behind then keeps the handles and ends when the
-// server's connection does; the caller has its failure at the deadline.
-BodyRead ReadBody(const std::shared_ptr<Exchange>& exchange, const ExchangeDeadline& deadline) {
+// longer than the exchange's end. A reader left behind then keeps the handles and ends when its
+// read in progress returns (or the server's connection ends); the caller has its failure at the
+// deadline.
+BodyRead ReadBody(const std::shared_ptr<Exchange>& exchange) {
   BodyRead failed;
   failed.failed = true;
   auto* held = new (std::nothrow) std::shared_ptr<Exchange>(exchange);
@@ -116,16 +120,8 @@ BodyRead ReadBody(const std::shared_ptr<Exchange>& exchange, const ExchangeDeadl
     delete held;
     return failed;
   }
-  if (WaitForSingleObject(reader.get(), deadline.Bound(INFINITE - 1)) != WAIT_OBJECT_0) return failed;
+  if (WaitForSingleObject(reader.get(), exchange->deadline.Bound(INFINITE - 1)) != WAIT_OBJECT_0) return failed;
   return std::move(exchange->body);
-}
-
-// Whether the body that was read is the whole body: nothing failed and no fewer bytes arrived
-// than Content-Length announced (responses that carry no body excepted).
-bool BodyIsComplete(const BodyRead& body, HttpMethod method, DWORD status, const std::optional<DWORD>& announced) {
-  if (body.failed || status == 0) return false;
-  if (method == HttpMethod::Head || status == 204 || status == 304 || status < 200) return true;
-  return !announced || body.bytes.size() >= *announced;
 }
 
 }  // namespace
@@ -136,12 +132,10 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   // Port 0 would ask WinInet for the scheme's default port: a URL naming no real port fails.
   const int port = UrlPortOf(url);
   if (port < 1) return {};
-  const ExchangeDeadline deadline(options.maxExchangeMs);
   std::string headers = options.extraHeaders ? *options.extraHeaders : std::string();
 
   const std::string agent = WinInetUserAgent(headers);
-  auto exchange = std::make_shared<Exchange>();
-  exchange->maxBodyBytes = options.maxBodyBytes;
+  auto exchange = std::make_shared<Exchange>(options.maxExchangeMs, options.maxBodyBytes);
   InternetHandle& root = exchange->root;
   if (options.proxy.empty()) {
     root.reset(InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
@@ -189,12 +183,12 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   // Without a response there is no header block (WinInet would hand out a bare line end).
   const std::string rawHeaders = status ? QueryRawHeaders(request.get()) : std::string();
   DWORD length = 0;
-  std::optional<DWORD> announced;
+  std::optional<uint32_t> announced;
   if (QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, &length)) announced = length;
   BodyRead response;
   response.failed = true;
-  if (status) response = ReadBody(exchange, deadline);
-  const bool complete = BodyIsComplete(response, method, status, announced);
+  if (status) response = ReadBody(exchange);
+  const bool complete = !response.failed && ResponseBodyIsWhole(method, status, response.bytes.size(), announced);
   // Part of a picture is no picture: a caller that only looks at the bytes sees the failure too.
   if (!complete) response.bytes.clear();
 

@@ -101,4 +101,29 @@ TEST(CookieHeaderTest, LineAndValue) {
   EXPECT_EQ(CookieHeaderValue("a=1"), "a=1");
 }
 
+TEST(ResponseBodyIsWholeTest, Table) {
+  const struct {
+    HttpMethod method;
+    uint32_t status;
+    size_t received;
+    std::optional<uint32_t> announced;
+    bool whole;
+  } rows[] = {
+      {HttpMethod::Get, 0, 0, std::nullopt, false},  // no response at all
+      {HttpMethod::Get, 200, 5, 10u, false},          // cut short
+      {HttpMethod::Get, 200, 10, 10u, true},
+      {HttpMethod::Get, 200, 3, std::nullopt, true},  // no length: read to the end
+      {HttpMethod::Head, 200, 0, 10u, true},
+      {static_cast<HttpMethod>(2), 200, 0, 10u, true},
+      {static_cast<HttpMethod>(99), 200, 0, 10u, false},  // an unknown number is GET
+      {HttpMethod::Get, 204, 0, 10u, true},
+      {HttpMethod::Get, 304, 0, 10u, true},
+      {HttpMethod::Get, 101, 0, 10u, true},
+      {HttpMethod::Post, 404, 2, 10u, false},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(ResponseBodyIsWhole(r.method, r.status, r.received, r.announced), r.whole)
+        << static_cast<int>(r.method) << " " << r.status << " " << r.received;
+}
+
 }  // namespace
