@@ -9,6 +9,7 @@
 #include "app/subsystem_hooks.h"
 #include "effects/ease_animator.h"
 #include "runtime/codepage.h"
+#include "runtime/controls.h"
 #include "runtime/folders.h"
 #include "runtime/program_dir.h"
 #include "runtime/ui_task.h"
@@ -152,6 +153,19 @@ MainWindow::~MainWindow() {
 HWND MainWindow::control(Control control) const {
   const size_t i = static_cast<size_t>(control);
   return i < std::size(controls_) ? controls_[i] : nullptr;
+}
+
+std::string MainWindow::BoxText(Control control) const {
+  HWND box = this->control(control);
+  return box ? GetControlText(box) : std::string();
+}
+
+std::string MainWindow::StampStatus(const std::string& message) const { return clock_.Stamp(message); }
+
+void MainWindow::ShowStatus(const std::string& message) { SetStatusLine(StampStatus(message)); }
+
+void MainWindow::SetStatusLine(const std::string& line) {
+  if (HWND label = control(Control::岚栩_tim)) SetControlText(label, line);
 }
 
 int MainWindow::Ask(const std::string& text, UINT buttons, const std::string& caption) {

@@ -165,16 +165,18 @@ class MainWindow : private HarvestSink {
   void ShowHelpPicture();
   int RegisterPageHotKey(UINT virtualKey);
   int Ask(const std::string& text, UINT buttons, const std::string& caption);
+  // The text of one of the window's boxes (empty when the control does not exist).
+  std::string BoxText(Control control) const;
+  // A line already stamped goes into the status label as it is.
+  void SetStatusLine(const std::string& line);
 
   // Extraction (extract_commands.cpp).
   using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
   void RunExtraction(Harvest harvest);
-  std::string BoxText(Control control) const;
 
   void ResizeWindowTo(int targetWidth);
   void MoveHelpPanelTo(int targetTop);
   void LoadLoginPage(const std::string& page);
-  void SetStatusLine(const std::string& line);
 
   // HarvestSink: what an extraction finds goes into the controls and the harvest state.
   void AppendText(const std::string& text) override;
