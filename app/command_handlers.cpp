@@ -87,12 +87,9 @@ void MainWindow::ShowHelp() { MoveHelpPanelTo(kHelpShownTop); }
 
 void MainWindow::HideHelp() { MoveHelpPanelTo(kHelpHiddenTop); }
 
-void MainWindow::OnHotKey(int hotKeyId, int) {
-  // A registration that failed left its identifier at 0; no key may match that.
-  if (hotKeyId == 0) return;
-  if (hotKeyId == expandHotKeyId_) ResizeWindowTo(kWideWidth);
-  if (hotKeyId == collapseHotKeyId_) ResizeWindowTo(kNarrowWidth);
-}
+void MainWindow::WidenWindow() { ResizeWindowTo(kWideWidth); }
+
+void MainWindow::NarrowWindow() { ResizeWindowTo(kNarrowWidth); }
 
 void MainWindow::ApplyWindowWidth(double value) {
   if (!window_) return;

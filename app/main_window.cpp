@@ -292,6 +292,24 @@ void MainWindow::OnCommand(int id, int notification) {
 // The hot keys were registered for the label 标签1: its feedback event receives them.
 void MainWindow::OnHotKeyMessage(int id) { OnHotKey(id, 0); }
 
+void MainWindow::OnHotKey(int hotKeyId, int) {
+  // A registration that failed left its identifier at 0; no key may match that.
+  if (hotKeyId == 0) return;
+  const std::span<const HotKeyBinding> bindings = HotKeyBindings();
+  for (size_t i = 0; i < hotKeyIds_.size() && i < bindings.size(); ++i)
+    if (hotKeyIds_[i] == hotKeyId && bindings[i].pressed) {
+      (this->*bindings[i].pressed)();
+      return;
+    }
+}
+
+int MainWindow::HotKeyId(UINT virtualKey) const {
+  const std::span<const HotKeyBinding> bindings = HotKeyBindings();
+  for (size_t i = 0; i < hotKeyIds_.size() && i < bindings.size(); ++i)
+    if (bindings[i].virtualKey == virtualKey) return hotKeyIds_[i];
+  return 0;
+}
+
 void MainWindow::OnDestroy() {
   // A save still running ends at its next picture; it is waited for (with a bound) so that the
   // process never ends in the middle of a file nor under a worker still at work.
@@ -311,7 +329,7 @@ void MainWindow::OnNcDestroy() {
   helpBitmap_.reset();
 }
 
-int MainWindow::RegisterPageHotKey(UINT virtualKey) {
+int MainWindow::RegisterSystemHotKey(UINT virtualKey) {
   const int id = nextHotKeyId_++;
   return RegisterHotKey(window_, id, 0, virtualKey) ? id : 0;
 }
@@ -341,8 +359,8 @@ void MainWindow::RunCreatedHandler() {
   ClearBrowserPanelCookies(control(Control::精易Web浏览器1));
   EnsureFolder(outputRoot_);
   harvest_.outputFolder = outputRoot_;
-  expandHotKeyId_ = RegisterPageHotKey(VK_PRIOR);
-  collapseHotKeyId_ = RegisterPageHotKey(VK_NEXT);
+  hotKeyIds_.clear();
+  for (const HotKeyBinding& binding : HotKeyBindings()) hotKeyIds_.push_back(RegisterSystemHotKey(binding.virtualKey));
 }
 
 bool MainWindow::Create(HINSTANCE instance) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "config/hosts_file.h"
 #include "extract/extraction_gate.h"
@@ -95,8 +96,8 @@ class MainWindow : private HarvestSink {
   HWND handle() const { return window_; }
   HWND control(Control control) const;
   // Identifiers of the system-wide hot keys Page Up and Page Down (0 when registration failed).
-  int expandHotKeyId() const { return expandHotKeyId_; }
-  int collapseHotKeyId() const { return collapseHotKeyId_; }
+  int expandHotKeyId() const { return HotKeyId(VK_PRIOR); }
+  int collapseHotKeyId() const { return HotKeyId(VK_NEXT); }
   const HarvestState& harvest() const { return harvest_; }
   const std::string& outputRoot() const { return outputRoot_; }
   bool ExtractionRunning() const { return gate_.Running(); }
@@ -123,9 +124,12 @@ class MainWindow : private HarvestSink {
   // Wipe the panel's cookies, empty the cookie box and load the platform's login page.
   void LoadTaobaoLogin();
   void LoadAlibabaLogin();
-  // The feedback of the hot-key label: Page Up widens the window to 1220, Page Down narrows it to
-  // 880. `detail` is unused.
+  // The feedback of the hot-key label: runs the handler bound to the hot key registered under
+  // `hotKeyId`; any other identifier is ignored. `detail` is unused.
   void OnHotKey(int hotKeyId, int detail);
+  // The hot keys' handlers: Page Up widens the window to 1220, Page Down narrows it to 880.
+  void WidenWindow();
+  void NarrowWindow();
 
   // Animation frames: the value, truncated toward zero, becomes the window's outer width
   // (left, top and height kept) or the help panel's top (left kept).
@@ -150,6 +154,13 @@ class MainWindow : private HarvestSink {
   };
   // Every bound click (command_bindings.cpp); every other control event is ignored.
   static std::span<const CommandBinding> CommandBindings();
+  struct HotKeyBinding {
+    UINT virtualKey;
+    void (MainWindow::*pressed)();
+  };
+  // The system-wide hot keys, registered in this order when the window is created
+  // (command_bindings.cpp).
+  static std::span<const HotKeyBinding> HotKeyBindings();
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
@@ -163,7 +174,8 @@ class MainWindow : private HarvestSink {
   void RunCreatedHandler();
   HWND CreateControl(int index, HINSTANCE instance);
   void ShowHelpPicture();
-  int RegisterPageHotKey(UINT virtualKey);
+  int RegisterSystemHotKey(UINT virtualKey);
+  int HotKeyId(UINT virtualKey) const;
   int Ask(const std::string& text, UINT buttons, const std::string& caption);
   // The text of one of the window's boxes (empty when the control does not exist).
   std::string BoxText(Control control) const;
@@ -190,8 +202,7 @@ class MainWindow : private HarvestSink {
   HWND window_ = nullptr;
   DWORD windowThread_ = 0;
   HWND controls_[static_cast<size_t>(Control::Count)] = {};
-  int expandHotKeyId_ = 0;
-  int collapseHotKeyId_ = 0;
+  std::vector<int> hotKeyIds_;  // one per HotKeyBindings() entry: its identifier, 0 when not registered
   int nextHotKeyId_ = 0;
   GdiObject<HBRUSH> cookieBackground_;
   GdiObject<HBITMAP> helpBitmap_;
