@@ -1,5 +1,5 @@
 // The handlers that are neither extractors, savers nor browser commands: clearing the harvest,
-// the help panel and the two window-width hot keys.
+// the help panel and the two window-width hot keys, with the slides they start.
 #include <climits>
 #include <cmath>
 #include <string>

@@ -1,3 +1,6 @@
+// The window itself: its layout table and creation loop, the message dispatch (clicks and hot keys
+// through the binding tables), the box text and status line the command files use, and the message
+// pump for long work on the window's thread.
 #include "app/main_window.h"
 
 #include <commctrl.h>

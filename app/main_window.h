@@ -2,7 +2,9 @@
 // The program's one window: its controls, addressed by their layout names, and everything the
 // window keeps for itself (the harvest's item id, video address and output folder, the running
 // save, the status line's clock). One object per window; its window procedure dispatches every
-// message to a named handler.
+// message to a named handler, and clicks and hot keys to the command handlers named in the binding
+// tables (command_bindings.cpp). The handlers live in the command files, which call the window's
+// own members (main_window.cpp, window_harvest.cpp) and never each other.
 
 #include <windows.h>
 
