@@ -188,8 +188,10 @@ class MainWindow : private HarvestSink {
   using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
   void RunExtraction(Harvest harvest);
 
+  // The width keys' and the help panel's slides (command_handlers.cpp).
   void ResizeWindowTo(int targetWidth);
   void MoveHelpPanelTo(int targetTop);
+  // The login buttons (login_commands.cpp).
   void LoadLoginPage(const std::string& page);
 
   // HarvestSink: what an extraction finds goes into the controls and the harvest state.
