@@ -1,4 +1,5 @@
-// The event bindings: which handler each control's click runs.
+// The event bindings: which handler each control's click and each system-wide hot key runs. The
+// window walks these tables; they are the one place that names the command handlers.
 #include "app/main_window.h"
 
 std::span<const MainWindow::CommandBinding> MainWindow::CommandBindings() {
@@ -13,6 +14,14 @@ std::span<const MainWindow::CommandBinding> MainWindow::CommandBindings() {
       {Control::tok, &MainWindow::HideHelp},
       {Control::载入淘宝, &MainWindow::LoadTaobaoLogin},
       {Control::载入阿里, &MainWindow::LoadAlibabaLogin},
+  };
+  return kBindings;
+}
+
+std::span<const MainWindow::HotKeyBinding> MainWindow::HotKeyBindings() {
+  static const HotKeyBinding kBindings[] = {
+      {VK_PRIOR, &MainWindow::WidenWindow},
+      {VK_NEXT, &MainWindow::NarrowWindow},
   };
   return kBindings;
 }

@@ -1,6 +1,5 @@
 // The handlers that are neither extractors, savers nor browser commands: clearing the harvest,
-// the help panel and the two window-width hot keys.
-#include <algorithm>
+// the help panel and the two window-width hot keys, with the slides they start.
 #include <climits>
 #include <cmath>
 #include <string>
@@ -8,7 +7,7 @@
 #include "app/main_window.h"
 #include "effects/ease_animator.h"
 #include "effects/easing.h"
-#include "effects/shadow.h"
+#include "effects/window_slide.h"
 #include "runtime/controls.h"
 
 namespace {
@@ -38,28 +37,14 @@ RECT RectInParent(HWND control) {
   return r;
 }
 
-int WindowWidth(HWND window) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  return r.right - r.left;
-}
-
 }  // namespace
 
 void MainWindow::ResizeWindowTo(int targetWidth) {
   EaseAnimator* animator = EasingSlot(kWindowWidthSlot);
   if (!animator || !window_) return;
   // Refused while the previous change still runs: that key press is dropped.
-  const int from = WindowWidth(window_);
-  const bool started = animator->Start(
-      from, targetWidth, kEaseCubicOut, [this](double value, double) { ApplyWindowWidth(value); },
-      [this] {
-        if (window_) ReleaseShadowWidth(window_);
-      },
-      kDefaultInterval, kWidthDuration);
-  // The shadow keeps the larger width through the slide: each frame then redraws only the
-  // columns that changed instead of resizing it.
-  if (started) HoldShadowWidth(window_, std::max(from, targetWidth));
+  SlideWindowWidth(*animator, window_, targetWidth, kEaseCubicOut,
+                   [this](double value, double) { ApplyWindowWidth(value); }, kDefaultInterval, kWidthDuration);
 }
 
 void MainWindow::MoveHelpPanelTo(int targetTop) {
@@ -87,12 +72,9 @@ void MainWindow::ShowHelp() { MoveHelpPanelTo(kHelpShownTop); }
 
 void MainWindow::HideHelp() { MoveHelpPanelTo(kHelpHiddenTop); }
 
-void MainWindow::OnHotKey(int hotKeyId, int) {
-  // A registration that failed left its identifier at 0; no key may match that.
-  if (hotKeyId == 0) return;
-  if (hotKeyId == expandHotKeyId_) ResizeWindowTo(kWideWidth);
-  if (hotKeyId == collapseHotKeyId_) ResizeWindowTo(kNarrowWidth);
-}
+void MainWindow::WidenWindow() { ResizeWindowTo(kWideWidth); }
+
+void MainWindow::NarrowWindow() { ResizeWindowTo(kNarrowWidth); }
 
 void MainWindow::ApplyWindowWidth(double value) {
   if (!window_) return;

@@ -7,7 +7,6 @@
 #include "extract/item_extractors.h"
 #include "http/page_charset.h"
 #include "http/winhttp_request.h"
-#include "runtime/controls.h"
 
 namespace {
 
@@ -27,11 +26,6 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 }
 
 }  // namespace
-
-std::string MainWindow::BoxText(Control control) const {
-  HWND box = this->control(control);
-  return box ? GetControlText(box) : std::string();
-}
 
 void MainWindow::RunExtraction(Harvest harvest) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };

@@ -1,3 +1,6 @@
+// The window itself: its layout table and creation loop, the message dispatch (clicks and hot keys
+// through the binding tables), the box text and status line the command files use, and the message
+// pump for long work on the window's thread.
 #include "app/main_window.h"
 
 #include <commctrl.h>
@@ -9,6 +12,7 @@
 #include "app/subsystem_hooks.h"
 #include "effects/ease_animator.h"
 #include "runtime/codepage.h"
+#include "runtime/controls.h"
 #include "runtime/folders.h"
 #include "runtime/program_dir.h"
 #include "runtime/ui_task.h"
@@ -154,6 +158,19 @@ HWND MainWindow::control(Control control) const {
   return i < std::size(controls_) ? controls_[i] : nullptr;
 }
 
+std::string MainWindow::BoxText(Control control) const {
+  HWND box = this->control(control);
+  return box ? GetControlText(box) : std::string();
+}
+
+std::string MainWindow::StampStatus(const std::string& message) const { return clock_.Stamp(message); }
+
+void MainWindow::ShowStatus(const std::string& message) { SetStatusLine(StampStatus(message)); }
+
+void MainWindow::SetStatusLine(const std::string& line) {
+  if (HWND label = control(Control::岚栩_tim)) SetControlText(label, line);
+}
+
 int MainWindow::Ask(const std::string& text, UINT buttons, const std::string& caption) {
   return AskUser(config_.answer, MessageBoxRequest{text, caption, buttons, nullptr});
 }
@@ -278,6 +295,24 @@ void MainWindow::OnCommand(int id, int notification) {
 // The hot keys were registered for the label 标签1: its feedback event receives them.
 void MainWindow::OnHotKeyMessage(int id) { OnHotKey(id, 0); }
 
+void MainWindow::OnHotKey(int hotKeyId, int) {
+  // A registration that failed left its identifier at 0; no key may match that.
+  if (hotKeyId == 0) return;
+  const std::span<const HotKeyBinding> bindings = HotKeyBindings();
+  for (size_t i = 0; i < hotKeyIds_.size() && i < bindings.size(); ++i)
+    if (hotKeyIds_[i] == hotKeyId && bindings[i].pressed) {
+      (this->*bindings[i].pressed)();
+      return;
+    }
+}
+
+int MainWindow::HotKeyId(UINT virtualKey) const {
+  const std::span<const HotKeyBinding> bindings = HotKeyBindings();
+  for (size_t i = 0; i < hotKeyIds_.size() && i < bindings.size(); ++i)
+    if (bindings[i].virtualKey == virtualKey) return hotKeyIds_[i];
+  return 0;
+}
+
 void MainWindow::OnDestroy() {
   // A save still running ends at its next picture; it is waited for (with a bound) so that the
   // process never ends in the middle of a file nor under a worker still at work.
@@ -297,7 +332,7 @@ void MainWindow::OnNcDestroy() {
   helpBitmap_.reset();
 }
 
-int MainWindow::RegisterPageHotKey(UINT virtualKey) {
+int MainWindow::RegisterSystemHotKey(UINT virtualKey) {
   const int id = nextHotKeyId_++;
   return RegisterHotKey(window_, id, 0, virtualKey) ? id : 0;
 }
@@ -327,8 +362,8 @@ void MainWindow::RunCreatedHandler() {
   ClearBrowserPanelCookies(control(Control::精易Web浏览器1));
   EnsureFolder(outputRoot_);
   harvest_.outputFolder = outputRoot_;
-  expandHotKeyId_ = RegisterPageHotKey(VK_PRIOR);
-  collapseHotKeyId_ = RegisterPageHotKey(VK_NEXT);
+  hotKeyIds_.clear();
+  for (const HotKeyBinding& binding : HotKeyBindings()) hotKeyIds_.push_back(RegisterSystemHotKey(binding.virtualKey));
 }
 
 bool MainWindow::Create(HINSTANCE instance) {

@@ -2,7 +2,9 @@
 // The program's one window: its controls, addressed by their layout names, and everything the
 // window keeps for itself (the harvest's item id, video address and output folder, the running
 // save, the status line's clock). One object per window; its window procedure dispatches every
-// message to a named handler.
+// message to a named handler, and clicks and hot keys to the command handlers named in the binding
+// tables (command_bindings.cpp). The handlers live in the command files, which call the window's
+// own members (main_window.cpp, window_harvest.cpp) and never each other.
 
 #include <windows.h>
 
@@ -10,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "config/hosts_file.h"
 #include "extract/extraction_gate.h"
@@ -95,8 +98,8 @@ class MainWindow : private HarvestSink {
   HWND handle() const { return window_; }
   HWND control(Control control) const;
   // Identifiers of the system-wide hot keys Page Up and Page Down (0 when registration failed).
-  int expandHotKeyId() const { return expandHotKeyId_; }
-  int collapseHotKeyId() const { return collapseHotKeyId_; }
+  int expandHotKeyId() const { return HotKeyId(VK_PRIOR); }
+  int collapseHotKeyId() const { return HotKeyId(VK_NEXT); }
   const HarvestState& harvest() const { return harvest_; }
   const std::string& outputRoot() const { return outputRoot_; }
   bool ExtractionRunning() const { return gate_.Running(); }
@@ -123,9 +126,12 @@ class MainWindow : private HarvestSink {
   // Wipe the panel's cookies, empty the cookie box and load the platform's login page.
   void LoadTaobaoLogin();
   void LoadAlibabaLogin();
-  // The feedback of the hot-key label: Page Up widens the window to 1220, Page Down narrows it to
-  // 880. `detail` is unused.
+  // The feedback of the hot-key label: runs the handler bound to the hot key registered under
+  // `hotKeyId`; any other identifier is ignored. `detail` is unused.
   void OnHotKey(int hotKeyId, int detail);
+  // The hot keys' handlers: Page Up widens the window to 1220, Page Down narrows it to 880.
+  void WidenWindow();
+  void NarrowWindow();
 
   // Animation frames: the value, truncated toward zero, becomes the window's outer width
   // (left, top and height kept) or the help panel's top (left kept).
@@ -150,6 +156,13 @@ class MainWindow : private HarvestSink {
   };
   // Every bound click (command_bindings.cpp); every other control event is ignored.
   static std::span<const CommandBinding> CommandBindings();
+  struct HotKeyBinding {
+    UINT virtualKey;
+    void (MainWindow::*pressed)();
+  };
+  // The system-wide hot keys, registered in this order when the window is created
+  // (command_bindings.cpp).
+  static std::span<const HotKeyBinding> HotKeyBindings();
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
@@ -163,18 +176,23 @@ class MainWindow : private HarvestSink {
   void RunCreatedHandler();
   HWND CreateControl(int index, HINSTANCE instance);
   void ShowHelpPicture();
-  int RegisterPageHotKey(UINT virtualKey);
+  int RegisterSystemHotKey(UINT virtualKey);
+  int HotKeyId(UINT virtualKey) const;
   int Ask(const std::string& text, UINT buttons, const std::string& caption);
+  // The text of one of the window's boxes (empty when the control does not exist).
+  std::string BoxText(Control control) const;
+  // A line already stamped goes into the status label as it is.
+  void SetStatusLine(const std::string& line);
 
   // Extraction (extract_commands.cpp).
   using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
   void RunExtraction(Harvest harvest);
-  std::string BoxText(Control control) const;
 
+  // The width keys' and the help panel's slides (command_handlers.cpp).
   void ResizeWindowTo(int targetWidth);
   void MoveHelpPanelTo(int targetTop);
+  // The login buttons (login_commands.cpp).
   void LoadLoginPage(const std::string& page);
-  void SetStatusLine(const std::string& line);
 
   // HarvestSink: what an extraction finds goes into the controls and the harvest state.
   void AppendText(const std::string& text) override;
@@ -188,8 +206,7 @@ class MainWindow : private HarvestSink {
   HWND window_ = nullptr;
   DWORD windowThread_ = 0;
   HWND controls_[static_cast<size_t>(Control::Count)] = {};
-  int expandHotKeyId_ = 0;
-  int collapseHotKeyId_ = 0;
+  std::vector<int> hotKeyIds_;  // one per HotKeyBindings() entry: its identifier, 0 when not registered
   int nextHotKeyId_ = 0;
   GdiObject<HBRUSH> cookieBackground_;
   GdiObject<HBITMAP> helpBitmap_;

@@ -1,5 +1,5 @@
-// The download button and the status line: the window's snapshot of the harvest goes to a save on
-// its own thread, whose status lines come back to the label through the window's task messages.
+// The download button: the window's snapshot of the harvest goes to a save on its own thread, whose
+// status lines come back to the window's status line through its task messages.
 #include <utility>
 #include <vector>
 
@@ -32,12 +32,4 @@ void MainWindow::StartSave() {
   };
   effects.openFolder = config_.openFolder ? config_.openFolder : OpenFolderInShell;
   save_ = ::StartSave(std::move(job), std::move(effects));
-}
-
-std::string MainWindow::StampStatus(const std::string& message) const { return clock_.Stamp(message); }
-
-void MainWindow::ShowStatus(const std::string& message) { SetStatusLine(StampStatus(message)); }
-
-void MainWindow::SetStatusLine(const std::string& line) {
-  if (HWND label = control(Control::岚栩_tim)) SetControlText(label, line);
 }
