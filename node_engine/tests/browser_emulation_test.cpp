@@ -12,6 +12,7 @@
 #include <ostream>
 #include <vector>
 
+#include "app/main_window.h"
 #include "browser/login_browser.h"
 #include "browser/tests/browser_test_support.h"
 #include "node_engine/browser_emulation.h"
@@ -156,21 +157,6 @@ HWND PanelOf(HWND window) {
   return panel;
 }
 
-struct MainWindowSearch {
-  DWORD process;
-  HWND found;
-};
-
-// The visible top-level window of the process that holds the login panel.
-BOOL CALLBACK MatchMainWindow(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<MainWindowSearch*>(parameter);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != search->process || !IsWindowVisible(window) || !PanelOf(window)) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 // The real program with our node.dll, under a file name of its own (GBK, as a user may rename it).
 class ProgramDocumentModeTest : public ::testing::Test {
  protected:
@@ -197,14 +183,7 @@ class ProgramDocumentModeTest : public ::testing::Test {
         },
         kStartTimeoutMs);
     if (!welcomed) return nullptr;
-    MainWindowSearch search{program_->id(), nullptr};
-    PumpUntil(
-        [&] {
-          EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
-          return search.found != nullptr;
-        },
-        kStepTimeoutMs);
-    return search.found;
+    return TopLevelOf(program_->id(), kMainWindowClass);
   }
   void CloseAndExpectCleanEnd(HWND main) {
     PostMessageW(main, WM_CLOSE, 0, 0);
