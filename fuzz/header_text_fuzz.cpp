@@ -24,11 +24,11 @@ bool IsAsciiText(std::string_view s) {
   return true;
 }
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 bool HasInsensitive(std::string_view text, std::string_view what) { return Find(text, what, 1, true) >= 1; }
 
-// Lines with a ":" are kept and only the case of their names' letters changes.
+// Lines with a ":" are kept and only the case of their names' letters changes: the first
+// character of the name and every one right after a "-" is upper-cased (a byte of 0x80 or above
+// starts a two-byte character, whose second byte is never a character of its own).
 void CheckHeaderCase(std::string_view block) {
   const std::string out = NormaliseHeaderCase(block);
   size_t at = 0;
@@ -41,11 +41,14 @@ void CheckHeaderCase(std::string_view block) {
     }
     FUZZ_CHECK(out.size() - at >= line.size());
     const size_t nameEnd = static_cast<size_t>(colon - 1);
+    bool wordStart = true, trailByte = false;
     for (size_t i = 0; i < line.size(); ++i) {
       const char was = line[i], now = out[at + i];
-      FUZZ_CHECK(i < nameEnd ? Lower(was) == Lower(now) && (was == now || IsLetter(was)) : was == now);
+      const bool capital = i < nameEnd && !trailByte && wordStart && was >= 'a' && was <= 'z';
+      FUZZ_CHECK(now == (capital ? static_cast<char>(was - 'a' + 'A') : was));
+      if (!trailByte) wordStart = was == '-';
+      trailByte = !trailByte && static_cast<unsigned char>(was) >= 0x80;
     }
-    if (nameEnd > 0 && line[0] >= 'a' && line[0] <= 'z') FUZZ_CHECK(out[at] == line[0] - 'a' + 'A');
     at += line.size();
   }
   FUZZ_CHECK(at == out.size());
@@ -70,15 +73,25 @@ void CheckMergedCookies(std::string_view sent, std::string_view set) {
   std::set<std::string> freshNames;
   for (const std::string& item : fresh) freshNames.insert(CookieName(item));
   std::set<std::string> seen;
+  bool pastFresh = false;
   for (const std::string& item : CookieItems(merged, "; ")) {
     FUZZ_CHECK(seen.insert(item).second);  // no repeats
     FUZZ_CHECK(!item.ends_with("=deleted"));
     const bool isFresh = IndexOfItem(fresh, item) >= 1;
-    // An item that was only sent survives only when the server did not set its name.
+    // An item that was only sent survives only when the server did not set its name, and stands
+    // behind everything the server set.
     FUZZ_CHECK(isFresh || (IndexOfItem(kept, item) >= 1 && !freshNames.count(CookieName(item))));
+    FUZZ_CHECK(!(pastFresh && isFresh));
+    pastFresh = pastFresh || !isFresh;
   }
   for (const std::string& item : fresh)
     FUZZ_CHECK(item.ends_with("=deleted") || seen.count(item));
+  // And it does survive then: the first sent item of each name (empty items count as one).
+  std::set<std::string> names;
+  for (const std::string& item : SplitText(newCookies, ";")) names.insert(CookieName(item));
+  for (const std::string& item : SplitText(RemoveAllSpaces(sent), ";"))
+    if (names.insert(CookieName(item)).second && !item.empty() && !item.ends_with("=deleted"))
+      FUZZ_CHECK(seen.count(item));
 }
 
 void CheckUrl(std::string_view url) {
@@ -87,10 +100,14 @@ void CheckUrl(std::string_view url) {
   FUZZ_CHECK(UrlPortOf(url) >= 0);
   const std::string path = UrlPathOf(url);
   FUZZ_CHECK(path.starts_with("/"));
-  FUZZ_CHECK(path == "/" || url.ends_with(path));
+  // Path and query as written: the rest of the URL, or what stands before its fragment.
+  FUZZ_CHECK(path == "/" || url.ends_with(path) || url.find(path + "#") != std::string_view::npos);
   if (!IsAsciiText(url)) return;
   FUZZ_CHECK(hostAndPort.starts_with(host));
-  FUZZ_CHECK(host.find_first_of(":/") == std::string::npos);
+  // No path and no port: a ":" only inside an IPv6 literal's brackets.
+  const size_t literalEnd = host.starts_with('[') ? host.find(']') : std::string::npos;
+  FUZZ_CHECK(host.find('/') == std::string::npos);
+  FUZZ_CHECK(host.find(':', literalEnd == std::string::npos ? 0 : literalEnd) == std::string::npos);
   for (char c : hostAndPort) FUZZ_CHECK(!(c >= 'A' && c <= 'Z'));
 }
 

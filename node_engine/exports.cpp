@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "node_engine/browser_emulation.h"
 #include "node_engine/web_view.h"
 
 namespace {
@@ -21,6 +22,10 @@ bool g_oleReady = false;
 void Initialize() {
   if (g_initialized) return;
   g_initialized = true;
+  // A program that does not ask gets the control's oldest document mode, in which today's login
+  // pages do not work. The control reads the setting when it first starts in the process, so it
+  // is asked for before any view exists; a user's key that refuses the write leaves the old mode.
+  AskForDocumentMode(HKEY_CURRENT_USER, kBrowserEmulationKey, ProgramFileName(), kNewestDocumentMode);
   // In-place embedding needs OLE on this thread; a thread already in the multithreaded apartment
   // gets views without a page.
   g_oleReady = SUCCEEDED(OleInitialize(nullptr));

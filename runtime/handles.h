@@ -222,6 +222,13 @@ struct HookTraits {  // SetWindowsHookEx
 };
 using UniqueHook = UniqueOwner<HookTraits>;
 
+struct RegistryKeyTraits {  // RegOpenKeyEx, RegCreateKeyEx
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { RegCloseKey(h); }
+};
+using RegistryKey = UniqueOwner<RegistryKeyTraits>;
+
 // GetWindowDC / ReleaseDC pair: the whole window, frame and scroll bars included.
 class WindowFrameDc {
  public:
