@@ -8,6 +8,7 @@
 
 #include "extract/harvest_bounds.h"
 #include "extract/md5.h"
+#include "text/ascii.h"
 
 namespace {
 
@@ -20,24 +21,12 @@ constexpr size_t kMaxLineBytes = 1024;
 // A page naming its data anchor more often than this is not an item page.
 constexpr int kMaxAnchorTries = 8;
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-bool IsWordByte(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string LowerCopy(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
-}
-
 // The name in the first "<meta … charset=NAME" of the head, the way the page engine looks for it
 // (one line, case ignored); "" when there is none.
 std::string EarlyDeclaredCharset(std::string_view page) {
   std::string_view head = page.substr(0, page.find('\0'));
   head = head.substr(0, 1024);
-  const std::string lower = LowerCopy(head);
+  const std::string lower = LowerAsciiCopy(head);
   for (size_t meta = lower.find("<meta"); meta != npos; meta = lower.find("<meta", meta + 1)) {
     const size_t lineEnd = std::min(lower.find('\n', meta), lower.size());
     const size_t found = lower.find("charset=", meta + 6);
@@ -217,7 +206,7 @@ class Reader {
         if (close == npos || close == i + 1 || close - i > 10 || !node->is_array()) return nullptr;
         size_t index = 0;
         for (size_t k = i + 1; k < close; ++k) {
-          if (path[k] < '0' || path[k] > '9') return nullptr;
+          if (!IsAsciiDigit(path[k])) return nullptr;
           index = index * 10 + static_cast<size_t>(path[k] - '0');
         }
         node = index < node->size() ? &(*node)[index] : nullptr;
@@ -240,10 +229,9 @@ std::optional<std::string> CompleteAddress(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   std::string url = s.starts_with("//") ? "https:" + std::string(s) : std::string(s);
-  const std::string lower = LowerCopy(url.substr(0, 8));
-  if (lower.starts_with("https://"))
+  if (StartsWithIgnoringAsciiCase(url, "https://"))
     url.replace(0, 8, "https://");
-  else if (lower.starts_with("http://"))
+  else if (StartsWithIgnoringAsciiCase(url, "http://"))
     url.replace(0, 7, "http://");
   else
     return std::nullopt;
@@ -463,7 +451,7 @@ ItemPageData ReadTaobaoRes(const Reader& r, const Json* res) {
 // ---- JD ----
 
 std::optional<std::string> JdPicture(std::string_view path, std::string_view base) {
-  if (path.starts_with("//") || LowerCopy(path.substr(0, 7)).starts_with("http")) return CompleteAddress(path);
+  if (path.starts_with("//") || StartsWithIgnoringAsciiCase(path, "http")) return CompleteAddress(path);
   while (!path.empty() && path.front() == '/') path.remove_prefix(1);
   if (path.empty()) return std::nullopt;
   std::string url(base);
@@ -476,7 +464,7 @@ void AddJdPicture(TextList& list, std::string_view path, std::string_view base, 
 }
 
 bool HasPictureExtension(std::string_view address) {
-  const std::string lower = LowerCopy(address);
+  const std::string lower = LowerAsciiCopy(address);
   for (std::string_view ext : {".jpg", ".jpeg", ".png", ".gif", ".webp"})
     if (lower.find(ext) != npos) return true;
   return false;
@@ -545,17 +533,12 @@ std::string CookieValue(std::string_view cookies, std::string_view name) {
 }
 
 std::string PercentDecode(std::string_view text) {
-  auto hex = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
-        hex(text[i + 2]) >= 0) {
-      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+    const int high = i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+    const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
+    if (text[i] == '%' && high >= 0 && low >= 0) {
+      out += static_cast<char>(high * 16 + low);
       i += 2;
     } else {
       out += text[i];
@@ -591,16 +574,13 @@ std::string Plain(std::string_view text, std::string_view extra = {}) {
 }
 
 std::string PercentEncode(std::string_view text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (char c : text) {
-    const auto b = static_cast<unsigned char>(c);
     if (IsWordByte(c) || c == '.' || c == '-' || c == '~') {
       out += c;
     } else {
       out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 0xF];
+      AppendHexByte(out, static_cast<unsigned char>(c), HexCase::Upper);
     }
   }
   return out;
@@ -793,8 +773,7 @@ DetailPictures ReadJdDetailPictures(std::string_view page, std::string_view pict
     resume = end;
     const std::string_view address = page.substr(begin, end - begin);
     if (!HasPictureExtension(address.substr(at - begin))) continue;
-    if (!address.starts_with("//") && !LowerCopy(address.substr(0, 4)).starts_with("http") &&
-        !address.starts_with("jfs/"))
+    if (!address.starts_with("//") && !StartsWithIgnoringAsciiCase(address, "http") && !address.starts_with("jfs/"))
       continue;  // a host without a scheme, or a path inside something else
     AddJdPicture(result.pictures, address, pictureBase, result.cutShort);
     if (result.cutShort) break;
@@ -808,7 +787,7 @@ std::string JdSkuIdOfLink(std::string_view link) {
   const size_t html = path.rfind(".html");
   if (html != npos) {
     size_t begin = html;
-    while (begin > 0 && path[begin - 1] >= '0' && path[begin - 1] <= '9') --begin;
+    while (begin > 0 && IsAsciiDigit(path[begin - 1])) --begin;
     if (begin < html && begin > 0 && path[begin - 1] == '/' && html - begin <= 20)
       return std::string(path.substr(begin, html - begin));
   }
@@ -822,7 +801,7 @@ std::string JdSkuIdOfLink(std::string_view link) {
 
 PageKind RecognisePage(std::string_view page) {
   if (page.size() > 64 * 1024) return PageKind::Other;
-  const std::string lower = LowerCopy(page);
+  const std::string lower = LowerAsciiCopy(page);
   if (Matches(page, lower, kChallengeText, kChallengeAscii)) return PageKind::Challenge;
   if (Matches(page, lower, kLoginText, kLoginAscii)) return PageKind::Login;
   if (Matches(page, lower, kNoItemText, kNoItemAscii)) return PageKind::NoSuchItem;

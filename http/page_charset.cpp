@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "http/regex_matcher.h"
+#include "text/ascii.h"
 #include "text/text_slicing.h"
 #include "runtime/codepage.h"
 #include "runtime/dispatch.h"
@@ -47,9 +48,7 @@ UINT CodePageOfCharset(const std::string& charset) {
       {"iso-8859-1", 28591},   {"windows-1252", 1252},   {"us-ascii", 20127},
       {"windows-1251", 1251},  {"koi8-r", 20866},
   };
-  std::string lower = charset;
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string lower = LowerAsciiCopy(charset);
   for (const auto& row : kCommon)
     if (lower == row.name && IsValidCodePage(row.codePage)) return row.codePage;
   return 0;
