@@ -4,7 +4,7 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/harvest_bounds.h"
-#include "extract/page_data.h"
+#include "extract/page_data/page_data.h"
 #include "text/text_slicing.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "config/endpoints.h"
 #include "extract/extraction_report.h"
 #include "extract/item_harvest.h"
-#include "extract/script_literal.h"
+#include "extract/page_data/script_literal.h"
 
 // What a page request brought back.
 struct FetchedPage {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "extract/harvest_bounds.h"
-#include "extract/page_data.h"
+#include "extract/page_data/page_data.h"
 
 namespace page_data_fuzz {
 

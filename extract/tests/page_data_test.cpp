@@ -1,7 +1,7 @@
 // The readers of today's page data on pages of our own in today's shapes, their hostile variants,
 // and the small pieces under them: the received encoding, the cookie's scope, MD5 and the signed
 // description call.
-#include "extract/page_data.h"
+#include "extract/page_data/page_data.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "extract/script_literal.h"
+#include "extract/page_data/script_literal.h"
 #include "text/text_slicing.h"
 
 // Whether a page reached the extractor as UTF-8 bytes: the engine re-decodes a page into GBK when

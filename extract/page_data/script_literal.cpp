@@ -1,4 +1,4 @@
-#include "extract/script_literal.h"
+#include "extract/page_data/script_literal.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "extract/page_data.h"
+#include "extract/page_data/page_data.h"
 
 #include <nlohmann/json.hpp>
 
