@@ -4,7 +4,11 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/harvest_bounds.h"
-#include "extract/page_data/page_data.h"
+#include "extract/page_data/alibaba_page_data.h"
+#include "extract/page_data/jd_page_data.h"
+#include "extract/page_data/page_kind.h"
+#include "extract/page_data/taobao_description_call.h"
+#include "extract/page_data/taobao_page_data.h"
 #include "text/text_slicing.h"
 
 namespace {

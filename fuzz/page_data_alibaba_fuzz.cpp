@@ -1,4 +1,5 @@
 // The 1688 page reader (window.context or window.__INIT_DATA) over any page.
+#include "extract/page_data/alibaba_page_data.h"
 #include "fuzz/page_data_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,5 +1,7 @@
 // The JD phone page reader (window._itemOnly, window._itemInfo) over any page, and the
 // recognition of pages that are not item pages.
+#include "extract/page_data/jd_page_data.h"
+#include "extract/page_data/page_kind.h"
 #include "fuzz/page_data_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,4 +1,5 @@
 // The reader of the description call's answer over any answer: a refusal is never a description.
+#include "extract/page_data/taobao_page_data.h"
 #include "fuzz/page_data_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,6 +4,8 @@
 // Input: the page, a zero byte, the cookie text, a zero byte, the description page address.
 #include <vector>
 
+#include "extract/page_data/taobao_description_call.h"
+#include "extract/page_data/taobao_page_data.h"
 #include "fuzz/page_data_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,9 +1,13 @@
 // The readers of today's page data on pages of our own in today's shapes, their hostile variants,
 // and the small pieces under them: the received encoding, the cookie's scope, MD5 and the signed
 // description call.
-#include "extract/page_data/page_data.h"
-
 #include <gtest/gtest.h>
+
+#include "extract/page_data/alibaba_page_data.h"
+#include "extract/page_data/jd_page_data.h"
+#include "extract/page_data/page_kind.h"
+#include "extract/page_data/taobao_description_call.h"
+#include "extract/page_data/taobao_page_data.h"
 
 #include "config/endpoints.h"
 #include "extract/cookie_scope.h"
