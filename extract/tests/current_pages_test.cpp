@@ -10,13 +10,6 @@
 
 namespace {
 
-std::string CurrentPagesDir() {
-  const std::string real = RealPagesDir();
-  if (real.empty()) return {};
-  const std::string dir = real.substr(0, real.rfind('/')) + "/current-pages";
-  return TestFileExists(dir + "/SOURCES.md") ? dir : std::string();
-}
-
 EndpointHosts Hosts() {
   EndpointHosts hosts{"desc.test", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.test"};
   hosts.TaobaoDescApiHost = "api.test";
@@ -78,7 +71,7 @@ std::string AsTheEngineHandsItOver(const std::string& bytes, bool engineDecodes)
 
 TEST(CurrentPagesTest, EveryPageYieldsItsPicturesNamesAndIds) {
   const std::string dir = CurrentPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved current pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("current-pages");
   for (const CurrentPage& page : kPages) {
     SCOPED_TRACE(std::string(page.file) + ": " + page.why);
     ScriptedFetch fetch;
@@ -110,7 +103,7 @@ TEST(CurrentPagesTest, EveryPageYieldsItsPicturesNamesAndIds) {
 
 TEST(CurrentPagesTest, AlibabaDetailPicturesComeFromTheDescriptionDocument) {
   const std::string dir = CurrentPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved current pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("current-pages");
   const std::string link = "https://detail.1688.com/offer/1007511748868.html";
   const std::string descUrl = "https://itemcdn.tmall.com/1688offer/icoss1516487213c4a2fa40226c2e8b";
   ScriptedFetch fetch;
@@ -148,7 +141,7 @@ TEST(CurrentPagesTest, AlibabaDetailPicturesComeFromTheDescriptionDocument) {
 
 TEST(CurrentPagesTest, TaobaoAndTmallWithoutATokenSayTheDetailPicturesWereNotRead) {
   const std::string dir = CurrentPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved current pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("current-pages");
   ScriptedFetch fetch;
   const std::string link = "https://detail.tmall.com/item.htm?id=617129397971";
   fetch.pages[link] = Utf8ToGbk(ReadTestFile(dir + "/tmall-1.html"));
