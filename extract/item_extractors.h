@@ -13,12 +13,16 @@
 #include "extract/extraction_report.h"
 #include "extract/item_harvest.h"
 #include "extract/page_data/script_literal.h"
+#include "text/page_encoding.h"
 
 // What a page request brought back.
 struct FetchedPage {
   std::string text;     // the page as GBK text, as the page engine hands it over
   int status = 0;       // the HTTP status; 0 when no response came
   std::string failure;  // why no response came (the engine's numbered message)
+  // What the engine reported the text to be; Unknown for pages handed in otherwise, which the
+  // readers then judge from the text.
+  PageEncoding encoding = PageEncoding::Unknown;
 
   FetchedPage() = default;
   // A page that came back whole, so a fetch may simply return the text.

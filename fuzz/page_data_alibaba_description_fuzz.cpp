@@ -3,7 +3,7 @@
 #include "fuzz/page_data_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const DetailPictures read = ReadAlibabaDescription(page_data_fuzz::AsText(data, size));
-  page_data_fuzz::CheckPictures(read.pictures);
+  for (PageEncoding encoding : page_data_fuzz::kEncodings)
+    page_data_fuzz::CheckPictures(ReadAlibabaDescription(page_data_fuzz::AsText(data, size), encoding).pictures);
   return 0;
 }

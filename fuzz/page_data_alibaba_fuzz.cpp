@@ -4,6 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view page = page_data_fuzz::AsText(data, size);
-  page_data_fuzz::CheckItem(ReadAlibabaPageData(page, page_data_fuzz::MarkUtf8));
+  for (PageEncoding encoding : page_data_fuzz::kEncodings)
+    page_data_fuzz::CheckItem(ReadAlibabaPageData(page, page_data_fuzz::MarkUtf8, encoding));
   return 0;
 }

@@ -110,8 +110,8 @@ ItemPageData ReadAlibabaPhone(const Reader& r) {
 
 }  // namespace
 
-ItemPageData ReadAlibabaPageData(std::string_view page, const Utf8ToText& utf8ToText) {
-  const bool gbk = !ArrivedAsUtf8(page);
+ItemPageData ReadAlibabaPageData(std::string_view page, const Utf8ToText& utf8ToText, PageEncoding encoding) {
+  const bool gbk = ReadsAsGbk(page, encoding);
   for (size_t start : AlibabaContextStarts(page))
     if (std::optional<Parsed> parsed = ParseAt(page, start, gbk)) {
       ItemPageData d = ReadAlibabaDesktop(Reader(*parsed, utf8ToText));
@@ -127,9 +127,9 @@ ItemPageData ReadAlibabaPageData(std::string_view page, const Utf8ToText& utf8To
   return {};
 }
 
-DetailPictures ReadAlibabaDescription(std::string_view document) {
+DetailPictures ReadAlibabaDescription(std::string_view document, PageEncoding encoding) {
   DetailPictures result;
-  const bool gbk = !ArrivedAsUtf8(document);
+  const bool gbk = ReadsAsGbk(document, encoding);
   for (size_t start : ValueStartsAfter(document, "offer_details"))
     if (std::optional<Parsed> parsed = ParseAt(document, start, gbk)) {
       const Utf8ToText none;

@@ -38,9 +38,10 @@ bool IsAddressByte(char c) {
 
 }  // namespace
 
-ItemPageData ReadJdPhonePageData(std::string_view page, std::string_view pictureBase, const Utf8ToText& utf8ToText) {
+ItemPageData ReadJdPhonePageData(std::string_view page, std::string_view pictureBase, const Utf8ToText& utf8ToText,
+                                 PageEncoding encoding) {
   ItemPageData d;
-  const bool gbk = !ArrivedAsUtf8(page);
+  const bool gbk = ReadsAsGbk(page, encoding);
   std::optional<Parsed> only, info;
   for (size_t start : ValueStartsAfter(page, "window._itemOnly"))
     if ((only = ParseAt(page, start, gbk))) break;

@@ -1,18 +1,21 @@
 #pragma once
 // What the readers of today's page data return. Each reader takes the page as the page engine
 // hands it over (GBK text when the page declares its charset early, the bytes as sent otherwise)
-// and returns GBK texts and complete picture addresses, at most kMaxRowsPerKind per list. They
-// are used on pages on which the marker cuts find nothing.
+// with the encoding the engine reported for it, and returns GBK texts and complete picture
+// addresses, at most kMaxRowsPerKind per list. They are used on pages on which the marker cuts
+// find nothing.
 
 #include <string>
 #include <string_view>
 
 #include "extract/page_data/script_literal.h"
+#include "text/page_encoding.h"
 #include "text/text_slicing.h"
 
-// Whether a page reached the extractor as UTF-8 bytes: the engine re-decodes a page into GBK when
-// a meta tag in its first 1024 bytes declares a charset; other pages arrive as sent, and today's
-// sites send UTF-8.
+// For a page whose encoding no fetch reported (PageEncoding::Unknown): whether it would have
+// reached the extractor as UTF-8 bytes. The engine re-decodes a page into GBK when a meta tag in
+// its first 1024 bytes declares a charset; other pages arrive as sent, and today's sites send
+// UTF-8.
 bool ArrivedAsUtf8(std::string_view page);
 
 struct ItemPageData {

@@ -2,6 +2,7 @@
 
 #include "extract/harvest_bounds.h"
 #include "text/ascii.h"
+#include "text/page_encoding.h"
 
 namespace {
 
@@ -30,36 +31,6 @@ std::string EarlyDeclaredCharset(std::string_view page) {
   return {};
 }
 
-bool IsUtf8WithMultibyteCharacters(std::string_view s) {
-  bool multibyte = false;
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t extra;
-    char32_t c;
-    if (b >= 0xC2 && b <= 0xDF) extra = 1, c = b & 0x1F;
-    else if (b >= 0xE0 && b <= 0xEF) extra = 2, c = b & 0x0F;
-    else if (b >= 0xF0 && b <= 0xF4) extra = 3, c = b & 0x07;
-    else return false;
-    if (i + extra >= s.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const auto t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      c = (c << 6) | (t & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
-      return false;
-    multibyte = true;
-    i += extra + 1;
-  }
-  return multibyte;
-}
-
 std::string PercentDecode(std::string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -86,6 +57,11 @@ bool ArrivedAsUtf8(std::string_view page) {
 }
 
 namespace page_data {
+
+bool ReadsAsGbk(std::string_view page, PageEncoding encoding) {
+  if (encoding == PageEncoding::Unknown) return !ArrivedAsUtf8(page);
+  return encoding == PageEncoding::Gbk;
+}
 
 std::optional<Parsed> ParseAt(std::string_view page, size_t start, bool gbk) {
   ScriptLiteralOptions options;

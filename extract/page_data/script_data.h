@@ -27,6 +27,10 @@ struct Parsed {
   bool cutShort = false;
 };
 
+// Whether the page's text is GBK: as the fetch reported it, or, when it did not, as the page engine
+// would have handed it over.
+bool ReadsAsGbk(std::string_view page, PageEncoding encoding);
+
 // The literal that opens at `start`, parsed; nothing when it is no literal or no valid JSON.
 std::optional<Parsed> ParseAt(std::string_view page, size_t start, bool gbk);
 

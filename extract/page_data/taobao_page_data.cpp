@@ -74,8 +74,8 @@ ItemPageData ReadTaobaoRes(const Reader& r, const Json* res) {
 
 }  // namespace
 
-ItemPageData ReadTaobaoPageData(std::string_view page, const Utf8ToText& utf8ToText) {
-  const bool gbk = !ArrivedAsUtf8(page);
+ItemPageData ReadTaobaoPageData(std::string_view page, const Utf8ToText& utf8ToText, PageEncoding encoding) {
+  const bool gbk = ReadsAsGbk(page, encoding);
   for (size_t start : ValueStartsAfter(page, "var b")) {
     std::optional<Parsed> parsed = ParseAt(page, start, gbk);
     if (!parsed) continue;
@@ -89,11 +89,11 @@ ItemPageData ReadTaobaoPageData(std::string_view page, const Utf8ToText& utf8ToT
   return {};
 }
 
-DetailPictures ReadTaobaoDescriptionAnswer(std::string_view answer) {
+DetailPictures ReadTaobaoDescriptionAnswer(std::string_view answer, PageEncoding encoding) {
   DetailPictures result;
   const size_t start = answer.find('{');
   std::optional<Parsed> parsed;
-  if (start != npos) parsed = ParseAt(answer, start, !ArrivedAsUtf8(answer));
+  if (start != npos) parsed = ParseAt(answer, start, ReadsAsGbk(answer, encoding));
   if (!parsed) {
     result.challenge = RecognisePage(answer) == PageKind::Challenge;
     return result;

@@ -17,6 +17,7 @@
 namespace {
 
 const Utf8ToText kToGbk = Utf8ToGbk;
+const std::string kJdBase = "https://jdimg.test/mobilecms/";
 
 TEST(ReceivedEncodingTest, FollowsWhatThePageEngineDoes) {
   const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87";  // UTF-8 bytes
@@ -35,6 +36,39 @@ TEST(ReceivedEncodingTest, FollowsWhatThePageEngineDoes) {
       {"pure ASCII needs no decision", "{\"a\":1}", false},
   };
   for (const Case& c : cases) EXPECT_EQ(ArrivedAsUtf8(c.page), c.utf8) << c.name;
+}
+
+// What the engine reports decides, whatever the bytes look like: GBK text whose bytes read as
+// UTF-8 too ("楼" is C2 A5, which is "¥" in UTF-8), and UTF-8 bytes behind an early declaration
+// of a charset the engine could not decode.
+TEST(ReceivedEncodingTest, TheReportedEncodingDecides) {
+  using Title = std::string (*)(const std::string& page, PageEncoding encoding);
+  const struct {
+    const char* reader;
+    Title title;
+    const char* before;
+    const char* after;
+  } readers[] = {
+      {"Taobao", [](const std::string& p, PageEncoding e) { return ReadTaobaoPageData(p, kToGbk, e).title; },
+       "var b = {loaderData:{home:{data:{res:{item:{itemId:'1',title:'", "'}}}}}};"},
+      {"1688", [](const std::string& p, PageEncoding e) { return ReadAlibabaPageData(p, kToGbk, e).title; },
+       "window.__INIT_DATA={data:{'1':{componentType:'main-pic',data:{offerInfoModel:{offerId:1,title:'", "'}}}}};"},
+      {"JD", [](const std::string& p, PageEncoding e) { return ReadJdPhonePageData(p, kJdBase, kToGbk, e).title; },
+       "window._itemOnly=({item:{skuId:'1',skuName:'", "'}});"},
+  };
+  const struct {
+    const char* name;
+    std::string head, title;
+    PageEncoding encoding;
+    std::string expected;
+  } pages[] = {
+      {"GBK that reads as UTF-8", "<p>", "楼", PageEncoding::Gbk, "楼"},
+      {"UTF-8 behind an undecodable declaration", "<meta charset=\"x-unknown\">", "\xE4\xB8\xAD\xE6\x96\x87",
+       PageEncoding::Utf8, "中文"},
+  };
+  for (const auto& r : readers)
+    for (const auto& p : pages)
+      EXPECT_EQ(r.title(p.head + r.before + p.title + r.after, p.encoding), p.expected) << r.reader << ": " << p.name;
 }
 
 // ---- 1688 ----
@@ -211,8 +245,6 @@ TEST(TaobaoPageDataTest, DescriptionCallIsSignedWithTheCookieToken) {
 }
 
 // ---- JD ----
-
-const std::string kJdBase = "https://jdimg.test/mobilecms/";
 
 TEST(JdPageDataTest, ReadsThePhonePage) {
   const ItemPageData d = ReadJdPhonePageData(FixtureGbk("jd_phone.html"), kJdBase, nullptr);
