@@ -681,6 +681,27 @@ TEST(TodaysPagesTest, JdPhonePageWhenTheDesktopPageHoldsNoData) {
   EXPECT_EQ(ExtractionStatusText(report), "京东数据：主图2张，SKU图2张，详情图3张");
 }
 
+TEST(TodaysPagesTest, AFailedJdDetailPageLeavesTheOtherRows) {
+  const std::string phoneUrl = "https://m.test/product/100012345678.html";
+  struct Case {
+    const char* name;
+    FetchedPage detail;
+  } cases[] = {{"no response", Answer("", 0, "712 接收响应失败!")}, {"an error page", Answer("<html>Not Found</html>", 404)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    fetch.pages[kJdLink] = "<html><div id=\"app\"></div></html>";
+    fetch.pages[phoneUrl] = FixtureGbk("jd_phone.html");
+    fetch.answers[kJdMobileUrl] = c.detail;
+    RecordingSink sink;
+    const ExtractionReport report = HarvestJdItem({kJdLink, nullptr, fetch.Function(), TodayHosts()}, sink);
+    EXPECT_EQ(sink.rows.size(), 4u);
+    EXPECT_EQ(report.detail, DetailTrouble::FetchFailed);
+    EXPECT_EQ(report.trouble, PageTrouble::None);
+    EXPECT_EQ(ExtractionStatusText(report), "京东数据：主图2张，SKU图2张，详情图0张；详情图未能读取：详情页获取失败");
+  }
+}
+
 // The fixtures as their UTF-8 bytes, reported as such: read on their own, their early charset
 // declarations would make them GBK text.
 TEST(TodaysPagesTest, PagesAreReadInTheEncodingTheFetchReports) {

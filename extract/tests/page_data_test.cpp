@@ -269,6 +269,28 @@ TEST(JdPageDataTest, SaleSequenceAndNumberedDimensions) {
   EXPECT_EQ(d.skuPictures, TextList{kJdBase + "jfs/t1/2/b.jpg"});
 }
 
+// _itemInfo's product name stands for the item when it has one; the SKU id of _itemOnly comes first.
+TEST(JdPageDataTest, TheItemInfoNamesTheItem) {
+  const std::string only = "window._itemOnly = ({item:{image:['jfs/t1/1/a.jpg'],skuName:'单品名'";
+  struct Case {
+    const char* name;
+    std::string page;
+    const char* title;
+    const char* itemId;
+  } cases[] = {
+      {"both name it", only + ",skuId:'1'}});window._itemInfo = {product:{skuName:'商品名',skuId:'2'}};", "商品名", "1"},
+      {"the info's name is blank", only + ",skuId:'1'}});window._itemInfo = {product:{skuName:' ',skuId:'2'}};", "单品名",
+       "1"},
+      {"no info", only + ",skuId:'1'}});", "单品名", "1"},
+      {"only the info has an id", only + "}});window._itemInfo = {product:{skuId:'2'}};", "单品名", "2"},
+  };
+  for (const Case& c : cases) {
+    const ItemPageData d = ReadJdPhonePageData(c.page, kJdBase, nullptr);
+    EXPECT_EQ(d.title, c.title) << c.name;
+    EXPECT_EQ(d.itemId, c.itemId) << c.name;
+  }
+}
+
 TEST(JdPageDataTest, DetailPicturesAreTheJfsPictureAddresses) {
   const DetailPictures read = ReadJdDetailPictures(FixtureGbk("jd_phone_detail.html"), kJdBase);
   EXPECT_EQ(read.pictures,
@@ -279,6 +301,15 @@ TEST(JdPageDataTest, DetailPicturesAreTheJfsPictureAddresses) {
   std::string many;
   for (int i = 0; i < 400000; ++i) many += "jfs/";
   EXPECT_TRUE(ReadJdDetailPictures(many, kJdBase).pictures.empty());
+}
+
+TEST(JdPageDataTest, DetailPicturesStopAtTheRowBound) {
+  std::string page;
+  for (int i = 0; i < 2500; ++i) page += "<img src=\"//img30.360buyimg.com/sku/jfs/t1/" + std::to_string(i) + ".jpg\">";
+  const DetailPictures read = ReadJdDetailPictures(page, kJdBase);
+  ASSERT_EQ(read.pictures.size(), 2000u);
+  EXPECT_EQ(read.pictures.back(), "https://img30.360buyimg.com/sku/jfs/t1/1999.jpg");
+  EXPECT_TRUE(read.cutShort);
 }
 
 TEST(JdPageDataTest, SkuIdOfTheLink) {
