@@ -1,8 +1,8 @@
 #pragma once
 // One harvesting procedure per platform: fetch the item page (and its description or mobile detail
 // page), cut it between markers and deliver what it finds to a HarvestSink, in order. Where the
-// cuts find no picture on today's pages, the data the page carries in its scripts is read
-// instead. No window is involved; the caller supplies the fetching and the cookie box.
+// cuts find no picture on today's pages, the data the page carries in its scripts is read instead
+// (page_data/). No window is involved; the caller supplies the fetching and the cookie box.
 
 #include <functional>
 #include <optional>

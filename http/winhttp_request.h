@@ -1,5 +1,7 @@
 #pragma once
-// One complete HTTP(S) exchange through WinHttp, returning the page as GBK text.
+// One complete HTTP(S) exchange through WinHttp, returning the page as GBK text. A page that
+// declares no other charset early comes as received (today's sites send UTF-8); the encoding the
+// call reports says which.
 //
 // Every call opens and closes its own session, connection and request, runs on the caller's
 // thread and calls the caller's `yield` between its steps, so a window can answer while it works. Failures come back as an
