@@ -11,7 +11,8 @@
 namespace {
 
 // The engine writes merged cookies back into the text it is given; it gets a copy, so the cookie
-// box never changes. Its status text and headers tell a failed request from an error page.
+// box never changes. Its status text and headers tell a failed request from an error page; the
+// encoding it reports tells the page readers how to read the text.
 FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& cookies,
                       const std::function<void()>& yield) {
   WinHttpRequestOptions options;
@@ -21,8 +22,12 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
   std::string status, headers;
   options.statusText = &status;
   options.returnedHeaders = &headers;
+  PageEncoding encoding = PageEncoding::Unknown;
+  options.encoding = &encoding;
   std::string text = WinHttpPageRequest(url, options);
-  return FetchedPageFromExchange(std::move(text), status, headers);
+  FetchedPage page = FetchedPageFromExchange(std::move(text), status, headers);
+  page.encoding = encoding;
+  return page;
 }
 
 }  // namespace

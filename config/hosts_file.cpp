@@ -1,5 +1,7 @@
 #include "config/hosts_file.h"
 
+#include "text/ascii.h"
+
 namespace {
 
 enum class ValueKind { Host, Page };
@@ -25,31 +27,19 @@ const HostField kFields[] = {
     {"AlibabaLoginPage", ValueKind::Page, &ProgramHosts::alibabaLoginPage},
 };
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
-
 std::string_view TrimSpaces(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
   return s;
 }
 
-bool IsHostByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
-         c == '_' || c == ':' || c == '[' || c == ']';
-}
+bool IsHostByte(char c) { return IsWordByte(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']'; }
 
 // A host name with an optional port: the extractors and the clock put it between "//" and "/".
 bool IsHostValue(std::string_view value) {
   if (value.empty()) return false;
   for (char c : value)
-    if (!IsHostByte(static_cast<unsigned char>(c))) return false;
+    if (!IsHostByte(c)) return false;
   return true;
 }
 
@@ -66,7 +56,7 @@ bool IsPageValue(std::string_view value) {
 
 const HostField* FieldNamed(std::string_view name) {
   for (const HostField& f : kFields)
-    if (SameName(f.name, name)) return &f;
+    if (EqualsIgnoringAsciiCase(f.name, name)) return &f;
   return nullptr;
 }
 

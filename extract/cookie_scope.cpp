@@ -1,23 +1,15 @@
 #include "extract/cookie_scope.h"
 
+#include "text/ascii.h"
+
 namespace {
 
 // The platforms' own domains: item pages, descriptions, pictures and short links.
 constexpr std::string_view kPlatformDomains[] = {"taobao.com", "tmall.com", "tb.cn",     "alicdn.com",
                                                  "1688.com",   "alibaba.com", "jd.com", "3.cn"};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (Lower(text[i]) != prefix[i]) return false;
-  return true;
-}
-
 bool IsHostCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-         c == '-' || c == ':' || c == '[' || c == ']';
+  return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
 }
 
 bool UnderDomain(std::string_view host, std::string_view domain) {
@@ -30,9 +22,9 @@ bool UnderDomain(std::string_view host, std::string_view domain) {
 
 std::string HostOfUrl(std::string_view url) {
   size_t at;
-  if (StartsWithIgnoringCase(url, "https://"))
+  if (StartsWithIgnoringAsciiCase(url, "https://"))
     at = 8;
-  else if (StartsWithIgnoringCase(url, "http://"))
+  else if (StartsWithIgnoringAsciiCase(url, "http://"))
     at = 7;
   else
     return {};
@@ -45,9 +37,7 @@ std::string HostOfUrl(std::string_view url) {
   if (colon != std::string_view::npos && authority.find(']', colon) == std::string_view::npos)
     authority = authority.substr(0, colon);
   if (!authority.empty() && authority.back() == '.') authority.remove_suffix(1);
-  std::string host;
-  for (char c : authority) host += Lower(c);
-  return host;
+  return LowerAsciiCopy(authority);
 }
 
 bool CookieMayGo(std::string_view url, std::string_view link, const EndpointHosts& hosts) {

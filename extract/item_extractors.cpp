@@ -4,7 +4,11 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/harvest_bounds.h"
-#include "extract/page_data.h"
+#include "extract/page_data/alibaba_page_data.h"
+#include "extract/page_data/jd_page_data.h"
+#include "extract/page_data/page_kind.h"
+#include "extract/page_data/taobao_description_call.h"
+#include "extract/page_data/taobao_page_data.h"
 #include "text/text_slicing.h"
 
 namespace {
@@ -362,7 +366,7 @@ void NoteDetailTrouble(Run& run, const FetchedPage& answer, const DetailPictures
 
 // Taobao and Tmall: the page's item data, and the detail pictures through the signed call.
 bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, HarvestBuffer& out) {
-  const ItemPageData d = ReadTaobaoPageData(page.text, run.Utf8());
+  const ItemPageData d = ReadTaobaoPageData(page.text, run.Utf8(), page.encoding);
   run.Yield();
   if (!d.found) return false;
   out.AppendText(d.title + "\r\n\r\n");
@@ -378,7 +382,7 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
     out.SetDescriptionUrl(call);
     const FetchedPage answer = run.FetchWithCookieWhereItBelongs(call);
     out.SetDescriptionPage(answer.text);
-    DetailPictures read = ReadTaobaoDescriptionAnswer(answer.text);
+    DetailPictures read = ReadTaobaoDescriptionAnswer(answer.text, answer.encoding);
     NoteDetailTrouble(run, answer, read);
     detail = std::move(read.pictures);
   }
@@ -394,7 +398,7 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
 // 1688, desktop or phone page: filed under the offer id; the detail pictures come from the
 // description document the page names.
 bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out) {
-  const ItemPageData d = ReadAlibabaPageData(page.text, run.Utf8());
+  const ItemPageData d = ReadAlibabaPageData(page.text, run.Utf8(), page.encoding);
   run.Yield();
   if (!d.found) return false;
   out.SetItemId(d.itemId);
@@ -406,7 +410,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
     out.SetDescriptionUrl(d.descriptionUrl);
     const FetchedPage document = run.FetchWithCookieWhereItBelongs(d.descriptionUrl);
     out.SetDescriptionPage(document.text);
-    DetailPictures read = ReadAlibabaDescription(document.text);
+    DetailPictures read = ReadAlibabaDescription(document.text, document.encoding);
     NoteDetailTrouble(run, document, read);
     detail = std::move(read.pictures);
   }
@@ -425,7 +429,7 @@ bool AllDigits(const std::string& text) {
 // JD's phone item page of the SKU, and its detail page, both without a cookie.
 bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& phone, HarvestBuffer& out) {
   const std::string pictureBase = "https://" + run.Hosts().JdMobileImageHost + "/mobilecms/";
-  const ItemPageData d = ReadJdPhonePageData(phone.text, pictureBase, run.Utf8());
+  const ItemPageData d = ReadJdPhonePageData(phone.text, pictureBase, run.Utf8(), phone.encoding);
   run.Yield();
   if (!d.found) return false;
   const std::string itemId = AllDigits(d.itemId) ? d.itemId : skuId;

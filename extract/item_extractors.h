@@ -1,8 +1,8 @@
 #pragma once
 // One harvesting procedure per platform: fetch the item page (and its description or mobile detail
 // page), cut it between markers and deliver what it finds to a HarvestSink, in order. Where the
-// cuts find no picture on today's pages, the data the page carries in its scripts is read
-// instead. No window is involved; the caller supplies the fetching and the cookie box.
+// cuts find no picture on today's pages, the data the page carries in its scripts is read instead
+// (page_data/). No window is involved; the caller supplies the fetching and the cookie box.
 
 #include <functional>
 #include <optional>
@@ -12,13 +12,17 @@
 #include "config/endpoints.h"
 #include "extract/extraction_report.h"
 #include "extract/item_harvest.h"
-#include "extract/script_literal.h"
+#include "extract/page_data/script_literal.h"
+#include "text/page_encoding.h"
 
 // What a page request brought back.
 struct FetchedPage {
   std::string text;     // the page as GBK text, as the page engine hands it over
   int status = 0;       // the HTTP status; 0 when no response came
   std::string failure;  // why no response came (the engine's numbered message)
+  // What the engine reported the text to be; Unknown for pages handed in otherwise, which the
+  // readers then judge from the text.
+  PageEncoding encoding = PageEncoding::Unknown;
 
   FetchedPage() = default;
   // A page that came back whole, so a fetch may simply return the text.

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/ascii.h"
+
 namespace {
 
 constexpr uint32_t kSines[64] = {
@@ -73,13 +75,8 @@ std::string Md5Hex(std::string_view bytes) {
   for (int i = 0; i < 8; ++i) tail[tailBlocks * 64 - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
   for (size_t i = 0; i < tailBlocks; ++i) Transform(state, tail + i * 64);
 
-  static const char kHex[] = "0123456789abcdef";
   std::string out;
   for (uint32_t word : state)
-    for (int i = 0; i < 4; ++i) {
-      const auto byte = static_cast<unsigned char>(word >> (8 * i));
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    }
+    for (int i = 0; i < 4; ++i) AppendHexByte(out, static_cast<unsigned char>(word >> (8 * i)));
   return out;
 }

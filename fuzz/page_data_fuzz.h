@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "extract/harvest_bounds.h"
-#include "extract/page_data.h"
+#include "extract/page_data/page_data.h"
 
 namespace page_data_fuzz {
 
@@ -26,6 +26,10 @@ namespace page_data_fuzz {
 inline std::string_view AsText(const uint8_t* data, size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
+
+// Every input is read as each encoding a fetch may report: none (the reader judges the page), GBK
+// and UTF-8.
+inline constexpr PageEncoding kEncodings[] = {PageEncoding::Unknown, PageEncoding::Gbk, PageEncoding::Utf8};
 
 // Characters of UTF-8 pages become a marker per byte, so converted texts stay checkable.
 inline std::string MarkUtf8(std::string_view utf8) { return std::string(utf8.size(), '?'); }

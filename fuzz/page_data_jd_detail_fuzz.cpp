@@ -1,4 +1,5 @@
 // The JD detail page reader (every "…jfs/….jpg" address) over any page, and the SKU id of a link.
+#include "extract/page_data/jd_page_data.h"
 #include "fuzz/page_data_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

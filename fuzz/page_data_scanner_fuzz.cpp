@@ -5,7 +5,7 @@
 // literal starts at the first '{' or '['.
 #include <nlohmann/json.hpp>
 
-#include "extract/script_literal.h"
+#include "extract/page_data/script_literal.h"
 #include "fuzz/page_data_fuzz.h"
 
 namespace {

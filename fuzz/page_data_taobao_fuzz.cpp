@@ -4,6 +4,8 @@
 // Input: the page, a zero byte, the cookie text, a zero byte, the description page address.
 #include <vector>
 
+#include "extract/page_data/taobao_description_call.h"
+#include "extract/page_data/taobao_page_data.h"
 #include "fuzz/page_data_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,8 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parts.push_back(input);
   parts.resize(3);
 
-  const ItemPageData d = ReadTaobaoPageData(parts[0], page_data_fuzz::MarkUtf8);
-  page_data_fuzz::CheckItem(d);
+  ItemPageData d;
+  for (PageEncoding encoding : page_data_fuzz::kEncodings) {
+    d = ReadTaobaoPageData(parts[0], page_data_fuzz::MarkUtf8, encoding);
+    page_data_fuzz::CheckItem(d);
+  }
 
   // The call's address is made of URL-safe characters whatever the cookie and the page hold.
   const std::string call = TaobaoDescriptionCallUrl("h5api.m.taobao.com", parts[1], d.itemId, parts[2], 1700000000000);

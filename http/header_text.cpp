@@ -2,6 +2,8 @@
 
 #include <unordered_set>
 
+#include "text/ascii.h"
+
 namespace {
 
 inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
@@ -10,8 +12,6 @@ inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
 inline size_t CharLength(std::string_view text, size_t i) {
   return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
 }
-
-inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;

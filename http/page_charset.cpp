@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "http/regex_matcher.h"
+#include "text/ascii.h"
 #include "text/text_slicing.h"
 #include "runtime/codepage.h"
 #include "runtime/dispatch.h"
@@ -47,9 +48,7 @@ UINT CodePageOfCharset(const std::string& charset) {
       {"iso-8859-1", 28591},   {"windows-1252", 1252},   {"us-ascii", 20127},
       {"windows-1251", 1251},  {"koi8-r", 20866},
   };
-  std::string lower = charset;
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string lower = LowerAsciiCopy(charset);
   for (const auto& row : kCommon)
     if (lower == row.name && IsValidCodePage(row.codePage)) return row.codePage;
   return 0;
@@ -105,6 +104,13 @@ std::string DecodeWithStream(const std::string& body, const std::string& charset
   return text;
 }
 
+// Text handed over as it came: the bytes of today's sites are UTF-8, those of GBK pages and of
+// pages in other single-byte sets are not.
+DecodedPage AsReceived(std::string text) {
+  const PageEncoding encoding = IsUtf8WithMultibyteCharacters(text) ? PageEncoding::Utf8 : PageEncoding::Gbk;
+  return {std::move(text), encoding};
+}
+
 }  // namespace
 
 std::optional<std::string> DeclaredCharset(RegexMatcher& matcher, std::string_view text) {
@@ -112,13 +118,16 @@ std::optional<std::string> DeclaredCharset(RegexMatcher& matcher, std::string_vi
   return matcher.SubMatchText(1, 1);
 }
 
-std::string DecodePage(const std::string& body, const std::string& charset, std::string text) {
-  if (charset.empty() || charset == "gbk" || charset == "gb2312") return text;
+DecodedPage DecodePage(const std::string& body, const std::string& charset, std::string text) {
+  if (charset.empty() || charset == "gbk" || charset == "gb2312") return AsReceived(std::move(text));
   std::string decoded = DecodeWithStream(body, charset);
   // Where the stream object cannot be driven (or cannot read the body) the system's own
   // converter decodes the page, so a good page never comes back empty.
-  if (decoded.empty() && !body.empty()) return DecodeWithCodePage(body, charset).value_or(std::move(text));
-  return decoded;
+  if (decoded.empty() && !body.empty()) {
+    if (std::optional<std::string> converted = DecodeWithCodePage(body, charset)) return {std::move(*converted)};
+    return AsReceived(std::move(text));
+  }
+  return {std::move(decoded)};
 }
 
 std::string Utf8PageText(std::string_view utf8) { return DecodeBytes(CP_UTF8, utf8).value_or(std::string()); }

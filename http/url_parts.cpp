@@ -1,22 +1,16 @@
 #include "http/url_parts.h"
 
+#include "text/ascii.h"
 #include "text/text_slicing.h"
 
 namespace {
 
 constexpr int kMaxPort = 65535;
 
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 }  // namespace
 
 std::string UrlHostOf(std::string_view url, bool keepPort) {
-  std::string s = LowerAscii(url);
+  std::string s = LowerAsciiCopy(url);
   if (s.empty() || s.back() != '/') s += '/';
   std::string host;
   if (s.starts_with("https://")) {
@@ -33,7 +27,7 @@ std::string UrlHostOf(std::string_view url, bool keepPort) {
 int UrlPortOf(std::string_view url) {
   const std::string host = UrlHostOf(url, true);
   const size_t colon = host.rfind(':');
-  if (colon == std::string::npos) return LowerAscii(url.substr(0, 5)) == "https" ? 443 : 80;
+  if (colon == std::string::npos) return StartsWithIgnoringAsciiCase(url, "https") ? 443 : 80;
   // The leading digits only, as a number conversion of the port text would read them. A page can
   // name any number here: past the largest port the reading stops, so nothing overflows.
   int port = 0;

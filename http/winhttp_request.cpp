@@ -107,7 +107,7 @@ class PageExchange {
   bool BodyIsComplete(size_t received);
   bool QueryRawHeaders(std::wstring* headers);
   void CollectHeaderLines(const std::string& headers);
-  std::string DecodeCharset(const std::string& body, std::string text);
+  DecodedPage DecodeCharset(const std::string& body, std::string text);
 
   const WinHttpRequestOptions& o_;
   RegexMatcher& matcher_;
@@ -177,7 +177,9 @@ std::string PageExchange::Run(std::string_view url) {
   std::string text = body->substr(0, body->find('\0'));
   if (o_.responseBytes) *o_.responseBytes = std::move(*body);
   const std::string& bytes = o_.responseBytes ? *o_.responseBytes : *body;
-  return DecodeCharset(bytes, std::move(text));
+  DecodedPage page = DecodeCharset(bytes, std::move(text));
+  if (o_.encoding) *o_.encoding = page.encoding;
+  return std::move(page.text);
 }
 
 bool PageExchange::CrackUrl(std::string_view url) {
@@ -359,7 +361,7 @@ void PageExchange::CollectHeaderLines(const std::string& headers) {
   if (location && o_.location) *o_.location = *location;
 }
 
-std::string PageExchange::DecodeCharset(const std::string& body, std::string text) {
+DecodedPage PageExchange::DecodeCharset(const std::string& body, std::string text) {
   ScopedCoInitialize com;
   std::string charset;
   if (std::optional<std::string> declared = DeclaredCharset(matcher_, text)) {

@@ -1,5 +1,7 @@
 #pragma once
-// One complete HTTP(S) exchange through WinHttp, returning the page as GBK text.
+// One complete HTTP(S) exchange through WinHttp, returning the page as GBK text. A page that
+// declares no other charset early comes as received (today's sites send UTF-8); the encoding the
+// call reports says which.
 //
 // Every call opens and closes its own session, connection and request, runs on the caller's
 // thread and calls the caller's `yield` between its steps, so a window can answer while it works. Failures come back as an
@@ -12,6 +14,7 @@
 #include <string_view>
 
 #include "http/http_method.h"
+#include "text/page_encoding.h"
 
 // Out and in/out members point at the caller's variables and are written only when given.
 struct WinHttpRequestOptions {
@@ -31,6 +34,9 @@ struct WinHttpRequestOptions {
   std::string* location = nullptr;    // out: the Location header's value, when there is one
   std::string* statusText = nullptr;  // out: "200 OK" and the like, or a failure message
   std::string* responseBytes = nullptr;  // out: the whole body
+  // out: what the returned text is: GBK (re-decoded from the declared charset, or received bytes
+  // that do not read as UTF-8) or UTF-8 bytes as received. Written when a response came.
+  PageEncoding* encoding = nullptr;
   bool mergeCookies = true;
   bool completeHeaders = true;  // add the default request headers the block lacks
   std::string postBytes;        // takes precedence over postText when not empty

@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "text/ascii.h"
+
 namespace {
 
 bool IsGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
@@ -16,8 +18,6 @@ bool IsForbiddenAscii(unsigned char c) {
       return false;
   }
 }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, also with an extension or trailing spaces.
 bool IsDeviceName(std::string_view name) {

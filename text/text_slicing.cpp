@@ -2,19 +2,16 @@
 
 #include <cstring>
 
+#include "text/ascii.h"
 
 namespace {
 
 inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
 
-inline unsigned char FoldAscii(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
 bool EqualAt(const unsigned char* at, std::string_view search, bool ignoreCase) {
   if (!ignoreCase) return std::memcmp(at, search.data(), search.size()) == 0;
   for (size_t i = 0; i < search.size(); ++i)
-    if (FoldAscii(at[i]) != FoldAscii(static_cast<unsigned char>(search[i]))) return false;
+    if (LowerAscii(static_cast<char>(at[i])) != LowerAscii(search[i])) return false;
   return true;
 }
 
@@ -44,7 +41,7 @@ size_t FindFrom(std::string_view text, std::string_view search, size_t from, boo
   if (from >= n || m > n - from) return std::string_view::npos;
   const size_t last = n - m;  // last position a match can begin at
   const auto first = static_cast<unsigned char>(search[0]);
-  const bool firstHasCase = ignoreCase && FoldAscii(first) >= 'a' && FoldAscii(first) <= 'z';
+  const bool firstHasCase = ignoreCase && IsAsciiLetter(search[0]);
   size_t known = from;  // a character start at or before the next candidate
   size_t scan = from;
   while (scan <= last) {
@@ -54,9 +51,9 @@ size_t FindFrom(std::string_view text, std::string_view search, size_t from, boo
       if (!hit) return std::string_view::npos;
       cand = static_cast<const unsigned char*>(hit) - data;
     } else {
-      const unsigned char want = FoldAscii(first);
+      const char want = LowerAscii(search[0]);
       cand = scan;
-      while (cand <= last && FoldAscii(data[cand]) != want) ++cand;
+      while (cand <= last && LowerAscii(static_cast<char>(data[cand])) != want) ++cand;
       if (cand > last) return std::string_view::npos;
     }
     size_t anchor = cand;

@@ -10,13 +10,6 @@
 
 namespace {
 
-std::string CurrentPagesDir() {
-  const std::string real = RealPagesDir();
-  if (real.empty()) return {};
-  const std::string dir = real.substr(0, real.rfind('/')) + "/current-pages";
-  return TestFileExists(dir + "/SOURCES.md") ? dir : std::string();
-}
-
 EndpointHosts Hosts() {
   EndpointHosts hosts{"desc.test", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.test"};
   hosts.TaobaoDescApiHost = "api.test";
@@ -72,45 +65,52 @@ const CurrentPage kPages[] = {
      "cleaned by its owner: res.item holds only itemId, title and a sales count"},
 };
 
-std::string AsTheEngineHandsItOver(const std::string& bytes, bool engineDecodes) {
-  return engineDecodes ? Utf8ToGbk(bytes) : bytes;
+// The page as the engine hands it over, with the encoding it reports or (`reported` false) with
+// none, as a page handed in otherwise.
+FetchedPage AsTheEngineHandsItOver(const std::string& bytes, bool engineDecodes, bool reported) {
+  FetchedPage page(engineDecodes ? Utf8ToGbk(bytes) : bytes);
+  if (reported) page.encoding = engineDecodes ? PageEncoding::Gbk : PageEncoding::Utf8;
+  return page;
 }
 
 TEST(CurrentPagesTest, EveryPageYieldsItsPicturesNamesAndIds) {
   const std::string dir = CurrentPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved current pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("current-pages");
   for (const CurrentPage& page : kPages) {
-    SCOPED_TRACE(std::string(page.file) + ": " + page.why);
-    ScriptedFetch fetch;
-    fetch.pages[page.link] = AsTheEngineHandsItOver(ReadTestFile(dir + "/" + page.file), page.engineDecodes);
-    ASSERT_FALSE(fetch.pages[page.link].empty());
-    RecordingSink sink;
-    const ExtractionReport report =
-        page.harvest({page.link, [] { return std::string("c=1"); }, fetch.Function(), Hosts(), nullptr, Utf8ToGbk},
-                     sink);
+    for (bool reported : {false, true}) {
+      SCOPED_TRACE(std::string(page.file) + (reported ? " (encoding reported): " : ": ") + page.why);
+      ScriptedFetch fetch;
+      fetch.answers[page.link] =
+          AsTheEngineHandsItOver(ReadTestFile(dir + "/" + page.file), page.engineDecodes, reported);
+      ASSERT_FALSE(fetch.answers[page.link].text.empty());
+      RecordingSink sink;
+      const ExtractionReport report =
+          page.harvest({page.link, [] { return std::string("c=1"); }, fetch.Function(), Hosts(), nullptr, Utf8ToGbk},
+                       sink);
 
-    EXPECT_EQ(CountKind(sink, page.platform, PictureKind::Main), page.mainPictures);
-    EXPECT_EQ(CountKind(sink, page.platform, PictureKind::Sku), page.skuPictures);
-    EXPECT_EQ(report.mainPictures, page.mainPictures);
-    EXPECT_EQ(report.skuPictures, page.skuPictures);
-    EXPECT_EQ(sink.itemId, page.itemId);
-    EXPECT_EQ(sink.videoUrl, page.videoUrl);
-    EXPECT_EQ(report.video, *page.videoUrl != '\0');
-    // The title line and an empty line, then one line per SKU name.
-    const std::string title = page.title;
-    ASSERT_EQ(sink.text.substr(0, title.size() + 4), title + "\r\n\r\n");
-    int lines = 0;
-    for (size_t at = title.size() + 4; (at = sink.text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
-    EXPECT_EQ(lines, page.skuNames);
-    for (const Row& row : sink.rows) EXPECT_EQ(row.url.rfind("https://", 0), 0u) << row.url;
-    EXPECT_EQ(report.trouble, PageTrouble::None);
-    EXPECT_FALSE(report.cutShort);
+      EXPECT_EQ(CountKind(sink, page.platform, PictureKind::Main), page.mainPictures);
+      EXPECT_EQ(CountKind(sink, page.platform, PictureKind::Sku), page.skuPictures);
+      EXPECT_EQ(report.mainPictures, page.mainPictures);
+      EXPECT_EQ(report.skuPictures, page.skuPictures);
+      EXPECT_EQ(sink.itemId, page.itemId);
+      EXPECT_EQ(sink.videoUrl, page.videoUrl);
+      EXPECT_EQ(report.video, *page.videoUrl != '\0');
+      // The title line and an empty line, then one line per SKU name.
+      const std::string title = page.title;
+      ASSERT_EQ(sink.text.substr(0, title.size() + 4), title + "\r\n\r\n");
+      int lines = 0;
+      for (size_t at = title.size() + 4; (at = sink.text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+      EXPECT_EQ(lines, page.skuNames);
+      for (const Row& row : sink.rows) EXPECT_EQ(row.url.rfind("https://", 0), 0u) << row.url;
+      EXPECT_EQ(report.trouble, PageTrouble::None);
+      EXPECT_FALSE(report.cutShort);
+    }
   }
 }
 
 TEST(CurrentPagesTest, AlibabaDetailPicturesComeFromTheDescriptionDocument) {
   const std::string dir = CurrentPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved current pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("current-pages");
   const std::string link = "https://detail.1688.com/offer/1007511748868.html";
   const std::string descUrl = "https://itemcdn.tmall.com/1688offer/icoss1516487213c4a2fa40226c2e8b";
   ScriptedFetch fetch;
@@ -148,7 +148,7 @@ TEST(CurrentPagesTest, AlibabaDetailPicturesComeFromTheDescriptionDocument) {
 
 TEST(CurrentPagesTest, TaobaoAndTmallWithoutATokenSayTheDetailPicturesWereNotRead) {
   const std::string dir = CurrentPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved current pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("current-pages");
   ScriptedFetch fetch;
   const std::string link = "https://detail.tmall.com/item.htm?id=617129397971";
   fetch.pages[link] = Utf8ToGbk(ReadTestFile(dir + "/tmall-1.html"));

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -14,12 +16,32 @@ std::string TestSourceDir() {
   return dir ? dir : "";
 }
 
-std::string RealPagesDir() {
-  std::string source = TestSourceDir();
-  size_t slash = source.find_last_of('/');
-  if (slash == std::string::npos) return {};
-  std::string dir = source.substr(0, slash) + "/shared/real-pages";
+namespace {
+
+std::string SharedPagesDir() {
+  if (const char* named = std::getenv("PT_SHARED_PAGES"); named && *named) return named;
+  const std::string source = TestSourceDir();
+  const size_t slash = source.find_last_of('/');
+  return slash == std::string::npos ? std::string("../shared") : source.substr(0, slash) + "/shared";
+}
+
+std::string SavedPagesDir(const std::string& era) {
+  const std::string dir = SharedPagesDir() + "/" + era;
   return TestFileExists(dir + "/SOURCES.md") ? dir : std::string();
+}
+
+}  // namespace
+
+std::string RealPagesDir() { return SavedPagesDir("real-pages"); }
+std::string CurrentPagesDir() { return SavedPagesDir("current-pages"); }
+
+void MissingSavedPages(const std::string& era) {
+  const std::string where = SharedPagesDir() + "/" + era + "/SOURCES.md";
+  const char* skip = std::getenv("PT_SKIP_SHARED_PAGES");
+  if (skip && std::string(skip) == "1") GTEST_SKIP() << "no saved pages at " << where << " (PT_SKIP_SHARED_PAGES=1)";
+  FAIL() << "The saved pages are missing: no " << where
+         << ". Put the shared folder beside the checkout, name it with PT_SHARED_PAGES=<folder>, or set "
+            "PT_SKIP_SHARED_PAGES=1 to run without these tests.";
 }
 
 namespace {

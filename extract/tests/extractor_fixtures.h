@@ -12,8 +12,13 @@
 
 // The repository's source folder, from the test environment.
 std::string TestSourceDir();
-// The folder of saved real pages beside the checkout ("" when absent).
+// The folders of the saved pages of the real sites, 2018-2020 and 2026 ("" when missing). They
+// lie in the shared folder beside the checkout ("../shared"), or where PT_SHARED_PAGES names it.
 std::string RealPagesDir();
+std::string CurrentPagesDir();
+// For a test whose saved pages are missing: fails it, saying where they were looked for, or skips
+// it when PT_SKIP_SHARED_PAGES=1 asks to do without them. `return MissingSavedPages(…);`
+void MissingSavedPages(const std::string& era);
 // Bytes of a file given by its Linux path ("" when missing).
 std::string ReadTestFile(const std::string& unixPath);
 bool TestFileExists(const std::string& unixPath);

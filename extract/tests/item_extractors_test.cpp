@@ -681,6 +681,52 @@ TEST(TodaysPagesTest, JdPhonePageWhenTheDesktopPageHoldsNoData) {
   EXPECT_EQ(ExtractionStatusText(report), "京东数据：主图2张，SKU图2张，详情图3张");
 }
 
+TEST(TodaysPagesTest, AFailedJdDetailPageLeavesTheOtherRows) {
+  const std::string phoneUrl = "https://m.test/product/100012345678.html";
+  struct Case {
+    const char* name;
+    FetchedPage detail;
+  } cases[] = {{"no response", Answer("", 0, "712 接收响应失败!")}, {"an error page", Answer("<html>Not Found</html>", 404)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    fetch.pages[kJdLink] = "<html><div id=\"app\"></div></html>";
+    fetch.pages[phoneUrl] = FixtureGbk("jd_phone.html");
+    fetch.answers[kJdMobileUrl] = c.detail;
+    RecordingSink sink;
+    const ExtractionReport report = HarvestJdItem({kJdLink, nullptr, fetch.Function(), TodayHosts()}, sink);
+    EXPECT_EQ(sink.rows.size(), 4u);
+    EXPECT_EQ(report.detail, DetailTrouble::FetchFailed);
+    EXPECT_EQ(report.trouble, PageTrouble::None);
+    EXPECT_EQ(ExtractionStatusText(report), "京东数据：主图2张，SKU图2张，详情图0张；详情图未能读取：详情页获取失败");
+  }
+}
+
+// The fixtures as their UTF-8 bytes, reported as such: read on their own, their early charset
+// declarations would make them GBK text.
+TEST(TodaysPagesTest, PagesAreReadInTheEncodingTheFetchReports) {
+  const std::string phoneUrl = "https://m.test/product/100012345678.html";
+  struct Case {
+    Harvest harvest;
+    std::string link, pageUrl, fixture, title;
+  } cases[] = {
+      {HarvestTaobaoItem, kTaobaoLink, kTaobaoLink, "taobao_today.html", "今日新款 纯棉T恤 男女同款"},
+      {HarvestAlibabaItem, kAlibabaLink, kAlibabaLink, "alibaba_today.html", "淺藍色 誠 收纳盒"},
+      {HarvestJdItem, kJdLink, phoneUrl, "jd_phone.html", "某品牌 智能手机 曜石黑 128GB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    ScriptedFetch fetch;
+    FetchedPage page(ReadTestFile(TestSourceDir() + "/extract/tests/fixtures/" + c.fixture));
+    page.encoding = PageEncoding::Utf8;
+    fetch.answers[c.pageUrl] = page;
+    if (c.harvest == HarvestJdItem) fetch.pages[kJdLink] = "<html><div id=\"app\"></div></html>";
+    RecordingSink sink;
+    c.harvest({c.link, nullptr, fetch.Function(), TodayHosts(), nullptr, Utf8ToGbk}, sink);
+    EXPECT_EQ(sink.text.substr(0, c.title.size() + 4), c.title + "\r\n\r\n");
+  }
+}
+
 // ---- why nothing was found ----
 
 TEST(ExtractionReportHarvestTest, PagesThatHoldNoItemSayWhy) {

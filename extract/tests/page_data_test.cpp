@@ -1,9 +1,13 @@
 // The readers of today's page data on pages of our own in today's shapes, their hostile variants,
 // and the small pieces under them: the received encoding, the cookie's scope, MD5 and the signed
 // description call.
-#include "extract/page_data.h"
-
 #include <gtest/gtest.h>
+
+#include "extract/page_data/alibaba_page_data.h"
+#include "extract/page_data/jd_page_data.h"
+#include "extract/page_data/page_kind.h"
+#include "extract/page_data/taobao_description_call.h"
+#include "extract/page_data/taobao_page_data.h"
 
 #include "config/endpoints.h"
 #include "extract/cookie_scope.h"
@@ -13,6 +17,7 @@
 namespace {
 
 const Utf8ToText kToGbk = Utf8ToGbk;
+const std::string kJdBase = "https://jdimg.test/mobilecms/";
 
 TEST(ReceivedEncodingTest, FollowsWhatThePageEngineDoes) {
   const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87";  // UTF-8 bytes
@@ -31,6 +36,39 @@ TEST(ReceivedEncodingTest, FollowsWhatThePageEngineDoes) {
       {"pure ASCII needs no decision", "{\"a\":1}", false},
   };
   for (const Case& c : cases) EXPECT_EQ(ArrivedAsUtf8(c.page), c.utf8) << c.name;
+}
+
+// What the engine reports decides, whatever the bytes look like: GBK text whose bytes read as
+// UTF-8 too ("楼" is C2 A5, which is "¥" in UTF-8), and UTF-8 bytes behind an early declaration
+// of a charset the engine could not decode.
+TEST(ReceivedEncodingTest, TheReportedEncodingDecides) {
+  using Title = std::string (*)(const std::string& page, PageEncoding encoding);
+  const struct {
+    const char* reader;
+    Title title;
+    const char* before;
+    const char* after;
+  } readers[] = {
+      {"Taobao", [](const std::string& p, PageEncoding e) { return ReadTaobaoPageData(p, kToGbk, e).title; },
+       "var b = {loaderData:{home:{data:{res:{item:{itemId:'1',title:'", "'}}}}}};"},
+      {"1688", [](const std::string& p, PageEncoding e) { return ReadAlibabaPageData(p, kToGbk, e).title; },
+       "window.__INIT_DATA={data:{'1':{componentType:'main-pic',data:{offerInfoModel:{offerId:1,title:'", "'}}}}};"},
+      {"JD", [](const std::string& p, PageEncoding e) { return ReadJdPhonePageData(p, kJdBase, kToGbk, e).title; },
+       "window._itemOnly=({item:{skuId:'1',skuName:'", "'}});"},
+  };
+  const struct {
+    const char* name;
+    std::string head, title;
+    PageEncoding encoding;
+    std::string expected;
+  } pages[] = {
+      {"GBK that reads as UTF-8", "<p>", "楼", PageEncoding::Gbk, "楼"},
+      {"UTF-8 behind an undecodable declaration", "<meta charset=\"x-unknown\">", "\xE4\xB8\xAD\xE6\x96\x87",
+       PageEncoding::Utf8, "中文"},
+  };
+  for (const auto& r : readers)
+    for (const auto& p : pages)
+      EXPECT_EQ(r.title(p.head + r.before + p.title + r.after, p.encoding), p.expected) << r.reader << ": " << p.name;
 }
 
 // ---- 1688 ----
@@ -208,8 +246,6 @@ TEST(TaobaoPageDataTest, DescriptionCallIsSignedWithTheCookieToken) {
 
 // ---- JD ----
 
-const std::string kJdBase = "https://jdimg.test/mobilecms/";
-
 TEST(JdPageDataTest, ReadsThePhonePage) {
   const ItemPageData d = ReadJdPhonePageData(FixtureGbk("jd_phone.html"), kJdBase, nullptr);
   ASSERT_TRUE(d.found);
@@ -233,6 +269,28 @@ TEST(JdPageDataTest, SaleSequenceAndNumberedDimensions) {
   EXPECT_EQ(d.skuPictures, TextList{kJdBase + "jfs/t1/2/b.jpg"});
 }
 
+// _itemInfo's product name stands for the item when it has one; the SKU id of _itemOnly comes first.
+TEST(JdPageDataTest, TheItemInfoNamesTheItem) {
+  const std::string only = "window._itemOnly = ({item:{image:['jfs/t1/1/a.jpg'],skuName:'单品名'";
+  struct Case {
+    const char* name;
+    std::string page;
+    const char* title;
+    const char* itemId;
+  } cases[] = {
+      {"both name it", only + ",skuId:'1'}});window._itemInfo = {product:{skuName:'商品名',skuId:'2'}};", "商品名", "1"},
+      {"the info's name is blank", only + ",skuId:'1'}});window._itemInfo = {product:{skuName:' ',skuId:'2'}};", "单品名",
+       "1"},
+      {"no info", only + ",skuId:'1'}});", "单品名", "1"},
+      {"only the info has an id", only + "}});window._itemInfo = {product:{skuId:'2'}};", "单品名", "2"},
+  };
+  for (const Case& c : cases) {
+    const ItemPageData d = ReadJdPhonePageData(c.page, kJdBase, nullptr);
+    EXPECT_EQ(d.title, c.title) << c.name;
+    EXPECT_EQ(d.itemId, c.itemId) << c.name;
+  }
+}
+
 TEST(JdPageDataTest, DetailPicturesAreTheJfsPictureAddresses) {
   const DetailPictures read = ReadJdDetailPictures(FixtureGbk("jd_phone_detail.html"), kJdBase);
   EXPECT_EQ(read.pictures,
@@ -243,6 +301,15 @@ TEST(JdPageDataTest, DetailPicturesAreTheJfsPictureAddresses) {
   std::string many;
   for (int i = 0; i < 400000; ++i) many += "jfs/";
   EXPECT_TRUE(ReadJdDetailPictures(many, kJdBase).pictures.empty());
+}
+
+TEST(JdPageDataTest, DetailPicturesStopAtTheRowBound) {
+  std::string page;
+  for (int i = 0; i < 2500; ++i) page += "<img src=\"//img30.360buyimg.com/sku/jfs/t1/" + std::to_string(i) + ".jpg\">";
+  const DetailPictures read = ReadJdDetailPictures(page, kJdBase);
+  ASSERT_EQ(read.pictures.size(), 2000u);
+  EXPECT_EQ(read.pictures.back(), "https://img30.360buyimg.com/sku/jfs/t1/1999.jpg");
+  EXPECT_TRUE(read.cutShort);
 }
 
 TEST(JdPageDataTest, SkuIdOfTheLink) {

@@ -75,7 +75,7 @@ std::string LoadRealPage(const std::string& dir, const RealPage& page) {
 
 TEST(RealPagesTest, CountsMatchWhatThePagesShow) {
   const std::string dir = RealPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved real pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("real-pages");
   for (const RealPage& page : kPages) {
     const std::string link = "https://item.example/" + std::string(page.file);
     ScriptedFetch fetch;
@@ -100,7 +100,7 @@ TEST(RealPagesTest, CountsMatchWhatThePagesShow) {
 
 TEST(RealPagesTest, AddressesAndLinesReadAsOnThePage) {
   const std::string dir = RealPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved real pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("real-pages");
   struct Case {
     size_t page;  // index into kPages
     std::string firstMain, descriptionUrl, firstLineAfterTitle, videoUrl;
@@ -144,7 +144,7 @@ TEST(RealPagesTest, AddressesAndLinesReadAsOnThePage) {
 
 TEST(RealPagesTest, JdParametersKeepTheirLinkMarkup) {
   const std::string dir = RealPagesDir();
-  if (dir.empty()) GTEST_SKIP() << "no saved real pages beside the checkout";
+  if (dir.empty()) return MissingSavedPages("real-pages");
   ScriptedFetch fetch;
   fetch.pages["https://item.jd.com/1020565583.html"] = LoadRealPage(dir, kPages[4]);
   RecordingSink sink;

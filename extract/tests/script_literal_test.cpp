@@ -1,4 +1,4 @@
-#include "extract/script_literal.h"
+#include "extract/page_data/script_literal.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +34,9 @@ TEST(ScriptLiteralTest, JavaScriptLiteralsBecomeStrictJson) {
       {"raw control characters are escaped", "[\"a\tb\nc\"]", R"(["a\u0009b\u000ac"])"},
       {"a lone surrogate becomes U+FFFD", R"(["\ud800x","\udc00","\ud83d\ude00"])",
        R"(["\ufffdx","\ufffd","\ud83d\ude00"])"},
+      // The escape after a high surrogate is read on its own when it is no low surrogate.
+      {"a high surrogate before another escape", R"(["\uD83D\u0041","\uD83D\uD83D\uDE00"])",
+       R"(["\ufffd\u0041","\ufffd\ud83d\ude00"])"},
       {"code point escapes", R"(["\u{1F600}\u{41}"])", R"(["\ud83d\ude00\u0041"])"},
       {"comments", "{/* c */a:1, // line\n b:2}", R"({"a":1,"b":2})"},
       {"the $ref nodes of 1688 pages are data", R"({"x":{"$ref":"$.a[0]"}})", R"({"x":{"$ref":"$.a[0]"}})"},

@@ -303,21 +303,25 @@ TEST_F(WinHttpRequestTest, CharsetTable) {
       Utf8(u8"<html><head><meta charset=\"utf-8\"><title>中文标题</title></head>。 ok</html>");
   const std::string gbkPage = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\">中文";
   const std::string padding(1100, ' ');
+  const PageEncoding gbk = PageEncoding::Gbk, utf8 = PageEncoding::Utf8;
   struct Row {
     const char* what;
     std::string body, expected;
+    PageEncoding encoding;  // as the engine reports it
   } rows[] = {
-      {"utf-8 re-decoded", utf8Page, "<html><head><meta charset=\"utf-8\"><title>中文标题</title></head>。 ok</html>"},
+      {"utf-8 re-decoded", utf8Page, "<html><head><meta charset=\"utf-8\"><title>中文标题</title></head>。 ok</html>", gbk},
       {"utf-8 with a byte-order mark", "\xEF\xBB\xBF" + utf8Page,
-       "<html><head><meta charset=\"utf-8\"><title>中文标题</title></head>。 ok</html>"},
-      {"gbk as received", gbkPage, gbkPage},
-      {"gb2312 as received", "<meta charset=gb2312>\xB0\xA1", "<meta charset=gb2312>\xB0\xA1"},
-      {"a declaration in capitals", Utf8(u8"<META CHARSET=UTF-8>中文"), "<META CHARSET=UTF-8>中文"},
-      {"no declaration", Utf8(u8"<p>中</p>"), Utf8(u8"<p>中</p>")},
+       "<html><head><meta charset=\"utf-8\"><title>中文标题</title></head>。 ok</html>", gbk},
+      {"gbk as received", gbkPage, gbkPage, gbk},
+      {"gb2312 as received", "<meta charset=gb2312>\xB0\xA1", "<meta charset=gb2312>\xB0\xA1", gbk},
+      {"a declaration in capitals", Utf8(u8"<META CHARSET=UTF-8>中文"), "<META CHARSET=UTF-8>中文", gbk},
+      {"no declaration", Utf8(u8"<p>中</p>"), Utf8(u8"<p>中</p>"), utf8},
       {"declaration after the first 1024 bytes", padding + Utf8(u8"<meta charset=utf-8>中"),
-       padding + Utf8(u8"<meta charset=utf-8>中")},
+       padding + Utf8(u8"<meta charset=utf-8>中"), utf8},
       {"unknown charset keeps the text", "<meta charset=x-no-such-set>\xB0\xA1",
-       "<meta charset=x-no-such-set>\xB0\xA1"},
+       "<meta charset=x-no-such-set>\xB0\xA1", gbk},
+      {"unknown charset, UTF-8 bytes as received", Utf8(u8"<meta charset=x-no-such-set>中"),
+       Utf8(u8"<meta charset=x-no-such-set>中"), utf8},
   };
   int i = 0;
   for (const Row& r : rows) server_.Route("/" + std::to_string(i++), Page(r.body));
@@ -325,10 +329,12 @@ TEST_F(WinHttpRequestTest, CharsetTable) {
   i = 0;
   for (const Row& r : rows) {
     std::string bytes;
-    EXPECT_EQ(WinHttpPageRequest(server_.Url("/" + std::to_string(i++)), {.responseBytes = &bytes}),
+    PageEncoding encoding = PageEncoding::Unknown;
+    EXPECT_EQ(WinHttpPageRequest(server_.Url("/" + std::to_string(i++)), {.responseBytes = &bytes, .encoding = &encoding}),
               r.expected)
         << r.what;
     EXPECT_EQ(bytes, r.body) << r.what << ": the raw bytes stay as received";
+    EXPECT_EQ(encoding, r.encoding) << r.what;
   }
 }
 

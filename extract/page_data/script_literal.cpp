@@ -1,7 +1,9 @@
-#include "extract/script_literal.h"
+#include "extract/page_data/script_literal.h"
 
 #include <cstdint>
 #include <vector>
+
+#include "text/ascii.h"
 
 namespace {
 
@@ -10,19 +12,9 @@ namespace {
 constexpr char32_t kGbkBase = 0xF0000;
 
 bool IsGbkTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
-bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c - 'A' + 10;
-}
-bool IsWordStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$';
-}
-bool IsWordChar(char c) { return IsWordStart(c) || (c >= '0' && c <= '9'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// The bytes of JavaScript names.
+bool IsWordStart(char c) { return IsAsciiLetter(c) || c == '_' || c == '$'; }
+bool IsWordChar(char c) { return IsWordStart(c) || IsAsciiDigit(c); }
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -43,9 +35,9 @@ void AppendUtf8(std::string& out, char32_t c) {
 }
 
 void AppendUnicodeEscape(std::string& out, unsigned value) {
-  static const char kHex[] = "0123456789abcdef";
   out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+  AppendHexByte(out, static_cast<unsigned char>(value >> 8));
+  AppendHexByte(out, static_cast<unsigned char>(value & 0xFF));
 }
 
 // A JSON number from a JavaScript one: "+1", ".5", "5.", "0x1F" and "007" are written out as
@@ -60,8 +52,8 @@ std::string NumberToJson(std::string_view token) {
   if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
     uint64_t value = 0;
     for (char c : t.substr(2)) {
-      if (!IsHex(c) || value >> 60) return "null";
-      value = value * 16 + static_cast<uint64_t>(HexValue(c));
+      if (HexDigitValue(c) < 0 || value >> 60) return "null";
+      value = value * 16 + static_cast<uint64_t>(HexDigitValue(c));
     }
     return sign + std::to_string(value);
   }
@@ -69,7 +61,7 @@ std::string NumberToJson(std::string_view token) {
   std::string digits, fraction, exponent;
   size_t i = 0;
   auto take = [&](std::string& into) {
-    while (i < t.size() && (IsDigit(t[i]) || t[i] == '_')) {
+    while (i < t.size() && (IsAsciiDigit(t[i]) || t[i] == '_')) {
       if (t[i] != '_') into += t[i];
       ++i;
     }
@@ -223,7 +215,7 @@ class Scanner {
     if (stack_.empty()) return false;  // only an object or an array at the top
     expect = Expect::CommaOrClose;
     if (c == '"' || c == '\'') return String(c);
-    if (IsDigit(c) || c == '-' || c == '+' || c == '.') return Number();
+    if (IsAsciiDigit(c) || c == '-' || c == '+' || c == '.') return Number();
     if (c == '!') return NotDigit();
     if (IsWordStart(c)) return Word();
     return false;
@@ -295,8 +287,9 @@ class Scanner {
     if (at + count > in_.size()) return false;
     value = 0;
     for (size_t i = 0; i < count; ++i) {
-      if (!IsHex(in_[at + i])) return false;
-      value = value * 16 + static_cast<unsigned>(HexValue(in_[at + i]));
+      const int digit = HexDigitValue(in_[at + i]);
+      if (digit < 0) return false;
+      value = value * 16 + static_cast<unsigned>(digit);
     }
     return true;
   }

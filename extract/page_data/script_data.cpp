@@ -1,0 +1,265 @@
+#include "extract/page_data/script_data.h"
+
+#include "extract/harvest_bounds.h"
+#include "text/ascii.h"
+#include "text/page_encoding.h"
+
+namespace {
+
+// Picture addresses and text lines longer than this are not what the pages put there.
+constexpr size_t kMaxAddressBytes = 2048;
+constexpr size_t kMaxLineBytes = 1024;
+
+using page_data::npos;
+
+// The name in the first "<meta … charset=NAME" of the head, the way the page engine looks for it
+// (one line, case ignored); "" when there is none.
+std::string EarlyDeclaredCharset(std::string_view page) {
+  std::string_view head = page.substr(0, page.find('\0'));
+  head = head.substr(0, 1024);
+  const std::string lower = LowerAsciiCopy(head);
+  for (size_t meta = lower.find("<meta"); meta != npos; meta = lower.find("<meta", meta + 1)) {
+    const size_t lineEnd = std::min(lower.find('\n', meta), lower.size());
+    const size_t found = lower.find("charset=", meta + 6);
+    if (found == npos || found >= lineEnd) continue;
+    size_t p = found + 8;
+    if (p < lineEnd && !IsWordByte(head[p])) ++p;
+    size_t end = p;
+    while (end < lineEnd && (IsWordByte(head[end]) || head[end] == '-')) ++end;
+    if (end > p) return std::string(head.substr(p, end - p));
+  }
+  return {};
+}
+
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int high = i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+    const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
+    if (text[i] == '%' && high >= 0 && low >= 0) {
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool ArrivedAsUtf8(std::string_view page) {
+  const std::string declared = EarlyDeclaredCharset(page);
+  // The engine leaves pages declaring exactly "gbk" or "gb2312" as they came and re-decodes the
+  // others into GBK.
+  if (!declared.empty() && declared != "gbk" && declared != "gb2312") return false;
+  return IsUtf8WithMultibyteCharacters(page);
+}
+
+namespace page_data {
+
+bool ReadsAsGbk(std::string_view page, PageEncoding encoding) {
+  if (encoding == PageEncoding::Unknown) return !ArrivedAsUtf8(page);
+  return encoding == PageEncoding::Gbk;
+}
+
+std::optional<Parsed> ParseAt(std::string_view page, size_t start, bool gbk) {
+  ScriptLiteralOptions options;
+  options.gbk = gbk;
+  std::optional<ScriptLiteral> literal = NormaliseScriptLiteral(page, start, options);
+  if (!literal) return std::nullopt;
+  Json root = Json::parse(literal->json, nullptr, /*allow_exceptions=*/false);
+  if (root.is_discarded()) return std::nullopt;
+  return Parsed{std::move(root), gbk, literal->cutShort};
+}
+
+std::vector<size_t> ValueStartsAfter(std::string_view page, std::string_view anchor) {
+  std::vector<size_t> starts;
+  for (size_t at = page.find(anchor); at != npos && starts.size() < kMaxAnchorTries;
+       at = page.find(anchor, at + 1)) {
+    size_t p = at + anchor.size();
+    while (p < page.size() && IsBlank(page[p])) ++p;
+    if (p >= page.size() || page[p] != '=') continue;
+    ++p;
+    while (p < page.size() && (IsBlank(page[p]) || page[p] == '(')) ++p;
+    if (p < page.size() && (page[p] == '{' || page[p] == '[')) starts.push_back(p);
+  }
+  return starts;
+}
+
+namespace {
+
+const std::string* ReferenceOf(const Json* node) {
+  if (!node || !node->is_object() || node->size() != 1) return nullptr;
+  auto ref = node->find("$ref");
+  return ref != node->end() && ref->is_string() ? &ref->get_ref<const std::string&>() : nullptr;
+}
+
+}  // namespace
+
+// Nodes written {"$ref":"$.a.b[0]"} stand for the node at that path; a chain of them that does
+// not end within a few steps (a circle) stands for nothing.
+const Json* Reader::Resolve(const Json* node) const {
+  for (int hops = 0; hops < 8; ++hops) {
+    const std::string* ref = ReferenceOf(node);
+    if (!ref) return node;
+    node = Lookup(*ref);
+  }
+  return ReferenceOf(node) ? nullptr : node;
+}
+
+const Json* Reader::Get(const Json* node, std::string_view key) const {
+  node = Resolve(node);
+  if (!node || !node->is_object()) return nullptr;
+  auto it = node->find(key);
+  return it == node->end() ? nullptr : Resolve(&*it);
+}
+
+const Json* Reader::Path(const Json* node, std::initializer_list<std::string_view> keys) const {
+  for (std::string_view key : keys) node = Get(node, key);
+  return node;
+}
+
+std::vector<const Json*> Reader::Items(const Json* node) const {
+  std::vector<const Json*> items;
+  node = Resolve(node);
+  if (node && node->is_array())
+    for (const Json& item : *node)
+      if (const Json* resolved = Resolve(&item)) items.push_back(resolved);
+  return items;
+}
+
+std::string_view Reader::Raw(const Json* node) const {
+  node = Resolve(node);
+  return node && node->is_string() ? std::string_view(node->get_ref<const std::string&>()) : std::string_view();
+}
+
+std::string Reader::Text(const Json* node) const {
+  node = Resolve(node);
+  if (!node) return {};
+  if (node->is_string()) return JsonStringToText(node->get_ref<const std::string&>(), gbk_, utf8ToText_);
+  if (node->is_number_unsigned()) return std::to_string(node->get<uint64_t>());
+  if (node->is_number_integer()) return std::to_string(node->get<int64_t>());
+  return {};
+}
+
+std::string Reader::Line(const Json* node) const {
+  std::string text = Text(node);
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+  if (text.size() > kMaxLineBytes) {
+    // Cut on a character boundary of the GBK text.
+    size_t i = 0;
+    while (i < text.size()) {
+      const size_t next = i + (static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1);
+      if (next > kMaxLineBytes) break;
+      i = next;
+    }
+    text.resize(i);
+  }
+  return text;
+}
+
+const Json* Reader::Lookup(std::string_view path) const {
+  if (path.empty() || path[0] != '$' || path.size() > 1024) return nullptr;
+  const Json* node = &root_;
+  size_t i = 1;
+  while (i < path.size() && node) {
+    if (path[i] == '.') {
+      size_t end = path.find_first_of(".[", i + 1);
+      if (end == npos) end = path.size();
+      const std::string_view key = path.substr(i + 1, end - i - 1);
+      if (!node->is_object()) return nullptr;
+      auto it = node->find(key);
+      node = it == node->end() ? nullptr : &*it;
+      i = end;
+    } else if (path[i] == '[') {
+      const size_t close = path.find(']', i);
+      if (close == npos || close == i + 1 || close - i > 10 || !node->is_array()) return nullptr;
+      size_t index = 0;
+      for (size_t k = i + 1; k < close; ++k) {
+        if (!IsAsciiDigit(path[k])) return nullptr;
+        index = index * 10 + static_cast<size_t>(path[k] - '0');
+      }
+      node = index < node->size() ? &(*node)[index] : nullptr;
+      i = close + 1;
+    } else {
+      return nullptr;
+    }
+  }
+  return node;
+}
+
+std::optional<std::string> CompleteAddress(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  std::string url = s.starts_with("//") ? "https:" + std::string(s) : std::string(s);
+  if (StartsWithIgnoringAsciiCase(url, "https://"))
+    url.replace(0, 8, "https://");
+  else if (StartsWithIgnoringAsciiCase(url, "http://"))
+    url.replace(0, 7, "http://");
+  else
+    return std::nullopt;
+  if (url.size() > kMaxAddressBytes || url.size() <= 8) return std::nullopt;
+  for (char c : url) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\') return std::nullopt;
+  }
+  return url;
+}
+
+void AddBounded(TextList& list, std::string item, size_t bound, bool& cutShort) {
+  if (item.empty()) return;
+  if (list.size() >= bound) {
+    cutShort = true;
+    return;
+  }
+  list.push_back(std::move(item));
+}
+
+void AddPicture(TextList& list, std::string_view address, bool& cutShort) {
+  if (std::optional<std::string> url = CompleteAddress(address)) AddBounded(list, std::move(*url), kMaxRowsPerKind, cutShort);
+}
+
+TextList SourceAddresses(std::string_view html, bool& cutShort) {
+  TextList found;
+  for (size_t at = html.find("src="); at != npos; at = html.find("src=", at + 4)) {
+    if (at > 0 && !IsBlank(html[at - 1])) continue;  // data-src= and the like
+    size_t p = at + 4;
+    const bool escaped = p < html.size() && html[p] == '\\';
+    if (escaped) ++p;
+    if (p >= html.size() || (html[p] != '"' && html[p] != '\'')) continue;
+    const char quote = html[p++];
+    const std::string closing = escaped ? std::string("\\") + quote : std::string(1, quote);
+    const size_t end = html.find(closing, p);
+    if (end == npos) break;
+    AddPicture(found, html.substr(p, end - p), cutShort);
+    if (cutShort) break;
+  }
+  return found;
+}
+
+std::string QueryValue(std::string_view url, std::string_view name) {
+  const size_t query = url.find('?');
+  if (query == npos) return {};
+  size_t at = query + 1;
+  while (at < url.size()) {
+    size_t end = url.find_first_of("&#", at);
+    if (end == npos) end = url.size();
+    const std::string_view pair = url.substr(at, end - at);
+    const size_t eq = pair.find('=');
+    if (eq != npos && pair.substr(0, eq) == name) return PercentDecode(pair.substr(eq + 1));
+    if (end < url.size() && url[end] == '#') break;
+    at = end + 1;
+  }
+  return {};
+}
+
+bool CallerMayUse(const ItemPageData& data) {
+  return !data.mainPictures.empty() || !data.title.empty() || !data.itemId.empty();
+}
+
+}  // namespace page_data

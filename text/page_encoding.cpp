@@ -1,0 +1,31 @@
+#include "text/page_encoding.h"
+
+bool IsUtf8WithMultibyteCharacters(std::string_view s) {
+  bool multibyte = false;
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t extra;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) extra = 1, c = b & 0x1F;
+    else if (b >= 0xE0 && b <= 0xEF) extra = 2, c = b & 0x0F;
+    else if (b >= 0xF0 && b <= 0xF4) extra = 3, c = b & 0x07;
+    else return false;
+    if (i + extra >= s.size()) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      const auto t = static_cast<unsigned char>(s[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      c = (c << 6) | (t & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+      return false;
+    multibyte = true;
+    i += extra + 1;
+  }
+  return multibyte;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Which encoding a page's text is in when the page engine hands it over: GBK text (re-decoded from
+// the charset the page declares, or bytes as sent that do not read as UTF-8) or UTF-8 bytes as
+// sent. Pages that came from elsewhere carry no word on it.
+
+#include <string_view>
+
+enum class PageEncoding {
+  Unknown,  // no fetch said: readers judge the text themselves
+  Gbk,
+  Utf8,
+};
+
+// Whether `text` is well-formed UTF-8 holding at least one character of more than one byte (text
+// of ASCII alone reads the same either way).
+bool IsUtf8WithMultibyteCharacters(std::string_view text);
