@@ -19,6 +19,7 @@ struct FetchedPage {
   std::string text;     // the page as GBK text, as the page engine hands it over
   int status = 0;       // the HTTP status; 0 when no response came
   std::string failure;  // why no response came (the engine's numbered message)
+  std::string location;  // where a redirect answer sends the request on
 
   FetchedPage() = default;
   // A page that came back whole, so a fetch may simply return the text.
@@ -27,12 +28,14 @@ struct FetchedPage {
 };
 
 // The result of one page engine exchange: its text, its status text ("200 OK", or a numbered
-// failure such as "711 发送请求失败!") and the response headers it returned ("" without a response).
+// failure such as "711 发送请求失败!") and the response headers it returned ("" without a response),
+// whose Location line names a redirect's target.
 FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText,
                                     std::string_view returnedHeaders);
 
-// Fetches a page. `cookies` absent: the request carries no cookie at all; present (even empty):
-// the cookie box text to send.
+// Fetches a page without following redirects (a redirect comes back with its status and location;
+// the extraction follows it). `cookies` absent: the request carries no cookie at all; present (even
+// empty): the cookie box text to send.
 using PageFetch =
     std::function<FetchedPage(const std::string& url, const std::optional<std::string>& cookies)>;
 // Reads the cookie box as it is now.

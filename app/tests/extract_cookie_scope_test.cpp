@@ -82,6 +82,36 @@ TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie
   }
 }
 
+// A description address on the link's own host that redirects to another host name: the first
+// request carries the cookie, the hop does not (the page engine would send its cookie line along).
+TEST_F(ExtractCookieScopeTest, ARedirectToAnotherHostGoesWithoutTheCookie) {
+  LoopbackServer descriptions;
+  descriptions.Route("/tfscom/TB1OfferDesc", GbkPage(Fixture("alibaba_desc.js")));
+  ASSERT_TRUE(descriptions.Start());
+  LoopbackServer hops;
+  ServerResponse moved;
+  moved.status = 302;
+  moved.reason = "Found";
+  moved.headers = {{"Location", "http://localhost:" + std::to_string(descriptions.port()) + "/tfscom/TB1OfferDesc"}};
+  hops.Route("/desc", moved);
+  ASSERT_TRUE(hops.Start());
+  LoopbackServer offers;
+  offers.Route("/offer/610123456789.html", GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", hops.Url("/desc")}})));
+  ASSERT_TRUE(offers.Start());
+  MakeWindow({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
+              "api.invalid", "jdimg.invalid"});
+  SetBox(Control::url, offers.Url("/offer/610123456789.html"));
+  SetBox(Control::cookie值, kCookie);
+
+  Click(Control::阿里_按钮);
+
+  EXPECT_EQ(hops.LastRequestFor("/desc").Header("Cookie"), kCookie) << "the link's own host";
+  const RecordedRequest hop = descriptions.LastRequestFor("/tfscom/TB1OfferDesc");
+  ASSERT_FALSE(hop.raw.empty());
+  EXPECT_FALSE(hop.HasHeader("Cookie"));
+  EXPECT_EQ(ListViewRowCount(ControlHandle(Control::images_列表框)), 6);
+}
+
 // What the fetch of the platform buttons hands the extraction: the status of a response, or the
 // engine's numbered message when none came.
 TEST(PageExchangeResultTest, StatusOrFailure) {
