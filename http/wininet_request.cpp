@@ -23,11 +23,11 @@
 
 namespace {
 
-// A read takes what has come, up to this much: every read is a trip through the network layer (and,
-// under Wine, through its server), which costs more than the copying.
+// Large enough that a picture takes a handful of reads where the data has come: every read is a
+// trip through the network layer (and, under Wine, through its server), which costs more than the
+// copying.
 constexpr DWORD kReadChunk = 64 * 1024;
 constexpr DWORD kFirstHeaderBuffer = 5000;
-constexpr SIZE_T kExchangeStack = 256 * 1024;
 // Ignore revocation, an unknown authority, wrong usage, a name mismatch, an expired certificate
 // and redirects between http and https.
 constexpr DWORD kSecurityFlags = 0x1F380;
@@ -35,9 +35,9 @@ constexpr DWORD kSecurityFlags = 0x1F380;
 // exchange's own end.
 constexpr DWORD kWaitTimeoutMs = 30000;
 // Closing its handles returns an exchange's blocked call at once on Windows. Wine's WinInet goes
-// on waiting on the socket until the wait's time-out; its thread is given this long and then left
-// to end by itself (it makes no further call).
-constexpr DWORD kEndedThreadWaitMs = 300;
+// on waiting on the socket (until the wait's time-out, or the read's last byte); its thread is given
+// this long and then left to end by itself (it makes no further call).
+constexpr DWORD kEndedThreadWaitMs = 100;
 
 DWORD RequestFlags(bool cookiesGiven, bool noRedirect, bool https) {
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE;
@@ -80,6 +80,7 @@ class Exchange {
   InternetHandle root, connection, request;
   const ExchangeDeadline deadline;
   const size_t maxBodyBytes;
+  const UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // set when the exchange has ended
   std::string headers;
   std::string body;
 
@@ -126,21 +127,18 @@ class Exchange {
   bool inCall_ = false;
 };
 
-// The body, a read at a time. Each waits until some data has come, then takes what has (up to a
-// chunk): no single call waits longer than the network time-out, even for a server that sends a
-// byte now and then, and none starts after the exchange's end.
+// The whole body in blocking reads of a chunk each: WinInet fills each one as fast as the data
+// comes, where a read of what is available at the moment takes a few kilobytes at a time (under
+// Wine, what fits in its read buffer) and costs twice the time in all. No read starts after the
+// exchange's end; one under way then is cut off by the closing of the handles.
 void ReadBody(Exchange& x) {
   x.readFailed = true;
   std::vector<char> chunk(kReadChunk);
   std::string& body = x.response;
   for (;;) {
     if (x.deadline.Passed()) return;
-    DWORD available = 0;
-    if (!x.OnRequest([&](HINTERNET h) { return InternetQueryDataAvailable(h, &available, 0, 0); })) return;
-    if (available == 0) break;
-    const DWORD want = available < kReadChunk ? available : kReadChunk;
     DWORD got = 0;
-    if (!x.OnRequest([&](HINTERNET h) { return InternetReadFile(h, chunk.data(), want, &got); })) return;
+    if (!x.OnRequest([&](HINTERNET h) { return InternetReadFile(h, chunk.data(), kReadChunk, &got); })) return;
     if (got == 0) break;
     if (got > x.maxBodyBytes - body.size()) return;
     body.append(chunk.data(), got);
@@ -170,34 +168,37 @@ void RunExchange(Exchange& x) {
   ReadBody(x);
 }
 
-DWORD WINAPI ExchangeThread(void* parameter) {
+DWORD WINAPI ExchangeWork(void* parameter) {
   std::unique_ptr<std::shared_ptr<Exchange>> held(static_cast<std::shared_ptr<Exchange>*>(parameter));
+  Exchange& exchange = **held;
   try {
-    RunExchange(**held);
+    RunExchange(exchange);
   } catch (...) {
-    // Out of memory on a huge body, for one: nothing may leave a thread procedure.
-    (*held)->readFailed = true;
+    // Out of memory on a huge body, for one: nothing may leave a work item.
+    exchange.readFailed = true;
   }
+  SetEvent(exchange.done.get());
   return 0;
 }
 
-// Runs the exchange on a thread of its own, waited for until its deadline or the stop. A wait that
-// ends early ends the exchange; true when the exchange ran to its end and its results may be read.
+// Runs the exchange on a thread of the process's pool, waited for until its deadline or the stop.
+// A wait that ends early ends the exchange; true when the exchange ran to its end and its results
+// may be read.
 bool RunBounded(const std::shared_ptr<Exchange>& exchange, HANDLE stopEvent) {
+  if (!exchange->done) return false;
   auto* held = new (std::nothrow) std::shared_ptr<Exchange>(exchange);
   if (!held) return false;
-  UniqueHandle thread(
-      CreateThread(nullptr, kExchangeStack, ExchangeThread, held, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-  if (!thread) {
+  // A pooled thread: one made for every exchange would cost more than many a small picture.
+  if (!QueueUserWorkItem(ExchangeWork, held, WT_EXECUTELONGFUNCTION)) {
     delete held;
     return false;
   }
-  const HANDLE waits[] = {thread.get(), stopEvent};
+  const HANDLE waits[] = {exchange->done.get(), stopEvent};
   const DWORD count = stopEvent ? 2 : 1;
   if (WaitForMultipleObjects(count, waits, FALSE, exchange->deadline.Bound(INFINITE - 1)) == WAIT_OBJECT_0)
     return true;
   exchange->End();
-  WaitForSingleObject(thread.get(), kEndedThreadWaitMs);
+  WaitForSingleObject(exchange->done.get(), kEndedThreadWaitMs);
   return false;
 }
 
