@@ -44,6 +44,12 @@ cleanup() {
 trap cleanup EXIT
 win() { echo "Z:${1//\//\\}"; }
 
+# picture <file> <bytes>: random bytes behind a JPEG's first marker. Random bytes alone may begin
+# like markup or data ("<", "{", "["), which the saver rightly refuses as a picture.
+picture() {
+  { printf '\xff\xd8\xff\xe0'; head -c $(($2 - 4)) /dev/urandom; } >"$1"
+}
+
 # start_server <name> <routes json>: a loopback server of its own folder; sets $port.
 start_server() {
   mkdir -p "$work/$1"
@@ -57,7 +63,7 @@ start_server() {
 
 if [ -z "$latency" ]; then
   count=${PT_BENCH_PICTURES:-200}
-  head -c $((200 * 1024)) /dev/urandom >"$work/picture.jpg"
+  picture "$work/picture.jpg" $((200 * 1024))
   start_server pictures "{\"routes\": {\"/\": {\"status\": 200, \"body_b64\": \"\"}},
     \"default\": {\"status\": 200, \"headers\": [[\"Content-Type\", \"image/jpeg\"]], \"body_file\": \"$work/picture.jpg\"}}"
   base="http://127.0.0.1:$port"
@@ -88,7 +94,7 @@ fi
 
 count=${PT_BENCH_PICTURES:-40}
 size=$((100 * 1024))
-head -c "$size" /dev/urandom >"$work/picture.jpg"
+picture "$work/picture.jpg" "$size"
 # The pictures (each answered after the latency), the status line's time probe and the videos.
 start_server pictures "{\"routes\": {\"/\": {\"status\": 200, \"body_b64\": \"\"},
     \"/play/u/2100000003/p/2/e/6/t/1/350000000001.mp4\": {\"body_b64\": \"AAAAGGZ0eXBtcDQy\"},
