@@ -29,6 +29,7 @@ class ExtractCookieScopeTest : public ::testing::Test {
  protected:
   void TearDown() override {
     main_.reset();
+    offers_.reset();
     PumpFor(20);
   }
   // The real window with the given hosts; its message boxes are answered with OK.
@@ -43,8 +44,21 @@ class ExtractCookieScopeTest : public ::testing::Test {
   HWND ControlHandle(Control c) const { return main_->control(c); }
   void SetBox(Control c, const std::string& gbk) { SetControlText(ControlHandle(c), gbk); }
   void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+  // Presses 阿里数据 with the cookie box filled, on an offer page (on a server of its own) that names
+  // `descUrl` as its description. None of the program's own description hosts is a loopback name.
+  void HarvestOfferNaming(const std::string& descUrl) {
+    offers_ = std::make_unique<LoopbackServer>();
+    offers_->Route("/offer/610123456789.html", GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", descUrl}})));
+    ASSERT_TRUE(offers_->Start());
+    MakeWindow({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
+                "api.invalid", "jdimg.invalid"});
+    SetBox(Control::url, offers_->Url("/offer/610123456789.html"));
+    SetBox(Control::cookie值, kCookie);
+    Click(Control::阿里_按钮);
+  }
 
   std::unique_ptr<MainWindow> main_;
+  std::unique_ptr<LoopbackServer> offers_;
 };
 
 TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie) {
@@ -57,18 +71,8 @@ TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie
     LoopbackServer descriptions;
     descriptions.Route("/tfscom/TB1OfferDesc", GbkPage(Fixture("alibaba_desc.js")));
     ASSERT_TRUE(descriptions.Start());
-    const std::string descUrl =
-        "http://" + std::string(c.descHost) + ":" + std::to_string(descriptions.port()) + "/tfscom/TB1OfferDesc";
-    LoopbackServer offers;
-    offers.Route("/offer/610123456789.html", GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", descUrl}})));
-    ASSERT_TRUE(offers.Start());
-    // None of the program's own description hosts is a loopback name here.
-    MakeWindow({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
-                "api.invalid", "jdimg.invalid"});
-    SetBox(Control::url, offers.Url("/offer/610123456789.html"));
-    SetBox(Control::cookie值, kCookie);
-
-    Click(Control::阿里_按钮);
+    HarvestOfferNaming("http://" + std::string(c.descHost) + ":" + std::to_string(descriptions.port()) +
+                       "/tfscom/TB1OfferDesc");
 
     std::vector<RecordedRequest> requests = descriptions.WaitForRequests(1);
     ASSERT_EQ(requests.size(), 1u);
@@ -95,15 +99,7 @@ TEST_F(ExtractCookieScopeTest, ARedirectToAnotherHostGoesWithoutTheCookie) {
   moved.headers = {{"Location", "http://localhost:" + std::to_string(descriptions.port()) + "/tfscom/TB1OfferDesc"}};
   hops.Route("/desc", moved);
   ASSERT_TRUE(hops.Start());
-  LoopbackServer offers;
-  offers.Route("/offer/610123456789.html", GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", hops.Url("/desc")}})));
-  ASSERT_TRUE(offers.Start());
-  MakeWindow({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
-              "api.invalid", "jdimg.invalid"});
-  SetBox(Control::url, offers.Url("/offer/610123456789.html"));
-  SetBox(Control::cookie值, kCookie);
-
-  Click(Control::阿里_按钮);
+  HarvestOfferNaming(hops.Url("/desc"));
 
   EXPECT_EQ(hops.LastRequestFor("/desc").Header("Cookie"), kCookie) << "the link's own host";
   const RecordedRequest hop = descriptions.LastRequestFor("/tfscom/TB1OfferDesc");
