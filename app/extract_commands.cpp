@@ -12,11 +12,14 @@ namespace {
 
 // The engine writes merged cookies back into the text it is given; it gets a copy, so the cookie
 // box never changes. Its status text and headers tell a failed request from an error page; the
-// encoding it reports tells the page readers how to read the text.
+// encoding it reports tells the page readers how to read the text. It follows no redirect: WinHttp
+// would send the cookie line on to whatever host the Location names, so the extraction follows
+// them itself.
 FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& cookies,
                       const std::function<void()>& yield) {
   WinHttpRequestOptions options;
   options.yield = yield;
+  options.noRedirect = true;
   std::string copy = cookies.value_or(std::string());
   if (cookies) options.cookies = &copy;
   std::string status, headers;

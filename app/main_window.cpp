@@ -83,8 +83,9 @@ constexpr int kFirstControlId = 1001;
 constexpr int kFirstHotKeyId = 33001;
 constexpr UINT kOuterWidth = 880;
 constexpr UINT kOuterHeight = 700;
-// Closing the window gives a running save this long to end at its next picture.
-constexpr unsigned kCloseSaveWaitMs = 2000;
+// Closing the window ends a running save at once (its exchanges are cut off) and gives it this long
+// to finish; the process then ends in well under a second, with no file half written.
+constexpr unsigned kCloseSaveWaitMs = 500;
 
 constexpr char kWelcomeText[] =
     "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
@@ -314,8 +315,8 @@ int MainWindow::HotKeyId(UINT virtualKey) const {
 }
 
 void MainWindow::OnDestroy() {
-  // A save still running ends at its next picture; it is waited for (with a bound) so that the
-  // process never ends in the middle of a file nor under a worker still at work.
+  // A save still running is stopped and waited for (with a bound), so that the process never ends
+  // in the middle of a file; past the bound its worker writes nothing more.
   if (save_) save_->StopAndWait(kCloseSaveWaitMs);
   // The animators outlive the window; they must not call back into it.
   for (int slot : {kHelpPanelSlot, kWindowWidthSlot})

@@ -9,6 +9,8 @@
 #include "extract/page_data/page_kind.h"
 #include "extract/page_data/taobao_description_call.h"
 #include "extract/page_data/taobao_page_data.h"
+#include "extract/page_redirects.h"
+#include "http/header_text.h"
 #include "text/text_slicing.h"
 
 namespace {
@@ -88,10 +90,16 @@ class Run {
     if (source_.yield) source_.yield();
   }
 
+  // Redirects are followed here; each further address gets the cookie only where it belongs.
   FetchedPage Fetch(const std::string& url, const std::optional<std::string>& cookies) const {
-    FetchedPage page = source_.fetch ? source_.fetch(url, cookies) : FetchedPage();
-    Yield();
-    return page;
+    const PageFetch yielding = [this](const std::string& address, const std::optional<std::string>& sent) {
+      FetchedPage page = source_.fetch ? source_.fetch(address, sent) : FetchedPage();
+      Yield();
+      return page;
+    };
+    return FetchFollowingRedirects(yielding, url, cookies, [this](const std::string& address) {
+      return CookieMayGo(address, source_.link, source_.hosts);
+    });
   }
   // The item page the user pasted, with or without the cookie box as the platform's procedure says.
   FetchedPage FetchItemPage(bool withCookie) const {
@@ -482,6 +490,7 @@ FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusTex
        i < returnedHeaders.size() && returnedHeaders[i] >= '0' && returnedHeaders[i] <= '9' && status < 1000; ++i)
     status = status * 10 + (returnedHeaders[i] - '0');
   page.status = status;
+  page.location = HeaderValueNamed(returnedHeaders, "Location");
   return page;
 }
 

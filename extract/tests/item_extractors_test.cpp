@@ -7,6 +7,7 @@
 #include "config/endpoints.h"
 #include "extract/extraction_gate.h"
 #include "extract/md5.h"
+#include "extract/page_redirects.h"
 #include "extract/tests/extractor_fixtures.h"
 
 namespace {
@@ -878,6 +879,87 @@ TEST(CookieScopeHarvestTest, DescriptionDocumentNamedByTodaysOfferPage) {
   HarvestAlibabaItem({kAlibabaLink, [] { return std::string("cookie"); }, fetch.Function(), TodayHosts()}, sink);
   ASSERT_EQ(fetch.requests.size(), 3u);
   EXPECT_EQ(fetch.requests[2], (FetchRecord{"https://evil.example/desc.js", std::nullopt}));
+}
+
+// ---- redirects: followed by the extraction, the cookie decided for each address ----
+
+FetchedPage Redirect(const std::string& location, int status = 302) {
+  FetchedPage page;
+  page.status = status;
+  page.location = location;
+  return page;
+}
+
+TEST(RedirectTest, TargetsResolveAgainstTheAnsweringAddress) {
+  const std::string from = "https://item.taobao.com/a/item.htm?id=1#top";
+  const struct {
+    std::string location;
+    std::optional<std::string> target;
+  } rows[] = {
+      {"https://detail.tmall.com/item.htm?id=1", "https://detail.tmall.com/item.htm?id=1"},
+      {" HTTP://Detail.Tmall.com/x#frag ", "HTTP://Detail.Tmall.com/x"},
+      {"//login.taobao.com/member/login.jhtml", "https://login.taobao.com/member/login.jhtml"},
+      {"/b/other.htm", "https://item.taobao.com/b/other.htm"},
+      {"?id=2", "https://item.taobao.com/a/item.htm?id=2"},
+      {"next.htm?x=1", "https://item.taobao.com/a/next.htm?x=1"},
+      {"ftp://item.taobao.com/file", std::nullopt},
+      {"javascript:alert(1)", std::nullopt},
+      {"file:///c:/windows/win.ini", std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(RedirectTarget(from, row.location), row.target) << row.location;
+  EXPECT_EQ(RedirectTarget("https://m.test", "x.html"), "https://m.test/x.html");
+}
+
+// A Taobao link of a Tmall item lands on Tmall with the cookie; a detour through a foreign host
+// gets none, and the platform's host after it has it again.
+TEST(RedirectTest, TheCookieGoesOnlyToTheHopsWhereItBelongs) {
+  const std::string tmall = "https://detail.tmall.com/item.htm?id=601234567890";
+  const std::string final = "https://item.taobao.com/item.htm?id=601234567890&r=1";
+  Session run;
+  run.fetch.answers[kTaobaoLink] = Redirect(tmall);
+  run.fetch.answers[tmall] = Redirect("https://evil.example/hop", 301);
+  run.fetch.answers["https://evil.example/hop"] = Redirect(final, 307);
+  run.fetch.pages[final] = FixtureGbk("taobao_item.html");
+  run.fetch.pages[kTaobaoDescUrl] = FixtureGbk("taobao_desc.js");
+  run.Go(HarvestTaobaoItem, kTaobaoLink);
+  EXPECT_EQ(run.fetch.requests, (std::vector<FetchRecord>{{kTaobaoLink, "cookie-1"},
+                                                          {tmall, "cookie-1"},
+                                                          {"https://evil.example/hop", std::nullopt},
+                                                          {final, "cookie-1"},
+                                                          {kTaobaoDescUrl, "cookie-2"}}));
+  EXPECT_EQ(run.sink.rows, kTaobaoRows);
+}
+
+TEST(RedirectTest, ARedirectOffTheWebOrOneTooManyFailsTheFetch) {
+  const struct {
+    const char* name;
+    int redirects;  // the link answers with a chain of this many redirects before the page
+    std::string lastLocation;
+    std::string status;
+  } rows[] = {
+      // The page at the end of five is read (and holds nothing).
+      {"five redirects are followed", 5, "", "阿里数据：页面里没有找到商品数据，页面可能已改版，请检查链接和Cookie"},
+      {"a sixth is not", 6, "", "阿里数据：页面获取失败（重定向次数过多），请检查链接和网络"},
+      {"another scheme", 1, "ftp://detail.1688.com/offer.html",
+       "阿里数据：页面获取失败（重定向到了非http(s)地址），请检查链接和网络"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedFetch fetch;
+    std::string at = kAlibabaLink;
+    for (int i = 1; i <= row.redirects; ++i) {
+      const std::string next = i == row.redirects && !row.lastLocation.empty()
+                                   ? row.lastLocation
+                                   : "https://detail.1688.com/offer/hop" + std::to_string(i) + ".html";
+      fetch.answers[at] = Redirect(next);
+      at = next;
+    }
+    fetch.pages[at] = "<html><title>x</title></html>";
+    RecordingSink sink;
+    const ExtractionReport report = HarvestAlibabaItem({kAlibabaLink, {}, fetch.Function(), TestHosts()}, sink);
+    EXPECT_EQ(ExtractionStatusText(report), row.status);
+    EXPECT_LE(fetch.requests.size(), 1u + kMaxRedirects + 1) << "the offer page, its hops and the description";
+  }
 }
 
 }  // namespace
