@@ -9,6 +9,7 @@
 #include "extract/page_data/page_kind.h"
 #include "extract/page_data/taobao_description_call.h"
 #include "extract/page_data/taobao_page_data.h"
+#include "text/markup_text.h"
 #include "text/text_slicing.h"
 
 namespace {
@@ -40,10 +41,11 @@ class HarvestBuffer final : public HarvestSink {
   void SetItemId(const std::string& id) override { calls_.push_back({Call::ItemId, id, {}}); }
   void SetVideoUrl(const std::string& url) override { calls_.push_back({Call::VideoUrl, url, {}}); }
 
-  void ReplayInto(HarvestSink& sink) const {
+  // Text lines arrive as text: markup a cut picked up goes, character references are decoded.
+  void ReplayInto(HarvestSink& sink, const Utf8ToText& utf8) const {
     for (const Call& call : calls_) {
       switch (call.kind) {
-        case Call::Text: sink.AppendText(call.text); break;
+        case Call::Text: sink.AppendText(MarkupToText(call.text, utf8)); break;
         case Call::DescriptionUrl: sink.SetDescriptionUrl(call.text); break;
         case Call::DescriptionPage: sink.SetDescriptionPage(call.text); break;
         case Call::Pictures: sink.PublishPictures(call.urls, call.text); break;
@@ -201,7 +203,7 @@ void DiagnoseEmptyRun(ExtractionReport& report, const FetchedPage& page) {
 // The marker procedure's harvest, or the page data's; only when neither found anything does the
 // page say why.
 ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sink, const FetchedPage* troubledPage) {
-  buffer.ReplayInto(sink);
+  buffer.ReplayInto(sink, run.Utf8());
   ExtractionReport report = run.report;
   report.mainPictures = buffer.Count(PictureKind::Main);
   report.skuPictures = buffer.Count(PictureKind::Sku);
