@@ -4,6 +4,7 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/harvest_bounds.h"
+#include "extract/link_platform.h"
 #include "extract/page_data/alibaba_page_data.h"
 #include "extract/page_data/jd_page_data.h"
 #include "extract/page_data/page_kind.h"
@@ -468,7 +469,44 @@ ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink
   return Deliver(run, classic, sink, &page);
 }
 
+// A link of another platform's site is not fetched: that page holds nothing this button reads, and
+// this platform's cookie has no business there. Taobao's and Tmall's links are, since each site
+// sends an item on to the other's page; only when nothing comes of it does the link's platform
+// stand in for the page's reason.
+using PlatformHarvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
+ExtractionReport HarvestForButton(const ItemSource& source, HarvestSink& sink, Platform button,
+                                  PlatformHarvest harvest) {
+  const std::optional<LinkOwner> owner = LinkOwnerOf(source.link);
+  ExtractionReport report;
+  report.platform = button;
+  if (!owner || ButtonReadsLinkOf(button, *owner)) report = harvest(source, sink);
+  const bool nothing = report.mainPictures + report.skuPictures + report.detailPictures == 0;
+  if (owner && nothing && LinkOfAnotherPlatform(button, *owner)) {
+    report.trouble = PageTrouble::OtherPlatform;
+    report.linkPlatform = owner->platform;
+  }
+  return report;
+}
+
+ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink);
+
 }  // namespace
+
+ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Taobao, HarvestTaobaoPages);
+}
+ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Tmall, HarvestTmallPages);
+}
+ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Jd, HarvestJdPages);
+}
+ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Alibaba, HarvestAlibabaPages);
+}
 
 FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText, std::string_view returnedHeaders) {
   FetchedPage page;
@@ -487,15 +525,18 @@ FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusTex
   return page;
 }
 
-ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+// The platforms' procedures, for links they read.
+namespace {
+
+ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink) {
   return HarvestTaobaoFamily(source, sink, Platform::Taobao, CutTaobaoPage);
 }
 
-ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink) {
   return HarvestTaobaoFamily(source, sink, Platform::Tmall, CutTmallPage);
 }
 
-ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Jd);
   HarvestBuffer classic(Platform::Jd);
   const FetchedPage desktop = CutJdPage(run, classic);
@@ -511,7 +552,7 @@ ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
   return Deliver(run, classic, sink, &phone);
 }
 
-ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Alibaba);
   HarvestBuffer classic(Platform::Alibaba);
   const FetchedPage page = CutAlibabaPage(run, classic);
@@ -521,3 +562,5 @@ ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink)
   }
   return Deliver(run, classic, sink, &page);
 }
+
+}  // namespace
