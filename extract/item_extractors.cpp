@@ -155,6 +155,17 @@ TextList KeepAddresses(TextList items) {
   return kept;
 }
 
+// The description page at `url`, shown with its address. Where the link's end marker is missing
+// (a page saved by a browser, another platform's page) the cut runs on into the markup after the
+// link, up to a hundred kilobytes of it; the address ends where the markup begins.
+std::string ReadDescription(const Run& run, HarvestSink& out, const std::string& url) {
+  const std::string address = url.substr(0, url.find_first_of("\"'<> \t\r\n"));
+  out.SetDescriptionUrl(address);
+  std::string page = run.FetchWithCookieWhereItBelongs(address).text;
+  out.SetDescriptionPage(page);
+  return page;
+}
+
 void PublishAll(HarvestSink& sink, Platform platform, const TextList& main, const TextList& sku,
                 const TextList& detail) {
   sink.PublishPictures(main, PictureKindLabel(platform, PictureKind::Main));
@@ -248,9 +259,7 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  out.SetDescriptionUrl(descUrl);
-  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
-  out.SetDescriptionPage(descPage);
+  const std::string descPage = ReadDescription(run, out, descUrl);
   const TextList detailPictures = run.Cut(descPage, "src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Taobao, mainPictures, skuPictures, detailPictures);
@@ -282,9 +291,7 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  out.SetDescriptionUrl(descUrl);
-  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
-  out.SetDescriptionPage(descPage);
+  const std::string descPage = ReadDescription(run, out, descUrl);
   const TextList detailPictures = run.Cut(descPage, "<img src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Tmall, mainPictures, skuPictures, detailPictures);
@@ -470,9 +477,9 @@ ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink
 }
 
 // A link of another platform's site is not fetched: that page holds nothing this button reads, and
-// this platform's cookie has no business there. Taobao's and Tmall's links are, since each site
-// sends an item on to the other's page; only when nothing comes of it does the link's platform
-// stand in for the page's reason.
+// this platform's cookie has no business there. A Taobao link pressed with Tmall's button is, since
+// Taobao sends a Tmall item on to Tmall's page; only when nothing comes of it does the link's
+// platform stand in for the page's reason.
 using PlatformHarvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
 ExtractionReport HarvestForButton(const ItemSource& source, HarvestSink& sink, Platform button,
                                   PlatformHarvest harvest) {

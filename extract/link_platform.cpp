@@ -51,7 +51,10 @@ std::optional<LinkOwner> LinkOwnerOf(std::string_view link) {
 }
 
 bool ButtonReadsLinkOf(Platform button, const LinkOwner& owner) {
-  return owner.platform == button || (TaobaoFamily(button) && TaobaoFamily(owner.platform));
+  if (owner.platform == button) return true;
+  if (owner.taobaoOrTmall) return TaobaoFamily(button);
+  // Taobao's item address of a Tmall item is sent on to Tmall's page; Tmall's addresses stay.
+  return button == Platform::Tmall && owner.platform == Platform::Taobao;
 }
 
 bool LinkOfAnotherPlatform(Platform button, const LinkOwner& owner) {

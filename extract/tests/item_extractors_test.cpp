@@ -785,9 +785,9 @@ TEST(ExtractionReportHarvestTest, JdIsJudgedByThePhonePageWhenTheDesktopPageHold
   EXPECT_EQ(ExtractionStatusText(report), "返回的是登录页，请稍后再试（京东数据）");
 }
 
-// A link of another platform's site is named as such instead of the page's reason. Across the
-// families nothing is fetched (and no cookie sent); Taobao's and Tmall's links are fetched with
-// either button, since the sites send an item on to the other's page.
+// A link of another platform's site is named as such instead of the page's reason. Nothing is
+// fetched for it (and no cookie sent), but for a Taobao link pressed with Tmall's button, since
+// Taobao sends a Tmall item on to Tmall's page.
 TEST(ExtractionReportHarvestTest, LinksOfAnotherPlatformAreNamed) {
   const std::string login = "<html><form id=\"login-form\"><input type=\"password\"></form></html>";
   struct Case {
@@ -805,7 +805,7 @@ TEST(ExtractionReportHarvestTest, LinksOfAnotherPlatformAreNamed) {
       // A mirror of the site on this machine (the demo shop) is told apart alike.
       {HarvestAlibabaItem, "http://item.jd.localhost:41233/1.html", false, "这是京东的链接，请点京东数据"},
       {HarvestTmallItem, kTaobaoLink, true, "这是淘宝的链接，请点淘宝数据"},
-      {HarvestTaobaoItem, "https://detail.tmall.hk/item.htm?id=1", true, "这是天猫的链接，请点天猫数据"},
+      {HarvestTaobaoItem, "https://detail.tmall.hk/item.htm?id=1", false, "这是天猫的链接，请点天猫数据"},
       // Taobao's short links open Tmall items too: the page's own reason stands.
       {HarvestTmallItem, "https://m.tb.cn/h.UaBcD", true, "返回的是登录页，请重新登录或粘贴新的Cookie（天猫数据）"},
       {HarvestAlibabaItem, "http://detail.1688.localhost:41233/offer/1.html", true,

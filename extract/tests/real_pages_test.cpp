@@ -167,4 +167,25 @@ TEST(RealPagesTest, JdParametersReadAsText) {
   EXPECT_EQ(fetch.requests.back().url, "https://m.test/detail/1020565583_d10480324630_normal.html");
 }
 
+// The page saved by a browser names its description first in a script tag the browser added, so
+// the cut runs on into 116 KB of markup; the address asked for and shown ends where it begins.
+TEST(RealPagesTest, TheDescriptionAddressEndsWhereMarkupBegins) {
+  const std::string dir = RealPagesDir();
+  if (dir.empty()) return MissingSavedPages("real-pages");
+  const std::string link = "https://item.example/item.htm?id=605258110430";
+  const std::string desc =
+      "https://desc.test/i4/600/251/605258110430/"
+      "TB1iwlabnM11u4jSZPx8quhcXla.desc%7Cvar%5Edesc%3Bsign%5Ec128cfc683a27360464f3b943a484bd4%3Blang%5Egbk%3Bt%5E1594189090";
+  for (Harvest harvest : {HarvestTmallItem, HarvestTaobaoItem}) {
+    ScriptedFetch fetch;
+    fetch.pages[link] = LoadRealPage(dir, kPages[2]);
+    RecordingSink sink;
+    EndpointHosts hosts{"desc.test", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.test"};
+    harvest({link, [] { return std::string("c=1"); }, fetch.Function(), hosts}, sink);
+    ASSERT_EQ(fetch.requests.size(), 2u);
+    EXPECT_EQ(fetch.requests[1].url, desc);
+    EXPECT_EQ(sink.descriptionUrl, desc);
+  }
+}
+
 }  // namespace
