@@ -22,6 +22,7 @@
 #include "runtime/ui_task.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
+#include "tests/support/test_files.h"
 #include "tests/support/window_support.h"
 
 namespace {
@@ -487,6 +488,7 @@ TEST(ProgramTest, RealProgramCreatesItsOutputRootBelowAChineseFolder) {
   EXPECT_EQ(code, 0u);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+  RemoveTree(WideToGbk(WinePathOf(folder)) + "\\");
 }
 
 TEST(LocaleTest, RunsUnderTheLocaleItWasGiven) {
