@@ -7,6 +7,7 @@
 #include "extract/item_extractors.h"
 #include "http/page_charset.h"
 #include "http/winhttp_request.h"
+#include "text/text_items.h"
 
 namespace {
 
@@ -37,8 +38,9 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 
 void MainWindow::RunExtraction(Harvest harvest) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
-  // Hosts are copied: nothing may change them under a running extraction.
-  const ItemSource source{BoxText(Control::url), [this] { return BoxText(Control::cookie值); },
+  // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
+  // blank or a line end around it is used without them; the box keeps what was typed.
+  const ItemSource source{TrimBlanks(BoxText(Control::url)), [this] { return BoxText(Control::cookie值); },
                           [yield](const std::string& url, const std::optional<std::string>& cookies) {
                             return FetchPage(url, cookies, yield);
                           },
