@@ -13,6 +13,7 @@
 #include "runtime/handles.h"
 #include "runtime/stop_signal.h"
 #include "save/date_time.h"
+#include "text/text_items.h"
 
 namespace {
 
@@ -105,8 +106,9 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 void MainWindow::RunExtraction(Harvest harvest) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
   const std::function<bool()> answer = [this] { return PumpPendingMessages(); };
-  // Hosts are copied: nothing may change them under a running extraction.
-  ItemSource source{BoxText(Control::url), [this] { return BoxText(Control::cookie值); },
+  // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
+  // blank or a line end around it is used without them; the box keeps what was typed.
+  ItemSource source{TrimBlanks(BoxText(Control::url)), [this] { return BoxText(Control::cookie值); },
                     [answer, closing = closing_](const std::string& url, const std::optional<std::string>& cookies) {
                       return FetchPage(url, cookies, answer, closing);
                     },

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr char kNothingToSave[] = "下载数据：列表里没有图片，请先获取商品数据";
+constexpr char kNothingToSave[] = "列表里没有图片，请先获取商品数据（下载数据）";
 
 }  // namespace
 

@@ -144,7 +144,8 @@ class SaveCommandsTest : public ::testing::Test {
   }
   HWND ControlHandle(Control c) const { return main_->control(c); }
   void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
-  std::string Label() const { return GetControlText(ControlHandle(Control::岚栩_tim)); }
+  // The whole latest status line: the label shows a long one shortened, its tooltip whole.
+  std::string Label() const { return ToolTipText(main_->statusTip(), ControlHandle(Control::岚栩_tim)); }
   void Extract(const Shop& shop) {
     SetControlText(ControlHandle(Control::url), shop.pages.Url("/offer.html"));
     Click(Control::阿里_按钮);
@@ -207,7 +208,7 @@ TEST_F(SaveCommandsTest, DownloadWithAnEmptyListWritesNothingAndSaysSo) {
   SetControlText(ControlHandle(Control::文本数据), "标题\r\n");
   Click(Control::数据_下载);
   EXPECT_FALSE(main_->SaveRunning());
-  EXPECT_TRUE(Label().ends_with(" - 下载数据：列表里没有图片，请先获取商品数据")) << Label();
+  EXPECT_TRUE(Label().ends_with(" - 列表里没有图片，请先获取商品数据（下载数据）")) << Label();
   PumpFor(300);
   EXPECT_EQ(ListFolder(root_.path() + "\\"), std::set<std::string>{});
   EXPECT_TRUE(Questions().empty());
@@ -227,7 +228,7 @@ TEST_F(SaveCommandsTest, DownloadIsIgnoredWhileAnExtractionRuns) {
   EXPECT_TRUE(Questions().empty());
   EXPECT_EQ(HeadRequests(shop.pictures), 0u);
   // The status line tells what the extraction found, and nothing of a save.
-  EXPECT_TRUE(Label().ends_with(" - 阿里数据：主图0张，SKU图0张，详情图3张，视频1个")) << Label();
+  EXPECT_TRUE(Label().ends_with(" - 3张图片：主图0，SKU图0，详情图3，视频1个（阿里数据）")) << Label();
 
   // Afterwards the button saves what the extraction found.
   Click(Control::数据_下载);
