@@ -24,6 +24,7 @@
 struct ItemSource;
 #include "runtime/handles.h"
 #include "runtime/message_box.h"
+#include "runtime/stop_signal.h"
 #include "save/network_time.h"
 #include "save/saver.h"
 
@@ -151,8 +152,9 @@ class MainWindow : private HarvestSink {
   void AppendLines(const TextList& lines);
 
   // Dispatches the messages waiting for the window's thread (nothing on another thread): long work
-  // on the window's thread calls it so the window keeps painting and answering.
-  void PumpPendingMessages();
+  // on the window's thread calls it so the window keeps painting and answering. False once the
+  // thread is to quit (the message is left for the message loop).
+  bool PumpPendingMessages();
 
  private:
   struct CommandBinding {
@@ -228,6 +230,9 @@ class MainWindow : private HarvestSink {
   GdiObject<HBITMAP> helpBitmap_;
   HarvestState harvest_;
   ExtractionGate gate_;
+  // Requested as the window goes: an extraction under way abandons its fetches and ends. Shared
+  // with the fetches, which may outlive the window.
+  std::shared_ptr<StopSignal> closing_ = std::make_shared<StopSignal>();
   StatusClock clock_;
   std::unique_ptr<SaveRun> save_;
 };

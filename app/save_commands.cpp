@@ -7,6 +7,12 @@
 #include "runtime/controls.h"
 #include "runtime/ui_task.h"
 
+namespace {
+
+constexpr char kNothingToSave[] = "列表里没有图片，请先获取商品数据（下载数据）";
+
+}  // namespace
+
 void MainWindow::StartSave() {
   // A save pairs the rows and the item id of one harvest: not while an extraction is still adding
   // to them. One save at a time.
@@ -15,6 +21,11 @@ void MainWindow::StartSave() {
   std::vector<SaveRow> rows;
   const int count = list ? ListViewRowCount(list) : 0;
   for (int i = 0; i < count; ++i) rows.push_back({ListViewCell(list, i, 1), ListViewCell(list, i, 2)});
+  // Nothing harvested: no folder, no text file, no question.
+  if (rows.empty()) {
+    ShowStatus(kNothingToSave);
+    return;
+  }
   SaveJob job = PlanSave(outputRoot_, harvest_.itemId, harvest_.videoUrl, std::move(rows), BoxText(Control::文本数据));
   harvest_.outputFolder = job.outputFolder;
 
