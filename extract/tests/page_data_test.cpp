@@ -13,6 +13,7 @@
 #include "extract/cookie_scope.h"
 #include "extract/md5.h"
 #include "extract/tests/extractor_fixtures.h"
+#include "text/tests/url_table.h"
 
 namespace {
 
@@ -380,6 +381,22 @@ TEST(CookieScopeTest, OnlyTheLinkHostThePlatformsAndTheOwnDescriptionHosts) {
       {"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(CookieMayGo(c.url, link, hosts), c.cookie) << c.url;
+
+  // "?" and "#" end the host, an IPv6 literal is a host of its own.
+  const std::string v6Link = "http://[::1]:8080/item.htm?id=1";
+  EXPECT_TRUE(CookieMayGo("http://[::1]:9000/desc", v6Link, hosts));
+  EXPECT_FALSE(CookieMayGo("http://[::2]:8080/desc", v6Link, hosts));
+  EXPECT_FALSE(CookieMayGo("https://evil.example?.taobao.com/x", link, hosts));
+  EXPECT_FALSE(CookieMayGo("https://evil.example#.taobao.com/x", link, hosts));
+}
+
+// The cookie rule reads every address of the one URL table as the request engines do: the host it
+// judges is the host they connect to.
+TEST(CookieScopeTest, HostsOfTheUrlTable) {
+  for (const UrlRow& r : kUrlRows) {
+    const bool http = r.scheme && (std::string(r.scheme) == "http" || std::string(r.scheme) == "https");
+    EXPECT_EQ(HostOfUrl(r.url), http && !*r.userInfo ? r.host : "") << r.url;
+  }
 }
 
 TEST(Md5Test, Rfc1321Vectors) {
