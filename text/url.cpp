@@ -119,3 +119,12 @@ std::optional<UrlParts> ParseUrl(std::string_view url) {
   parts.path = std::string(tail);
   return parts;
 }
+
+std::optional<std::string> PageAddress(std::string_view text) {
+  std::string url = text.starts_with("//") ? "https:" + std::string(text) : std::string(text);
+  if (url.size() > kMaxPageAddressBytes || url.find_first_of("\"'<>") != std::string::npos) return std::nullopt;
+  const std::optional<UrlParts> parts = ParseUrl(url);
+  if (!parts || !parts->IsHttp()) return std::nullopt;
+  url.replace(0, parts->scheme.size(), parts->scheme);
+  return url;
+}

@@ -38,3 +38,12 @@ bool HasSchemePrefix(std::string_view url);
 // Whether a host (as UrlParts gives it) is `domain` or lies under it by whole labels:
 // "a.taobao.com" lies under "taobao.com", "evil-taobao.com" and "taobao.com.evil.cn" do not.
 bool HostUnderDomain(std::string_view host, std::string_view domain);
+
+// The longest address taken from a page.
+inline constexpr size_t kMaxPageAddressBytes = 2048;
+
+// An address taken from a page as it may become a row or a request: an http or https URL (one
+// written "//host/…" gets "https:", the scheme goes to lower case) without quotes or markup
+// ("\"'<>", left by a cut that ran past an address) and at most kMaxPageAddressBytes long;
+// nothing for anything else. A line break in a page can thus never reach a request line or header.
+std::optional<std::string> PageAddress(std::string_view text);

@@ -34,4 +34,36 @@ TEST(UrlTest, PortsAndSchemes) {
   EXPECT_FALSE(HasSchemePrefix("a.example/x?r=http://b"));
 }
 
+TEST(UrlTest, PageAddressGate) {
+  const std::string longest = "https://a.example/" + std::string(kMaxPageAddressBytes - 18, 'x');
+  const struct {
+    std::string text;
+    const char* address;  // nullptr: dropped
+  } rows[] = {
+      {"https://img.alicdn.com/a.jpg", "https://img.alicdn.com/a.jpg"},
+      {"//img.alicdn.com/a.jpg", "https://img.alicdn.com/a.jpg"},
+      {"HTTP://Img.example/A.JPG", "http://Img.example/A.JPG"},
+      {"http://[::1]:8080/a.jpg", "http://[::1]:8080/a.jpg"},
+      {longest, longest.c_str()},
+      {longest + "x", nullptr},
+      {"https://cbu01.alicdn.com/a.jpg\r\nX-Injected: from-page", nullptr},
+      {"https://a.example/a.jpg\t", nullptr},
+      {" https://a.example/a.jpg", nullptr},
+      {"https://a.example/a\x7F.jpg", nullptr},
+      {"https://a.example/a.jpg\" /><img src=\"https://a.example/b.jpg", nullptr},
+      {"https://a.example/a.jpg'", nullptr},
+      {"https://a.example/<b>.jpg", nullptr},
+      {"javascript://a.example/%0Aalert(1)", nullptr},
+      {"ftp://a.example/a.jpg", nullptr},
+      {"img.alicdn.com/a.jpg", nullptr},
+      {"///a.jpg", nullptr},
+      {"https://", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& r : rows) {
+    const std::optional<std::string> address = PageAddress(r.text);
+    EXPECT_EQ(address, r.address ? std::optional<std::string>(r.address) : std::nullopt) << r.text;
+  }
+}
+
 }  // namespace
