@@ -14,7 +14,9 @@
 #include "http/header_text.h"
 #include "http/request_text.h"
 #include "http/url_parts.h"
+#include "text/original_picture.h"
 #include "text/text_items.h"
+#include "text/url.h"
 
 namespace {
 
@@ -109,6 +111,32 @@ void CheckUrl(std::string_view url) {
     for (char c : part) FUZZ_CHECK(c != '\r' && c != '\n' && c != ' ');
 }
 
+// The URL reading, the page address gate and the originals of picture copies.
+void CheckPageAddress(std::string_view text) {
+  if (const std::optional<UrlParts> parts = ParseUrl(text)) {
+    FUZZ_CHECK(!parts->host.empty());
+    FUZZ_CHECK(parts->port >= 0 && parts->port <= 65535);
+    FUZZ_CHECK(parts->path.empty() || parts->path.starts_with("/"));
+    for (char c : parts->host) FUZZ_CHECK(c != '/' && c != '?' && c != '#' && c != '@' && !(c >= 'A' && c <= 'Z'));
+  }
+  const std::optional<std::string> address = PageAddress(text);
+  if (!address) return;
+  // An http(s) URL without anything that would end a request line or a header, nor markup.
+  FUZZ_CHECK(address->size() <= kMaxPageAddressBytes);
+  FUZZ_CHECK(address->starts_with("http://") || address->starts_with("https://"));
+  for (char c : *address) {
+    const auto b = static_cast<unsigned char>(c);
+    FUZZ_CHECK(b > 0x20 && b != 0x7F && c != '"' && c != '\'' && c != '<' && c != '>');
+  }
+  FUZZ_CHECK(PageAddress(*address) == address);
+  // The original is on the same host, no longer, still passes the gate, and is its own original.
+  const std::string original = OriginalPictureAddress(*address);
+  FUZZ_CHECK(original.size() <= address->size());
+  FUZZ_CHECK(PageAddress(original) == original);
+  FUZZ_CHECK(ParseUrl(original)->host == ParseUrl(*address)->host);
+  FUZZ_CHECK(OriginalPictureAddress(original) == original);
+}
+
 void CheckRequestLines(std::string_view block, std::string_view url) {
   for (int number : {-1, 7, 8, INT_MIN}) FUZZ_CHECK(RequestVerb(static_cast<HttpMethod>(number)) != nullptr);
   for (HttpMethod method : {HttpMethod::Get, HttpMethod::Post}) {  // only POST is told apart
@@ -148,6 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   CheckUrl(a);
+  CheckPageAddress(a);
   CheckRequestLines(a, b);
   return 0;
 }

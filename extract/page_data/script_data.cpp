@@ -2,6 +2,7 @@
 
 #include "extract/harvest_bounds.h"
 #include "text/ascii.h"
+#include "text/original_picture.h"
 #include "text/page_encoding.h"
 #include "text/url.h"
 
@@ -214,7 +215,8 @@ void AddBounded(TextList& list, std::string item, size_t bound, bool& cutShort) 
 }
 
 void AddPicture(TextList& list, std::string_view address, bool& cutShort) {
-  if (std::optional<std::string> url = CompleteAddress(address)) AddBounded(list, std::move(*url), kMaxRowsPerKind, cutShort);
+  if (std::optional<std::string> url = CompleteAddress(address))
+    AddBounded(list, OriginalPictureAddress(*url), kMaxRowsPerKind, cutShort);
 }
 
 TextList SourceAddresses(std::string_view html, bool& cutShort) {

@@ -304,6 +304,22 @@ TEST(JdPageDataTest, DetailPicturesAreTheJfsPictureAddresses) {
   EXPECT_TRUE(ReadJdDetailPictures(many, kJdBase).pictures.empty());
 }
 
+// Pages and description documents of today name pictures by thumbnail and format copies; the
+// rows are the originals.
+TEST(PageDataTest, PicturesAreTheOriginalsOfTheCopiesNamed) {
+  EXPECT_EQ(ReadJdDetailPictures("<img src=\"//img30.360buyimg.com/sku/s450x450_jfs/t1/5/a.jpg!q70.dpg\">"
+                                 "<img src=\"//m.360buyimg.com/mobilecms/jfs/t1/6/b.png.avif\">",
+                                 kJdBase)
+                .pictures,
+            (TextList{"https://img30.360buyimg.com/sku/jfs/t1/5/a.jpg", "https://m.360buyimg.com/mobilecms/jfs/t1/6/b.png"}));
+  EXPECT_EQ(ReadAlibabaDescription("var offer_details={\"content\":\"<img src=\\\"https://cbu01.alicdn.com/img/"
+                                   "ibank/O1CN01a_!!22-0-cib.jpg_.webp\\\"/><img src=\\\"//img.alicdn.com/"
+                                   "imgextra/i1/O1CN01b_!!22.png_q50.jpg?x=1\\\"/>\"};")
+                .pictures,
+            (TextList{"https://cbu01.alicdn.com/img/ibank/O1CN01a_!!22-0-cib.jpg",
+                      "https://img.alicdn.com/imgextra/i1/O1CN01b_!!22.png"}));
+}
+
 TEST(JdPageDataTest, DetailPicturesStopAtTheRowBound) {
   std::string page;
   for (int i = 0; i < 2500; ++i) page += "<img src=\"//img30.360buyimg.com/sku/jfs/t1/" + std::to_string(i) + ".jpg\">";
