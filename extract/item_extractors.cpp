@@ -4,11 +4,15 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/harvest_bounds.h"
+#include "extract/link_platform.h"
 #include "extract/page_data/alibaba_page_data.h"
 #include "extract/page_data/jd_page_data.h"
 #include "extract/page_data/page_kind.h"
 #include "extract/page_data/taobao_description_call.h"
 #include "extract/page_data/taobao_page_data.h"
+#include "extract/page_redirects.h"
+#include "http/header_text.h"
+#include "text/markup_text.h"
 #include "text/text_slicing.h"
 #include "text/url.h"
 
@@ -57,10 +61,11 @@ class HarvestBuffer final : public HarvestSink {
     calls_.push_back({Call::VideoUrl, address.value_or(std::string()), {}});
   }
 
-  void ReplayInto(HarvestSink& sink) const {
+  // Text lines arrive as text: markup a cut picked up goes, character references are decoded.
+  void ReplayInto(HarvestSink& sink, const Utf8ToText& utf8) const {
     for (const Call& call : calls_) {
       switch (call.kind) {
-        case Call::Text: sink.AppendText(call.text); break;
+        case Call::Text: sink.AppendText(MarkupToText(call.text, utf8)); break;
         case Call::DescriptionUrl: sink.SetDescriptionUrl(call.text); break;
         case Call::DescriptionPage: sink.SetDescriptionPage(call.text); break;
         case Call::Pictures: sink.PublishPictures(call.urls, call.text); break;
@@ -107,10 +112,16 @@ class Run {
     if (source_.yield) source_.yield();
   }
 
+  // Redirects are followed here; each further address gets the cookie only where it belongs.
   FetchedPage Fetch(const std::string& url, const std::optional<std::string>& cookies) const {
-    FetchedPage page = source_.fetch ? source_.fetch(url, cookies) : FetchedPage();
-    Yield();
-    return page;
+    const PageFetch yielding = [this](const std::string& address, const std::optional<std::string>& sent) {
+      FetchedPage page = source_.fetch ? source_.fetch(address, sent) : FetchedPage();
+      Yield();
+      return page;
+    };
+    return FetchFollowingRedirects(yielding, url, cookies, [this](const std::string& address) {
+      return CookieMayGo(address, source_.link, source_.hosts);
+    });
   }
   // The item page the user pasted, with or without the cookie box as the platform's procedure says.
   FetchedPage FetchItemPage(bool withCookie) const {
@@ -159,6 +170,17 @@ class Run {
  private:
   const ItemSource& source_;
 };
+
+// The description page at `url`, shown with its address. Where the link's end marker is missing
+// (a page saved by a browser, another platform's page) the cut runs on into the markup after the
+// link, up to a hundred kilobytes of it; the address ends where the markup begins.
+std::string ReadDescription(const Run& run, HarvestSink& out, const std::string& url) {
+  const std::string address = url.substr(0, url.find_first_of("\"'<> \t\r\n"));
+  out.SetDescriptionUrl(address);
+  std::string page = run.FetchWithCookieWhereItBelongs(address).text;
+  out.SetDescriptionPage(page);
+  return page;
+}
 
 void PublishAll(HarvestSink& sink, Platform platform, const TextList& main, const TextList& sku,
                 const TextList& detail) {
@@ -209,7 +231,7 @@ void DiagnoseEmptyRun(ExtractionReport& report, const FetchedPage& page) {
 // The marker procedure's harvest, or the page data's; only when neither found anything does the
 // page say why.
 ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sink, const FetchedPage* troubledPage) {
-  buffer.ReplayInto(sink);
+  buffer.ReplayInto(sink, run.Utf8());
   ExtractionReport report = run.report;
   report.mainPictures = buffer.Count(PictureKind::Main);
   report.skuPictures = buffer.Count(PictureKind::Sku);
@@ -253,9 +275,7 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  out.SetDescriptionUrl(descUrl);
-  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
-  out.SetDescriptionPage(descPage);
+  const std::string descPage = ReadDescription(run, out, descUrl);
   const TextList detailPictures = run.Cut(descPage, "src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Taobao, mainPictures, skuPictures, detailPictures);
@@ -287,9 +307,7 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  out.SetDescriptionUrl(descUrl);
-  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
-  out.SetDescriptionPage(descPage);
+  const std::string descPage = ReadDescription(run, out, descUrl);
   const TextList detailPictures = run.Cut(descPage, "<img src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Tmall, mainPictures, skuPictures, detailPictures);
@@ -475,7 +493,44 @@ ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink
   return Deliver(run, classic, sink, &page);
 }
 
+// A link of another platform's site is not fetched: that page holds nothing this button reads, and
+// this platform's cookie has no business there. A Taobao link pressed with Tmall's button is, since
+// Taobao sends a Tmall item on to Tmall's page; only when nothing comes of it does the link's
+// platform stand in for the page's reason.
+using PlatformHarvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
+ExtractionReport HarvestForButton(const ItemSource& source, HarvestSink& sink, Platform button,
+                                  PlatformHarvest harvest) {
+  const std::optional<LinkOwner> owner = LinkOwnerOf(source.link);
+  ExtractionReport report;
+  report.platform = button;
+  if (!owner || ButtonReadsLinkOf(button, *owner)) report = harvest(source, sink);
+  const bool nothing = report.mainPictures + report.skuPictures + report.detailPictures == 0;
+  if (owner && nothing && LinkOfAnotherPlatform(button, *owner)) {
+    report.trouble = PageTrouble::OtherPlatform;
+    report.linkPlatform = owner->platform;
+  }
+  return report;
+}
+
+ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink);
+
 }  // namespace
+
+ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Taobao, HarvestTaobaoPages);
+}
+ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Tmall, HarvestTmallPages);
+}
+ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Jd, HarvestJdPages);
+}
+ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Alibaba, HarvestAlibabaPages);
+}
 
 FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText, std::string_view returnedHeaders) {
   FetchedPage page;
@@ -491,18 +546,22 @@ FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusTex
        i < returnedHeaders.size() && returnedHeaders[i] >= '0' && returnedHeaders[i] <= '9' && status < 1000; ++i)
     status = status * 10 + (returnedHeaders[i] - '0');
   page.status = status;
+  page.location = HeaderValueNamed(returnedHeaders, "Location");
   return page;
 }
 
-ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+// The platforms' procedures, for links they read.
+namespace {
+
+ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink) {
   return HarvestTaobaoFamily(source, sink, Platform::Taobao, CutTaobaoPage);
 }
 
-ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink) {
   return HarvestTaobaoFamily(source, sink, Platform::Tmall, CutTmallPage);
 }
 
-ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Jd);
   HarvestBuffer classic(Platform::Jd);
   const FetchedPage desktop = CutJdPage(run, classic);
@@ -518,7 +577,7 @@ ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
   return Deliver(run, classic, sink, &phone);
 }
 
-ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Alibaba);
   HarvestBuffer classic(Platform::Alibaba);
   const FetchedPage page = CutAlibabaPage(run, classic);
@@ -528,3 +587,5 @@ ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink)
   }
   return Deliver(run, classic, sink, &page);
 }
+
+}  // namespace
