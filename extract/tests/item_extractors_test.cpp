@@ -1010,10 +1010,10 @@ TEST(RedirectTest, ARedirectOffTheWebOrOneTooManyFailsTheFetch) {
     std::string status;
   } rows[] = {
       // The page at the end of five is read (and holds nothing).
-      {"five redirects are followed", 5, "", "阿里数据：页面里没有找到商品数据，页面可能已改版，请检查链接和Cookie"},
-      {"a sixth is not", 6, "", "阿里数据：页面获取失败（重定向次数过多），请检查链接和网络"},
+      {"five redirects are followed", 5, "", "没有找到商品数据：页面可能已改版，请检查链接和Cookie（阿里数据）"},
+      {"a sixth is not", 6, "", "页面获取失败（重定向次数过多），请检查链接和网络（阿里数据）"},
       {"another scheme", 1, "ftp://detail.1688.com/offer.html",
-       "阿里数据：页面获取失败（重定向到了非http(s)地址），请检查链接和网络"},
+       "页面获取失败（重定向到了非http(s)地址），请检查链接和网络（阿里数据）"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
