@@ -1,6 +1,7 @@
 #include "config/hosts_file.h"
 
 #include "text/ascii.h"
+#include "text/url.h"
 
 namespace {
 
@@ -33,25 +34,17 @@ std::string_view TrimSpaces(std::string_view s) {
   return s;
 }
 
-bool IsHostByte(char c) { return IsWordByte(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']'; }
-
-// A host name with an optional port: the extractors and the clock put it between "//" and "/".
+// A host name with an optional port: the extractors and the clock put it between "//" and "/", so
+// it must read as exactly that authority and nothing more.
 bool IsHostValue(std::string_view value) {
   if (value.empty()) return false;
-  for (char c : value)
-    if (!IsHostByte(c)) return false;
-  return true;
+  const std::optional<UrlParts> parts = ParseUrl("http://" + std::string(value) + "/");
+  return parts && parts->userInfo.empty() && parts->path == "/" && !parts->query && !parts->fragment;
 }
 
 bool IsPageValue(std::string_view value) {
-  const bool http = value.substr(0, 7) == "http://" && value.size() > 7;
-  const bool https = value.substr(0, 8) == "https://" && value.size() > 8;
-  if (!http && !https) return false;
-  for (char c : value) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b <= 0x20 || b == 0x7F) return false;
-  }
-  return true;
+  const std::optional<UrlParts> parts = ParseUrl(value);
+  return parts && parts->IsHttp();
 }
 
 const HostField* FieldNamed(std::string_view name) {

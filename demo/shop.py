@@ -43,6 +43,12 @@ VIDEO_HOST = "cloud.video.taobao" + SUFFIX
 # Lists the shop's items for a browser; also the status line's clock.
 INDEX_HOST = "shop" + SUFFIX
 CJK_FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
+# Today's pages name some pictures by a thumbnail or re-encoded copy, as the real ones do; the shop
+# serves only originals, so a tool that asks for a copy gets no picture.
+COPY_ENDING = re.compile(
+    r"\.[a-z]{3,4}(_\.(webp|avif)|_\d+x\d+([qQ]\d+)?(xz)?\.\w+|_[qQ]\d+\.\w+|_sum\.\w+)$"
+    r"|\.(\d+x\d+|summ|search)\.\w+$"
+    r"|/s\d+x\d+_jfs/|\.[a-z]{3,4}!|\.(jpg|png)\.(avif|webp)$", re.IGNORECASE)
 PICTURE_TYPES = {".jpg": "image/jpeg", ".jpeg": "image/jpeg", ".png": "image/png", ".gif": "image/gif",
                  ".webp": "image/webp"}
 
@@ -208,7 +214,7 @@ class Catalogue:
         # JD's addresses carry doubled slashes ("//imgzone//jfs/…"): the same picture either way.
         path = re.sub(r"/+", "/", path)
         ext = os.path.splitext(path)[1].lower()
-        if ext not in PICTURE_TYPES:
+        if ext not in PICTURE_TYPES or COPY_ENDING.search(path):
             return None
         name = hashlib.sha1(path.encode("utf-8", "surrogateescape")).hexdigest()[:20] + ext
         file = os.path.join(self.pictures_dir, name)

@@ -6,9 +6,9 @@
 
 #include "config/endpoints.h"
 
-// The host of an http or https address in lower case, without port and trailing dot. Empty when
-// the address has no such scheme, or when its host part holds anything but letters, digits, dots,
-// hyphens and a port (user info, escapes, backslashes): such an address gets no cookie.
+// The host of an http or https address as the request engines read it: lower case, without port
+// and final dot, an IPv6 literal in brackets. Empty for anything else and for an address with user
+// info: such an address gets no cookie.
 std::string HostOfUrl(std::string_view url);
 
 // Whether a request for `url` may carry the cookie: its host is the host of the link the user

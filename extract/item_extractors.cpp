@@ -15,12 +15,15 @@
 #include "http/header_text.h"
 #include "text/markup_text.h"
 #include "text/text_slicing.h"
+#include "text/url.h"
 
 namespace {
 
 // Everything a run delivers, kept in order until the run knows which reading of the page stands,
 // then handed to the window's sink. At most kMaxRowsPerKind rows per kind and kMaxTextLines lines
-// get through; what a bound holds back marks the run as cut short.
+// get through; what a bound holds back marks the run as cut short. Every address passes the page
+// address gate first: a row, the video or the description address that is no clean http(s)
+// address is dropped (an address is then empty).
 class HarvestBuffer final : public HarvestSink {
  public:
   explicit HarvestBuffer(Platform platform) : platform_(platform) {}
@@ -33,17 +36,31 @@ class HarvestBuffer final : public HarvestSink {
     ++lines_;
     calls_.push_back({Call::Text, text, {}});
   }
-  void SetDescriptionUrl(const std::string& url) override { calls_.push_back({Call::DescriptionUrl, url, {}}); }
+  void SetDescriptionUrl(const std::string& url) override {
+    calls_.push_back({Call::DescriptionUrl, PageAddress(url).value_or(std::string()), {}});
+  }
   void SetDescriptionPage(const std::string& page) override { calls_.push_back({Call::DescriptionPage, page, {}}); }
   void PublishPictures(const TextList& urls, const std::string& kindLabel) override {
-    TextList kept(urls.begin(), urls.begin() + static_cast<std::ptrdiff_t>(std::min(urls.size(), kMaxRowsPerKind)));
-    if (urls.size() > kMaxRowsPerKind) cutShort = true;
+    TextList kept;
+    for (const std::string& url : urls) {
+      std::optional<std::string> address = PageAddress(url);
+      if (!address) continue;
+      if (kept.size() >= kMaxRowsPerKind) {
+        cutShort = true;
+        break;
+      }
+      kept.push_back(std::move(*address));
+    }
     for (PictureKind kind : {PictureKind::Main, PictureKind::Sku, PictureKind::Detail})
       if (kindLabel == PictureKindLabel(platform_, kind)) counts_[static_cast<int>(kind)] += static_cast<int>(kept.size());
     calls_.push_back({Call::Pictures, kindLabel, std::move(kept)});
   }
   void SetItemId(const std::string& id) override { calls_.push_back({Call::ItemId, id, {}}); }
-  void SetVideoUrl(const std::string& url) override { calls_.push_back({Call::VideoUrl, url, {}}); }
+  void SetVideoUrl(const std::string& url) override {
+    std::optional<std::string> address = PageAddress(url);
+    videoDropped_ = !url.empty() && !address;
+    calls_.push_back({Call::VideoUrl, address.value_or(std::string()), {}});
+  }
 
   // Text lines arrive as text: markup a cut picked up goes, character references are decoded.
   void ReplayInto(HarvestSink& sink, const Utf8ToText& utf8) const {
@@ -60,6 +77,7 @@ class HarvestBuffer final : public HarvestSink {
   }
   int Count(PictureKind kind) const { return counts_[static_cast<int>(kind)]; }
   bool AnyPicture() const { return counts_[0] + counts_[1] + counts_[2] > 0; }
+  bool VideoDropped() const { return videoDropped_; }
 
   bool video = false;  // the item has a real main video (not just the address's fixed parts)
   bool cutShort = false;
@@ -74,6 +92,7 @@ class HarvestBuffer final : public HarvestSink {
   std::vector<Call> calls_;
   size_t lines_ = 0;
   int counts_[3] = {};
+  bool videoDropped_ = false;
 };
 
 // Pieces overlap: each left marker starts one that runs to the next right marker. On a broken or
@@ -114,11 +133,13 @@ class Run {
   FetchedPage FetchItemPage(bool withCookie) const {
     return Fetch(source_.link, withCookie ? std::optional<std::string>(Cookies()) : std::nullopt);
   }
-  // Any other address: the cookie goes along only to the hosts it belongs to.
-  // (An empty address, which the procedures still ask for, reaches no host at all.)
+  // Any other address, taken from a page: asked for only when it passes the page address gate,
+  // and the cookie goes along only to the hosts it belongs to. (An empty address, which the
+  // procedures still ask for, reaches no host at all.)
   FetchedPage FetchWithCookieWhereItBelongs(const std::string& url) const {
-    if (url.empty() || CookieMayGo(url, source_.link, source_.hosts)) return Fetch(url, Cookies());
-    return Fetch(url, std::nullopt);
+    const std::string address = PageAddress(url).value_or(std::string());
+    if (address.empty() || CookieMayGo(address, source_.link, source_.hosts)) return Fetch(address, Cookies());
+    return Fetch(address, std::nullopt);
   }
 
   // Every piece between the markers, dressed with prefix and suffix, as AllTextBetween cuts
@@ -156,19 +177,6 @@ class Run {
  private:
   const ItemSource& source_;
 };
-
-// A cut that spans more than one address picks up markup on the way; a real address has none of
-// these characters in it.
-bool LooksLikeAddress(const std::string& url) {
-  return url.find_first_of("\"'<> \t\r\n") == std::string::npos;
-}
-
-TextList KeepAddresses(TextList items) {
-  TextList kept;
-  for (std::string& item : items)
-    if (LooksLikeAddress(item)) kept.push_back(std::move(item));
-  return kept;
-}
 
 // The description page at `url`, shown with its address. Where the link's end marker is missing
 // (a page saved by a browser, another platform's page) the cut runs on into the markup after the
@@ -235,7 +243,7 @@ ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sin
   report.mainPictures = buffer.Count(PictureKind::Main);
   report.skuPictures = buffer.Count(PictureKind::Sku);
   report.detailPictures = buffer.Count(PictureKind::Detail);
-  report.video = buffer.video;
+  report.video = buffer.video && !buffer.VideoDropped();
   report.cutShort = run.cutShort || buffer.cutShort;
   if (troubledPage) DiagnoseEmptyRun(report, *troubledPage);
   if (report.trouble == PageTrouble::None && !run.Stopped()) buffer.ReplayInto(sink, run.Utf8());
@@ -264,9 +272,9 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
   out.SetItemId(run.ItemName(TextBetween(page, "itemId=", "&")));
 
   // Thumbnails are written "https://…_50x50.jpg" or protocol-relative "//…_50x50.jpg"; cutting
-  // from "//" takes both, and pieces that ran across markup are not addresses.
+  // from "//" takes both, and pieces that ran across markup are no addresses (the gate drops them).
   const std::string thumbnails = TextBetween(page, "tb-clearfix", "this.WebP");
-  const TextList mainPictures = KeepAddresses(run.Cut(thumbnails, "//", "_50x50", "https://"));
+  const TextList mainPictures = run.Cut(thumbnails, "//", "_50x50", "https://");
 
   const std::string memo = TextBetween(page, "propertyMemoMap", "}");
   const TextList skuNames = run.Cut(memo, "\":\"", "\"");
@@ -336,7 +344,8 @@ FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
   const TextList skuPictures = run.Cut(TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
 
   const std::string mobileUrl = "https://" + hosts.JdMobileItemHost + "/detail/" + skuId + "_d10480324630_normal.html";
-  const std::string mobilePage = run.Fetch(mobileUrl, std::nullopt).text;
+  // The SKU id comes from the page: the address passes the gate before it is asked for.
+  const std::string mobilePage = run.Fetch(PageAddress(mobileUrl).value_or(std::string()), std::nullopt).text;
   const TextList detailPictures = run.Cut(mobilePage, "jfs", ".", pictureBase, ".jpg");
 
   PublishAll(out, Platform::Jd, mainPictures, skuPictures, detailPictures);

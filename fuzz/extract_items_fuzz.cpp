@@ -227,8 +227,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (requests.size() > 2) return 0;  // today's page data took over after the marker cuts
   if (c.platform != Platform::Alibaba)
     FUZZ_CHECK(requests[1].cookies == (c.secondPageWithCookie ? cookie : std::nullopt));
+  // An address built from page text that the page address gate drops is asked for as "" (no host).
+  for (const Request& r : requests) FUZZ_CHECK(r.url.find_first_of("\r\n \"<>") == std::string::npos);
   if (c.platform == Platform::Jd) {
-    FUZZ_CHECK(requests[1].url.starts_with("https://" + source.hosts.JdMobileItemHost + "/detail/"));
+    FUZZ_CHECK(requests[1].url.empty() ||
+               requests[1].url.starts_with("https://" + source.hosts.JdMobileItemHost + "/detail/"));
   } else {
     // The description shown is the one asked for, as it came (a reader of today's page data that
     // took over without a description of its own shows none).
@@ -237,7 +240,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       FUZZ_CHECK(sink.descriptionPage == std::string(pages[1]));
     }
     if (c.platform != Platform::Alibaba)
-      FUZZ_CHECK(requests[1].url.starts_with("https://" + source.hosts.TaobaoDescHost + "/"));
+      FUZZ_CHECK(requests[1].url.empty() || requests[1].url.starts_with("https://" + source.hosts.TaobaoDescHost + "/"));
   }
   return 0;
 }

@@ -14,7 +14,9 @@
 #include "http/header_text.h"
 #include "http/request_text.h"
 #include "http/url_parts.h"
+#include "text/original_picture.h"
 #include "text/text_items.h"
+#include "text/url.h"
 
 namespace {
 
@@ -95,20 +97,44 @@ void CheckMergedCookies(std::string_view sent, std::string_view set) {
 }
 
 void CheckUrl(std::string_view url) {
-  const std::string host = UrlHostOf(url);
-  const std::string hostAndPort = UrlHostOf(url, true);
-  FUZZ_CHECK(UrlPortOf(url) >= 0);
-  const std::string path = UrlPathOf(url);
-  FUZZ_CHECK(path.starts_with("/"));
-  // Path and query as written: the rest of the URL, or what stands before its fragment.
-  FUZZ_CHECK(path == "/" || url.ends_with(path) || url.find(path + "#") != std::string_view::npos);
-  if (!IsAsciiText(url)) return;
-  FUZZ_CHECK(hostAndPort.starts_with(host));
-  // No path and no port: a ":" only inside an IPv6 literal's brackets.
-  const size_t literalEnd = host.starts_with('[') ? host.find(']') : std::string::npos;
-  FUZZ_CHECK(host.find('/') == std::string::npos);
-  FUZZ_CHECK(host.find(':', literalEnd == std::string::npos ? 0 : literalEnd) == std::string::npos);
-  for (char c : hostAndPort) FUZZ_CHECK(!(c >= 'A' && c <= 'Z'));
+  // A URL without a scheme is an http one for the picture engine: it asks for what follows.
+  const std::optional<RequestTarget> target = RequestTargetOf(url, MissingScheme::MeansHttp);
+  if (!target) return;
+  FUZZ_CHECK(target->port >= 1 && target->port <= 65535);
+  FUZZ_CHECK(target->object.starts_with("/"));
+  FUZZ_CHECK(target->object == "/" || url.ends_with(target->object) ||
+             (target->object.starts_with("/") && url.ends_with(target->object.substr(1))));
+  FUZZ_CHECK(!target->host.empty());
+  for (char c : target->host) FUZZ_CHECK(!(c >= 'A' && c <= 'Z'));
+  // Nothing that would end a request line or a header line.
+  for (const std::string& part : {target->host, target->object})
+    for (char c : part) FUZZ_CHECK(c != '\r' && c != '\n' && c != ' ');
+}
+
+// The URL reading, the page address gate and the originals of picture copies.
+void CheckPageAddress(std::string_view text) {
+  if (const std::optional<UrlParts> parts = ParseUrl(text)) {
+    FUZZ_CHECK(!parts->host.empty());
+    FUZZ_CHECK(parts->port >= 0 && parts->port <= 65535);
+    FUZZ_CHECK(parts->path.empty() || parts->path.starts_with("/"));
+    for (char c : parts->host) FUZZ_CHECK(c != '/' && c != '?' && c != '#' && c != '@' && !(c >= 'A' && c <= 'Z'));
+  }
+  const std::optional<std::string> address = PageAddress(text);
+  if (!address) return;
+  // An http(s) URL without anything that would end a request line or a header, nor markup.
+  FUZZ_CHECK(address->size() <= kMaxPageAddressBytes);
+  FUZZ_CHECK(address->starts_with("http://") || address->starts_with("https://"));
+  for (char c : *address) {
+    const auto b = static_cast<unsigned char>(c);
+    FUZZ_CHECK(b > 0x20 && b != 0x7F && c != '"' && c != '\'' && c != '<' && c != '>');
+  }
+  FUZZ_CHECK(PageAddress(*address) == address);
+  // The original is on the same host, no longer, still passes the gate, and is its own original.
+  const std::string original = OriginalPictureAddress(*address);
+  FUZZ_CHECK(original.size() <= address->size());
+  FUZZ_CHECK(PageAddress(original) == original);
+  FUZZ_CHECK(ParseUrl(original)->host == ParseUrl(*address)->host);
+  FUZZ_CHECK(OriginalPictureAddress(original) == original);
 }
 
 void CheckRequestLines(std::string_view block, std::string_view url) {
@@ -150,6 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   CheckUrl(a);
+  CheckPageAddress(a);
   CheckRequestLines(a, b);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "http/base64.h"
 #include "http/header_text.h"
 #include "http/request_text.h"
+#include "http/url_parts.h"
 #include "runtime/codepage.h"
 #include "runtime/dispatch.h"
 #include "runtime/variant_bytes.h"
@@ -93,6 +94,9 @@ void SendHeaderLines(RequestObject& request, const std::string& block) {
 
 std::string ComHttpRequest(const std::string& url, const ComRequestOptions& options) {
   const HttpMethod method = NormaliseMethod(options.method);
+  // The object reads the URL itself, but where the program's own reading finds no http(s) address
+  // (a line break, a host no other engine would connect to) the request goes nowhere.
+  if (!RequestTargetOf(url, MissingScheme::IsNoUrl)) return {};
   ScopedCoInitialize com;
   ComPtr<IDispatch> object;
   if (options.requestObject) {
@@ -126,7 +130,8 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
                       "Basic " + Base64Encode(options.proxyUser + ":" + options.proxyPassword));
   if (options.cookies) {
     std::string& cookies = *options.cookies;
-    if (!cookies.empty() && Find(cookies, "Cookie:", 1, true) >= 1) cookies = CookieHeaderValue(cookies);
+    cookies = CookieTextOnOneLine(cookies);
+    if (Find(cookies, "Cookie:", 1, true) >= 1) cookies = CookieHeaderValue(cookies);
     request.SetHeader("Cookie", cookies);
   }
   SendHeaderLines(request, headers);

@@ -12,8 +12,8 @@ struct IDispatch;
 struct ComRequestOptions {
   HttpMethod method = HttpMethod::Get;  // a number outside the table is GET
   std::string postText;  // sent when postBytes is empty
-  // In/out, null when left out. Given (even empty), it is sent as the Cookie header, loses any
-  // "Cookie:" it holds and receives the merge with the response's cookies.
+  // In/out, null when left out. Given (even empty), it is sent as the Cookie header, goes on one
+  // line, loses any "Cookie:" it holds and receives the merge with the response's cookies.
   std::string* cookies = nullptr;
   std::string* returnedCookies = nullptr;
   // In/out: extra request lines ("\r\n" between them); receives the completed block.
@@ -39,7 +39,8 @@ struct ComRequestOptions {
   int maxExchangeMs = 120000;
 };
 
-// The response body; empty when the request object cannot be created. A failing step leaves its
-// result empty and the exchange goes on, so a failed request gives an empty body, empty headers
+// The response body; empty when the URL is no http(s) URL as text/url.h reads it, or the request
+// object cannot be created (the out parameters are then left as they are). A failing step leaves
+// its result empty and the exchange goes on, so a failed request gives an empty body, empty headers
 // and status 0. COM is initialised and uninitialised on the calling thread within the call.
 std::string ComHttpRequest(const std::string& url, const ComRequestOptions& options = {});

@@ -1,5 +1,7 @@
 #include "http/request_text.h"
 
+#include <algorithm>
+
 #include "text/text_slicing.h"
 #include "http/header_text.h"
 
@@ -7,12 +9,29 @@ namespace {
 
 bool Lacks(std::string_view block, std::string_view name) { return Find(block, name, 1, true) < 1; }
 
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+// A header value made of a URL: a line break in it would start a header line of its own.
+std::string WithoutLineBreaks(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (!IsLineBreak(c)) out += c;
+  return out;
+}
+
+std::string_view TrimmedCookieLine(std::string_view line) {
+  const auto isEdge = [](char c) { return c == ' ' || c == '\t' || c == ';'; };
+  while (!line.empty() && isEdge(line.front())) line.remove_prefix(1);
+  while (!line.empty() && isEdge(line.back())) line.remove_suffix(1);
+  return line;
+}
+
 }  // namespace
 
 std::string CompleteWinInetHeaders(std::string block, std::string_view url, HttpMethod method) {
   if (block.empty()) block = "Accept: */*";
   if (Lacks(block, "Accept:")) block += "\r\nAccept: */*";
-  if (Lacks(block, "Referer:")) block += "\r\nReferer: " + std::string(url);
+  if (Lacks(block, "Referer:")) block += "\r\nReferer: " + WithoutLineBreaks(url);
   if (Lacks(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
   if (method == HttpMethod::Post && Lacks(block, "Content-Type:"))
     block += "\r\nContent-Type: application/x-www-form-urlencoded";
@@ -21,7 +40,7 @@ std::string CompleteWinInetHeaders(std::string block, std::string_view url, Http
 
 std::string CompleteComHeaders(std::string block, std::string_view url, HttpMethod method) {
   if (Lacks(block, "Accept:")) block += "\r\nAccept: */*";
-  if (Lacks(block, "Referer:")) block += "\r\nReferer: " + std::string(url);
+  if (Lacks(block, "Referer:")) block += "\r\nReferer: " + WithoutLineBreaks(url);
   if (Lacks(block, "Accept-Language:")) block += "\r\nAccept-Language: zh-cn";
   if (Lacks(block, "User-Agent:")) block += std::string("\r\nUser-Agent: ") + kDefaultUserAgent;
   if (method == HttpMethod::Post && Lacks(block, "Content-Type:"))
@@ -37,13 +56,31 @@ std::string WinInetUserAgent(std::string_view extraHeaders) {
   return agent.empty() ? std::string(kDefaultUserAgent) : agent;
 }
 
-std::string CookieHeaderLine(std::string_view cookies, MarkerCase markerCase) {
-  if (cookies.empty()) return {};
-  if (Find(cookies, "Cookie:", 1, markerCase == MarkerCase::Ignored) >= 1) return std::string(cookies);
-  return "Cookie: " + std::string(cookies);
+std::string CookieTextOnOneLine(std::string_view cookies) {
+  if (std::find_if(cookies.begin(), cookies.end(), IsLineBreak) == cookies.end()) return std::string(cookies);
+  std::string out;
+  while (!cookies.empty()) {
+    const auto lineEnd = std::find_if(cookies.begin(), cookies.end(), IsLineBreak);
+    const std::string_view line = TrimmedCookieLine(cookies.substr(0, static_cast<size_t>(lineEnd - cookies.begin())));
+    cookies.remove_prefix(static_cast<size_t>(lineEnd - cookies.begin()));
+    if (!cookies.empty()) cookies.remove_prefix(1);
+    if (line.empty()) continue;
+    if (!out.empty()) out += "; ";
+    out += line;
+  }
+  return out;
 }
 
-std::string CookieHeaderValue(std::string_view cookies) { return RemoveAll(cookies, "Cookie:", MarkerCase::Ignored); }
+std::string CookieHeaderLine(std::string_view cookies, MarkerCase markerCase) {
+  const std::string text = CookieTextOnOneLine(cookies);
+  if (text.empty()) return {};
+  if (Find(text, "Cookie:", 1, markerCase == MarkerCase::Ignored) >= 1) return text;
+  return "Cookie: " + text;
+}
+
+std::string CookieHeaderValue(std::string_view cookies) {
+  return RemoveAll(CookieTextOnOneLine(cookies), "Cookie:", MarkerCase::Ignored);
+}
 
 std::optional<std::string> SetCookieOf(std::string_view line) {
   if (TextBefore(line, ": ") != "Set-Cookie") return std::nullopt;

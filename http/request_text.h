@@ -12,7 +12,8 @@
 inline constexpr char kDefaultUserAgent[] = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 
 // The WinInet engine's request lines: an empty block starts as "Accept: */*"; then Accept, Referer
-// (the URL), Accept-Language and, for POST, the form Content-Type are added when missing.
+// (the URL, without any line break it holds), Accept-Language and, for POST, the form Content-Type
+// are added when missing.
 std::string CompleteWinInetHeaders(std::string block, std::string_view url, HttpMethod method);
 // The COM engine's: the same lines plus the default User-Agent, each behind a "\r\n" (an empty
 // block is not given a first line, so the result starts with "\r\n").
@@ -25,12 +26,16 @@ std::string WinInetUserAgent(std::string_view extraHeaders);
 // How a marker's letters compare with the text's.
 enum class MarkerCase { Exact, Ignored };
 
-// The request line that sends a cookie text: the text itself when it already holds "Cookie:" (a
-// ready header line; the marker compared as `markerCase` says), else "Cookie: " and the text.
-// Empty for an empty text.
+// A cookie text on one line, as a header carries it: a text pasted with line breaks (one after it,
+// or an item a line) has its lines, without the blanks and the ";" around them, joined by "; ".
+// A text without line breaks stays as it is.
+std::string CookieTextOnOneLine(std::string_view cookies);
+// The request line that sends a cookie text (on one line): the text itself when it already holds
+// "Cookie:" (a ready header line; the marker compared as `markerCase` says), else "Cookie: " and
+// the text. Empty for an empty text.
 std::string CookieHeaderLine(std::string_view cookies, MarkerCase markerCase);
-// The value of that line for an object that names the header itself: the text without any
-// "Cookie:" (letters compared ignoring case).
+// The value of that line for an object that names the header itself: the text on one line without
+// any "Cookie:" (letters compared ignoring case).
 std::string CookieHeaderValue(std::string_view cookies);
 
 // The cookie a response line sets ("name=value": what precedes the first ";", or the whole value),

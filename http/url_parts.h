@@ -1,16 +1,24 @@
 #pragma once
-// Splitting a request URL into the host, port and path that a connection needs. A URL without a
-// scheme counts as http.
+// Where a request for a URL goes: the host, port and object a connection needs, read by the one
+// URL reading of text/url.h.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
-// The host, lower-cased; with keepPort its ":port" stays when the URL has one.
-std::string UrlHostOf(std::string_view url, bool keepPort = false);
+struct RequestTarget {
+  bool https = false;
+  // Lower case; an IPv6 literal in its brackets, as the engines open a connection with it (and
+  // write it into the Host line).
+  std::string host;
+  int port = 0;      // the URL's port, else the scheme's
+  // Path, query and fragment as written, starting with "/" ("/" alone when the URL names none).
+  std::string object;
+};
 
-// The explicit port (its leading digits), else 443 for https and 80 for everything else; 0 when
-// the explicit port is no port at all (outside 1-65535, or without digits).
-int UrlPortOf(std::string_view url);
+// Whether a URL written without a scheme is an http address (the picture engine reads it so) or
+// no address (the page engine).
+enum class MissingScheme { IsNoUrl, MeansHttp };
 
-// Path and query as written in the URL, starting with "/"; "/" when the URL has none.
-std::string UrlPathOf(std::string_view url);
+// Nothing for anything but an http or https URL.
+std::optional<RequestTarget> RequestTargetOf(std::string_view url, MissingScheme missingScheme);

@@ -14,6 +14,7 @@
 #include "http/internet_handles.h"
 #include "http/page_charset.h"
 #include "http/request_text.h"
+#include "http/url_parts.h"
 #include "runtime/codepage.h"
 
 namespace {
@@ -61,8 +62,8 @@ std::string BuildHeaderBlock(const WinHttpRequestOptions& o, std::string_view co
   if (Find(block, "Connection") > 0 && FindHeaderValue(block, "Connection") == "keep-alive")
     block = RemoveAll(block, "Connection: keep-alive\r\n", MarkerCase::Exact);
   // A Cookie line the caller wrote into the block wins over `cookies`.
-  if (Find(block, "Cookie:", 1, true) < 1 && !cookies.empty())
-    block += "\r\n" + CookieHeaderLine(cookies, MarkerCase::Ignored) + "\r\n";
+  const std::string cookieLine = CookieHeaderLine(cookies, MarkerCase::Ignored);
+  if (Find(block, "Cookie:", 1, true) < 1 && !cookieLine.empty()) block += "\r\n" + cookieLine + "\r\n";
   return block;
 }
 
@@ -184,30 +185,13 @@ std::string PageExchange::Run(std::string_view url) {
 
 bool PageExchange::CrackUrl(std::string_view url) {
   // The URL ends at its first zero, as a C string would.
-  std::wstring wide = GbkToWide(url.substr(0, url.find('\0')));
-  // "http://host?q" names the query of "/"; some WinHttp builds drop a query that follows the
-  // host directly, so the path is written out before cracking.
-  if (const size_t scheme = wide.find(L"://"); scheme != std::wstring::npos) {
-    const size_t end = wide.find_first_of(L"/\\?#", scheme + 3);
-    if (end != std::wstring::npos && (wide[end] == L'?' || wide[end] == L'#')) wide.insert(end, 1, L'/');
-  }
-  URL_COMPONENTS parts{};
-  parts.dwStructSize = sizeof parts;
-  parts.dwSchemeLength = static_cast<DWORD>(-1);
-  parts.dwHostNameLength = static_cast<DWORD>(-1);
-  parts.dwUrlPathLength = static_cast<DWORD>(-1);
-  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (wide.empty() || !WinHttpCrackUrl(wide.c_str(), 0, 0, &parts)) return false;
-  host_.assign(parts.lpszHostName ? parts.lpszHostName : L"", parts.lpszHostName ? parts.dwHostNameLength : 0);
-  port_ = parts.nPort;
-  https_ = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  const std::wstring_view path(parts.lpszUrlPath ? parts.lpszUrlPath : L"",
-                               parts.lpszUrlPath ? parts.dwUrlPathLength : 0);
-  const std::wstring_view extra(parts.lpszExtraInfo ? parts.lpszExtraInfo : L"",
-                                parts.lpszExtraInfo ? parts.dwExtraInfoLength : 0);
-  // A bare host is asked for "/"; its query, if any, still goes with it.
-  objectName_ = path.empty() ? L"/" : std::wstring(path);
-  objectName_ += extra;
+  const std::optional<RequestTarget> target =
+      RequestTargetOf(url.substr(0, url.find('\0')), MissingScheme::IsNoUrl);
+  if (!target) return false;
+  host_ = GbkToWide(target->host);
+  port_ = static_cast<INTERNET_PORT>(target->port);
+  https_ = target->https;
+  objectName_ = GbkToWide(target->object);
   return true;
 }
 

@@ -211,10 +211,10 @@ void AllowWinInetConnectionsPerServer(unsigned count) {
 
 std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& options) {
   const HttpMethod method = NormaliseMethod(options.method);
-  const bool https = Find(url.substr(0, 8), "https://", 1, true) == 1;
-  // Port 0 would ask WinInet for the scheme's default port: a URL naming no real port fails.
-  const int port = UrlPortOf(url);
-  if (port < 1) return {};
+  // A URL without a scheme is an http one.
+  const std::optional<RequestTarget> target = RequestTargetOf(url, MissingScheme::MeansHttp);
+  if (!target) return {};
+  const bool https = target->https;
   std::string headers = options.extraHeaders ? *options.extraHeaders : std::string();
 
   const std::string agent = WinInetUserAgent(headers);
@@ -228,16 +228,14 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   }
   if (!root) return {};
 
-  const std::string host = UrlHostOf(url);
   InternetHandle& connection = exchange->connection;
-  connection.reset(InternetConnectA(root.get(), host.c_str(), static_cast<INTERNET_PORT>(port), "", "",
-                                    INTERNET_SERVICE_HTTP, 0, 0));
+  connection.reset(InternetConnectA(root.get(), target->host.c_str(), static_cast<INTERNET_PORT>(target->port), "",
+                                    "", INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
 
-  const std::string path = UrlPathOf(url);
   InternetHandle& request = exchange->request;
-  request.reset(HttpOpenRequestA(connection.get(), RequestVerb(method), path.c_str(), "HTTP/1.1", nullptr, nullptr,
-                                 RequestFlags(options.cookies.has_value(), options.noRedirect, https), 0));
+  request.reset(HttpOpenRequestA(connection.get(), RequestVerb(method), target->object.c_str(), "HTTP/1.1", nullptr,
+                                 nullptr, RequestFlags(options.cookies.has_value(), options.noRedirect, https), 0));
   if (!request) return {};
 
   SetNumberOption(request.get(), INTERNET_OPTION_SECURITY_FLAGS, kSecurityFlags);

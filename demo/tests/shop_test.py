@@ -117,6 +117,17 @@ class ShopTest(unittest.TestCase):
         self.assertEqual(fetch(cases[2][0].replace("//imgzone//", "/imgzone/") % self.port)[2],
                          fetch(cases[2][0] % self.port)[2])
 
+    def test_copies_of_a_picture_are_not_served(self):
+        # Today's pages name some pictures by a thumbnail or format copy; only originals are served.
+        for url in ["https://img.alicdn.localhost:%d/imgextra/i1/1/a_!!1.jpg_.webp",
+                    "https://img.alicdn.localhost:%d/imgextra/i1/1/a_!!1.jpg_460x460q90.jpg",
+                    "https://cbu01.alicdn.localhost:%d/img/ibank/a_!!1-0-cib.310x310.jpg",
+                    "https://m.360buyimg.localhost:%d/mobilecms/s750x750_jfs/t1/a.jpg",
+                    "https://img30.360buyimg.localhost:%d/sku/jfs/t1/a.jpg!q70.dpg",
+                    "https://m.360buyimg.localhost:%d/mobilecms/jfs/t1/a.jpg.avif"]:
+            with self.subTest(url=url):
+                self.assertEqual(fetch(url % self.port)[0], 404)
+
     def test_a_video_only_where_the_address_names_one(self):
         video = "http://%s/play/u/108727117/p/1/e/6/t/1/50047688890.mp4" % self.hosts["TaobaoVideoHost"]
         status, headers, body = fetch(video)

@@ -5,6 +5,7 @@
 #include "extract/harvest_bounds.h"
 #include "extract/page_data/script_data.h"
 #include "text/ascii.h"
+#include "text/original_picture.h"
 
 using namespace page_data;
 
@@ -20,7 +21,8 @@ std::optional<std::string> JdPicture(std::string_view path, std::string_view bas
 }
 
 void AddJdPicture(TextList& list, std::string_view path, std::string_view base, bool& cutShort) {
-  if (std::optional<std::string> url = JdPicture(path, base)) AddBounded(list, std::move(*url), kMaxRowsPerKind, cutShort);
+  if (std::optional<std::string> url = JdPicture(path, base))
+    AddBounded(list, OriginalPictureAddress(*url), kMaxRowsPerKind, cutShort);
 }
 
 bool HasPictureExtension(std::string_view address) {

@@ -2,12 +2,13 @@
 
 #include "extract/harvest_bounds.h"
 #include "text/ascii.h"
+#include "text/original_picture.h"
 #include "text/page_encoding.h"
+#include "text/url.h"
 
 namespace {
 
 // Picture addresses and text lines longer than this are not what the pages put there.
-constexpr size_t kMaxAddressBytes = 2048;
 constexpr size_t kMaxLineBytes = 1024;
 
 using page_data::npos;
@@ -196,19 +197,12 @@ const Json* Reader::Lookup(std::string_view path) const {
 std::optional<std::string> CompleteAddress(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  std::string url = s.starts_with("//") ? "https:" + std::string(s) : std::string(s);
-  if (StartsWithIgnoringAsciiCase(url, "https://"))
-    url.replace(0, 8, "https://");
-  else if (StartsWithIgnoringAsciiCase(url, "http://"))
-    url.replace(0, 7, "http://");
-  else
-    return std::nullopt;
-  if (url.size() > kMaxAddressBytes || url.size() <= 8) return std::nullopt;
-  for (char c : url) {
+  // Script data writes addresses in ASCII; other bytes and a backslash mean a misread string.
+  for (char c : s) {
     const auto b = static_cast<unsigned char>(c);
-    if (b <= 0x20 || b >= 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\') return std::nullopt;
+    if (b >= 0x7F || c == '\\') return std::nullopt;
   }
-  return url;
+  return PageAddress(s);
 }
 
 void AddBounded(TextList& list, std::string item, size_t bound, bool& cutShort) {
@@ -221,7 +215,8 @@ void AddBounded(TextList& list, std::string item, size_t bound, bool& cutShort) 
 }
 
 void AddPicture(TextList& list, std::string_view address, bool& cutShort) {
-  if (std::optional<std::string> url = CompleteAddress(address)) AddBounded(list, std::move(*url), kMaxRowsPerKind, cutShort);
+  if (std::optional<std::string> url = CompleteAddress(address))
+    AddBounded(list, OriginalPictureAddress(*url), kMaxRowsPerKind, cutShort);
 }
 
 TextList SourceAddresses(std::string_view html, bool& cutShort) {

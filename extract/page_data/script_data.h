@@ -71,7 +71,8 @@ class Reader {
 std::optional<std::string> CompleteAddress(std::string_view s);
 // Adds a non-empty item while the list holds fewer than `bound`; otherwise marks the cut.
 void AddBounded(TextList& list, std::string item, size_t bound, bool& cutShort);
-// Adds the completed address, up to kMaxRowsPerKind.
+// Adds the completed address of the original picture (OriginalPictureAddress), up to
+// kMaxRowsPerKind.
 void AddPicture(TextList& list, std::string_view address, bool& cutShort);
 // Every src="…" (or src=\"…\" inside a script string) attribute of an HTML text that holds an
 // address, in order.

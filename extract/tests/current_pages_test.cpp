@@ -4,9 +4,12 @@
 // of this code; the comments say what was counted.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "config/endpoints.h"
 #include "extract/item_extractors.h"
 #include "extract/tests/extractor_fixtures.h"
+#include "text/original_picture.h"
 
 namespace {
 
@@ -159,6 +162,39 @@ TEST(CurrentPagesTest, TaobaoAndTmallWithoutATokenSayTheDetailPicturesWereNotRea
   EXPECT_EQ(sink.rows.size(), 13u);
   EXPECT_EQ(ExtractionStatusText(report),
             "13张图片，详情图未能读取：Cookie里没有接口令牌，请重新登录或粘贴新的Cookie；主图3，SKU图10，详情图0（天猫数据）");
+}
+
+// The offer pages name each picture in several sizes besides the original ("….220x220.jpg",
+// "….summ.jpg", "….search.jpg", "….310x310.jpg"; recommended offers as "….jpg_250x250.jpg"):
+// every copy of the offer's own pictures leads back to an original the page names itself.
+TEST(CurrentPagesTest, CopiesOfTheOffersPicturesLeadBackToTheOriginals) {
+  const std::string dir = CurrentPagesDir();
+  if (dir.empty()) return MissingSavedPages("current-pages");
+  const struct {
+    const char* file;
+    int copies, originalsNamed;
+  } pages[] = {
+      {"1688-1.html", 64, 64},
+      {"1688-3.html", 33, 25},  // 8 thumbnails of other offers, whose originals the page does not name
+      {"1688-4-mobile.html", 48, 48},
+  };
+  const std::string host = "https://cbu01.alicdn.com/";
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.file);
+    const std::string text = ReadTestFile(dir + "/" + page.file);
+    std::set<std::string> copies;
+    for (size_t at = text.find(host); at != std::string::npos; at = text.find(host, at + 1))
+      copies.insert(text.substr(at, text.find_first_of("\"'\\&< ", at) - at));
+    int changed = 0, named = 0;
+    for (const std::string& copy : copies) {
+      const std::string original = OriginalPictureAddress(copy);
+      if (original == copy) continue;
+      ++changed;
+      named += text.find("\"" + original + "\"") != std::string::npos;
+    }
+    EXPECT_EQ(changed, page.copies);
+    EXPECT_EQ(named, page.originalsNamed);
+  }
 }
 
 }  // namespace

@@ -390,8 +390,8 @@ TEST(AlibabaExtractorTest, OfferWithoutVideoOrDescription) {
   run.Go(HarvestAlibabaItem, kAlibabaLink);
   EXPECT_EQ(run.sink.itemId, "610123456789") << "the offer id of the link";
   EXPECT_EQ(run.sink.videoUrl, "");
-  // Addresses stand as the page writes them; the title lacks the exact suffix.
-  EXPECT_EQ(run.sink.rows, Rows("阿里主图图片", {"//cbu01.alicdn.com/a.jpg"}, 1));
+  // A protocol-relative address gets its scheme; the title lacks the exact suffix.
+  EXPECT_EQ(run.sink.rows, Rows("阿里主图图片", {"https://cbu01.alicdn.com/a.jpg"}, 1));
   EXPECT_EQ(run.sink.text, "\r\n\r\n红\r\n");
   // The description request is made with an empty address all the same.
   EXPECT_EQ(run.fetch.requests, (std::vector<FetchRecord>{{kAlibabaLink, std::nullopt}, {"", "cookie-1"}}));
@@ -469,6 +469,23 @@ TEST(StoppedRunTest, AStopEndsTheRunWithoutAnotherRequestOrAnyDelivery) {
     EXPECT_EQ(fetch.requests.size(), 1u);
     EXPECT_TRUE(sink.calls.empty());
   }
+}
+
+// Page text with a line break never becomes a row, the video, or a request: it would start a
+// header line of its own in the request for it.
+TEST(AlibabaExtractorTest, AddressesWithLineBreaksAreDropped) {
+  Session run;
+  run.fetch.pages[kAlibabaLink] =
+      "\"videoId\":\"35\r\nX-Injected: from-page\",\"userId\":\"21\",\"title"
+      "<li class=\"tab-trigger active\" data-imgs='{\"original\":\"https://cbu01.alicdn.com/a.jpg\r\n"
+      "X-Injected: from-page\"}'></li>"
+      "<li data-imgs='{\"original\":\"https://cbu01.alicdn.com/b.jpg\"}'></li><div class=\"unit-detail-fav\"></div>"
+      "<div data-tfs-url=\"https://desc.test/d\nX-Injected: from-page\" data-enable=\"true\"></div>";
+  run.Go(HarvestAlibabaItem, kAlibabaLink);
+  EXPECT_EQ(run.sink.rows, Rows("阿里主图图片", {"https://cbu01.alicdn.com/b.jpg"}, 1));
+  EXPECT_EQ(run.sink.videoUrl, "");
+  EXPECT_EQ(run.sink.descriptionUrl, "");
+  EXPECT_EQ(run.fetch.requests, (std::vector<FetchRecord>{{kAlibabaLink, std::nullopt}, {"", "cookie-1"}}));
 }
 
 // ---- one run at a time, and clearing under a run ----
@@ -952,9 +969,9 @@ TEST(HarvestBoundsTest, EmptyPiecesCountAgainstTheBounds) {
       {"empty gallery and SKU pieces", HarvestAlibabaItem, kAlibabaLink,
        "tab-trigger active" + Repeated("original\":\"\"}'>", 100000) + "unit-detail-fav skuProps" +
            Repeated("name\":\"\"}", 100000) + "allTagIds",
-       2000, 2000},
+       0, 2000},  // the cut stops at the bound; its empty pieces are no addresses and give no row
       {"empty thumbnails", HarvestTaobaoItem, kTaobaoLink,
-       "<ul class=\"tb-clearfix\">" + Repeated("//_50x50", 100000) + "</ul>this.WebP", 2000, 1},
+       "<ul class=\"tb-clearfix\">" + Repeated("//_50x50", 100000) + "</ul>this.WebP", 0, 1},
       {"SKU spans and attributes", HarvestTmallItem, kTmallLink,
        "tb-skin" + Repeated("<span>x</span>//img_40x40", 3000) + "J_Amount <ul id=\"J_AttrUL\">" +
            Repeated("<li title=\"a\">a:b</li>", 3000) + "</ul>",

@@ -13,6 +13,7 @@
 #include "extract/cookie_scope.h"
 #include "extract/md5.h"
 #include "extract/tests/extractor_fixtures.h"
+#include "text/tests/url_table.h"
 
 namespace {
 
@@ -303,6 +304,22 @@ TEST(JdPageDataTest, DetailPicturesAreTheJfsPictureAddresses) {
   EXPECT_TRUE(ReadJdDetailPictures(many, kJdBase).pictures.empty());
 }
 
+// Pages and description documents of today name pictures by thumbnail and format copies; the
+// rows are the originals.
+TEST(PageDataTest, PicturesAreTheOriginalsOfTheCopiesNamed) {
+  EXPECT_EQ(ReadJdDetailPictures("<img src=\"//img30.360buyimg.com/sku/s450x450_jfs/t1/5/a.jpg!q70.dpg\">"
+                                 "<img src=\"//m.360buyimg.com/mobilecms/jfs/t1/6/b.png.avif\">",
+                                 kJdBase)
+                .pictures,
+            (TextList{"https://img30.360buyimg.com/sku/jfs/t1/5/a.jpg", "https://m.360buyimg.com/mobilecms/jfs/t1/6/b.png"}));
+  EXPECT_EQ(ReadAlibabaDescription("var offer_details={\"content\":\"<img src=\\\"https://cbu01.alicdn.com/img/"
+                                   "ibank/O1CN01a_!!22-0-cib.jpg_.webp\\\"/><img src=\\\"//img.alicdn.com/"
+                                   "imgextra/i1/O1CN01b_!!22.png_q50.jpg?x=1\\\"/>\"};")
+                .pictures,
+            (TextList{"https://cbu01.alicdn.com/img/ibank/O1CN01a_!!22-0-cib.jpg",
+                      "https://img.alicdn.com/imgextra/i1/O1CN01b_!!22.png"}));
+}
+
 TEST(JdPageDataTest, DetailPicturesStopAtTheRowBound) {
   std::string page;
   for (int i = 0; i < 2500; ++i) page += "<img src=\"//img30.360buyimg.com/sku/jfs/t1/" + std::to_string(i) + ".jpg\">";
@@ -380,6 +397,22 @@ TEST(CookieScopeTest, OnlyTheLinkHostThePlatformsAndTheOwnDescriptionHosts) {
       {"", false},
   };
   for (const Case& c : cases) EXPECT_EQ(CookieMayGo(c.url, link, hosts), c.cookie) << c.url;
+
+  // "?" and "#" end the host, an IPv6 literal is a host of its own.
+  const std::string v6Link = "http://[::1]:8080/item.htm?id=1";
+  EXPECT_TRUE(CookieMayGo("http://[::1]:9000/desc", v6Link, hosts));
+  EXPECT_FALSE(CookieMayGo("http://[::2]:8080/desc", v6Link, hosts));
+  EXPECT_FALSE(CookieMayGo("https://evil.example?.taobao.com/x", link, hosts));
+  EXPECT_FALSE(CookieMayGo("https://evil.example#.taobao.com/x", link, hosts));
+}
+
+// The cookie rule reads every address of the one URL table as the request engines do: the host it
+// judges is the host they connect to.
+TEST(CookieScopeTest, HostsOfTheUrlTable) {
+  for (const UrlRow& r : kUrlRows) {
+    const bool http = r.scheme && (std::string(r.scheme) == "http" || std::string(r.scheme) == "https");
+    EXPECT_EQ(HostOfUrl(r.url), http && !*r.userInfo ? r.host : "") << r.url;
+  }
 }
 
 TEST(Md5Test, Rfc1321Vectors) {

@@ -269,6 +269,17 @@ TEST_F(ComHttpRequestTest, BoundsEndHostileExchanges) {
   }
 }
 
+// Neither the address (as the Referer, too) nor the cookie text can start a header line of their own.
+TEST_F(ComHttpRequestTest, NoLineBreakReachesTheRequestHeaders) {
+  EXPECT_EQ(ComHttpRequest(server_->Url("/p?a.jpg\r\nX-Injected: from-page")), "");
+  std::string cookies = "a=1\r\nX-Injected: from-box\r\n";
+  ComRequestOptions options;
+  options.cookies = &cookies;
+  EXPECT_EQ(ComHttpRequest(server_->Url("/p?box"), options), "plain");
+  EXPECT_EQ(Last("/p?box").Header("Cookie"), "a=1; X-Injected: from-box");
+  for (const RecordedRequest& r : server_->Requests()) EXPECT_FALSE(r.HasHeader("X-Injected")) << r.raw;
+}
+
 TEST_F(ComHttpRequestTest, UnreachableHostGivesEmptyResults) {
   int status = -1;
   std::string headers = "untouched";

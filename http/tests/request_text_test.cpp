@@ -101,6 +101,25 @@ TEST(CookieHeaderTest, LineAndValue) {
   EXPECT_EQ(CookieHeaderValue("a=1"), "a=1");
 }
 
+TEST(CookieHeaderTest, ACookieTextWithLineBreaksGoesOnOneLine) {
+  const struct {
+    const char* cookies;
+    const char* line;
+  } rows[] = {
+      {"a=1; b=2\r\n", "Cookie: a=1; b=2"},
+      {"a=1;\r\nb=2\nc=3\r", "Cookie: a=1; b=2; c=3"},
+      {"a=1\r\nX-Injected: from-box", "Cookie: a=1; X-Injected: from-box"},
+      {"Cookie: a=1\r\n\r\nb=2", "Cookie: a=1; b=2"},
+      {"\r\n \r\n", ""},
+      {"a=1 ; b=2", "Cookie: a=1 ; b=2"},  // without a line break the text stays as it is
+  };
+  for (const auto& r : rows) EXPECT_EQ(CookieHeaderLine(r.cookies, MarkerCase::Exact), r.line) << r.cookies;
+  EXPECT_EQ(CookieHeaderValue("Cookie: a=1\r\nb=2"), " a=1; b=2");
+  // The Referer the engines add never carries a line break of the URL.
+  EXPECT_EQ(CompleteWinInetHeaders("Accept: x\r\nAccept-Language: y", "http://h/a\r\nX: 1", HttpMethod::Get),
+            "Accept: x\r\nAccept-Language: y\r\nReferer: http://h/aX: 1");
+}
+
 TEST(ResponseBodyIsWholeTest, Table) {
   const struct {
     HttpMethod method;

@@ -181,6 +181,32 @@ TEST_F(WinHttpRequestTest, UnusableUrlsFailWith701) {
   }
 }
 
+TEST_F(WinHttpRequestTest, APageAtTheIpv6LoopbackAddressArrives) {
+  server_.Route("/item", Page("over ipv6"));
+  Start();
+  if (!server_.ListensOnIpv6()) GTEST_SKIP() << "this machine has no IPv6 loopback address";
+  std::string status;
+  EXPECT_EQ(WinHttpPageRequest(server_.Ipv6Url("/item?id=6"), {.statusText = &status}), "over ipv6");
+  EXPECT_EQ(status, "200 OK");
+  const RecordedRequest request = OnlyRequest();
+  EXPECT_EQ(request.Target(), "/item?id=6");
+  EXPECT_EQ(request.Header("Host"), "[::1]:" + std::to_string(server_.port()));
+}
+
+// Neither the address nor the cookie text can start a header line of their own.
+TEST_F(WinHttpRequestTest, NoLineBreakReachesTheRequestHeaders) {
+  server_.Default(Page("ok"));
+  Start();
+  std::string status;
+  EXPECT_EQ(WinHttpPageRequest(server_.Url("/a.jpg\r\nX-Injected: from-page"), {.statusText = &status}), "");
+  EXPECT_EQ(status, "701 解析URL地址失败!");
+  std::string cookies = "a=1\r\nX-Injected: from-box\r\n";
+  EXPECT_EQ(WinHttpPageRequest(server_.Url("/box"), {.cookies = &cookies}), "ok");
+  const RecordedRequest request = OnlyRequest();
+  EXPECT_EQ(request.Header("Cookie"), "a=1; X-Injected: from-box");
+  EXPECT_FALSE(request.HasHeader("X-Injected")) << request.raw;
+}
+
 TEST_F(WinHttpRequestTest, NothingListeningFailsWith711) {
   std::string status;
   const std::string url = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x";

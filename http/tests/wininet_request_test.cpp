@@ -367,6 +367,28 @@ TEST_F(WinInetRequestTest, APortOutsideTheRangeOpensNothing) {
   }
 }
 
+TEST_F(WinInetRequestTest, APictureAtTheIpv6LoopbackAddressArrives) {
+  if (!server_->ListensOnIpv6()) GTEST_SKIP() << "this machine has no IPv6 loopback address";
+  int status = 0;
+  WinInetRequestOptions options;
+  options.returnedStatus = &status;
+  EXPECT_TRUE(WinInetRequest(server_->Ipv6Url("/size/1025?v6"), options) == RandomBytes(1025, 1025));
+  EXPECT_EQ(status, 200);
+  const RecordedRequest r = Last("/size/1025?v6");
+  EXPECT_EQ(r.port, server_->port());
+  EXPECT_EQ(r.Header("Host"), "[::1]:" + std::to_string(server_->port()));
+}
+
+// Neither the address nor the cookie text can start a header line of their own.
+TEST_F(WinInetRequestTest, NoLineBreakReachesTheRequestHeaders) {
+  EXPECT_EQ(WinInetRequest(server_->Url("/p/a.jpg\r\nX-Injected: from-page")), "");
+  WinInetRequestOptions options;
+  options.cookies = "a=1\r\nX-Injected: from-box\r\n";
+  EXPECT_EQ(WinInetRequest(server_->Url("/p?box"), options), "plain");
+  EXPECT_EQ(Last("/p?box").Header("Cookie"), "a=1; X-Injected: from-box");
+  for (const RecordedRequest& r : server_->Requests()) EXPECT_FALSE(r.HasHeader("X-Injected")) << r.raw;
+}
+
 TEST_F(WinInetRequestTest, LongResponseHeadersAreReadWhole) {
   std::string headers;
   std::string cookies;

@@ -248,7 +248,11 @@ bool LoopbackServer::Start() {
   running_ = true;
   for (int waited = 0; waited < 30000; waited += 20) {
     std::string ready = ReadUnixFile(dirUnix_ + "/ready");
-    if (std::sscanf(ready.c_str(), "%d %d", &port_, &tlsPort_) == 2) return true;
+    int ipv6 = 0;
+    if (std::sscanf(ready.c_str(), "%d %d %d", &port_, &tlsPort_, &ipv6) == 3) {
+      ipv6_ = ipv6 == 1;
+      return true;
+    }
     Sleep(20);
   }
   return false;
@@ -263,6 +267,9 @@ void LoopbackServer::Stop() {
 std::string LoopbackServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
 std::string LoopbackServer::TlsHostPort() const { return "127.0.0.1:" + std::to_string(tlsPort_); }
 std::string LoopbackServer::Url(const std::string& path) const { return "http://" + HostPort() + path; }
+std::string LoopbackServer::Ipv6Url(const std::string& path) const {
+  return "http://[::1]:" + std::to_string(port_) + path;
+}
 std::string LoopbackServer::TlsUrl(const std::string& path) const {
   return "https://" + TlsHostPort() + path;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// A real HTTP and HTTPS server on 127.0.0.1 for tests: a Python process (loopback_server.py)
-// started by the test, answering scripted responses and recording every raw request it receives.
+// A real HTTP and HTTPS server on 127.0.0.1 (the plain port on ::1 too) for tests: a Python
+// process (loopback_server.py) started by the test, answering scripted responses and recording
+// every raw request it receives.
 
 #include <string>
 #include <utility>
@@ -60,6 +61,9 @@ class LoopbackServer {
   std::string HostPort() const;     // "127.0.0.1:<port>"
   std::string TlsHostPort() const;  // "127.0.0.1:<tls port>"
   std::string Url(const std::string& path) const;
+  // The plain port also listens on the IPv6 loopback address where the machine has one.
+  bool ListensOnIpv6() const { return ipv6_; }
+  std::string Ipv6Url(const std::string& path) const;  // "http://[::1]:<port>" + path
   std::string TlsUrl(const std::string& path) const;
 
   std::vector<RecordedRequest> Requests() const;
@@ -75,6 +79,7 @@ class LoopbackServer {
   std::string dirUnix_;
   int port_ = 0;
   int tlsPort_ = 0;
+  bool ipv6_ = false;
   bool running_ = false;
 };
 

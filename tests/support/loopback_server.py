@@ -2,7 +2,8 @@
 """Scripted HTTP and HTTPS server on 127.0.0.1 for the tests.
 
 Started by a test (tests/support/loopback_server.cpp) with a JSON route file. It listens on a plain
-and a TLS port (self-signed certificate), writes "<plain> <tls>" to the ready file once both listen,
+and a TLS port (self-signed certificate), the plain one on ::1 too where the machine has IPv6
+loopback, writes "<plain> <tls> <1 when ::1 listens, else 0>" to the ready file once they listen,
 records every raw request it receives (one JSON line each: port, base64 of the raw bytes) in the
 log file, and answers from the routes. It exits when asked at /__stop, when the stop file appears,
 or after --lifetime seconds, so a crashed test leaves nothing running.
@@ -31,6 +32,7 @@ modes:
 """
 import argparse
 import base64
+import errno
 import json
 import os
 import select
@@ -333,6 +335,32 @@ def accept_loop(listener, port, routes, default, log_path, context):
                          daemon=True).start()
 
 
+def bind_plain():
+    """The plain port on 127.0.0.1, and the same port on ::1 where the machine has IPv6 loopback
+    (None otherwise): a test may then ask for http://[::1]:<port>/."""
+    for _ in range(20):
+        v4 = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        v4.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        v4.bind(("127.0.0.1", 0))
+        v6 = None
+        try:
+            v6 = socket.socket(socket.AF_INET6, socket.SOCK_STREAM)
+            v6.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+            v6.bind(("::1", v4.getsockname()[1]))
+        except OSError as e:
+            if v6:
+                v6.close()
+            v6 = None
+            if e.errno == errno.EADDRINUSE:
+                v4.close()
+                continue
+        v4.listen(64)
+        if v6:
+            v6.listen(64)
+        return v4, v6
+    raise OSError("no free loopback port")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--routes", required=True)
@@ -351,18 +379,21 @@ def main():
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     listeners = []
-    for tls in (False, True):
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind(("127.0.0.1", 0))
-        s.listen(64)
-        listeners.append((s, s.getsockname()[1], context if tls else None))
+    plain, v6 = bind_plain()
+    listeners.append((plain, plain.getsockname()[1], None))
+    if v6:
+        listeners.append((v6, plain.getsockname()[1], None))
+    s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.bind(("127.0.0.1", 0))
+    s.listen(64)
+    listeners.append((s, s.getsockname()[1], context))
     open(args.log, "ab").close()
     for s, port, ctx in listeners:
         threading.Thread(target=accept_loop, args=(s, port, routes, default, args.log, ctx),
                          daemon=True).start()
     with open(args.ready + ".tmp", "w") as f:
-        f.write("%d %d\n" % (listeners[0][1], listeners[1][1]))
+        f.write("%d %d %d\n" % (listeners[0][1], listeners[-1][1], 1 if v6 else 0))
     os.replace(args.ready + ".tmp", args.ready)
     deadline = time.time() + args.lifetime
     while not STOP.is_set() and time.time() < deadline and not os.path.exists(args.stop_file):

@@ -1,0 +1,49 @@
+#pragma once
+// The one reading of a URL for the whole program: where the cookie may go, where the request
+// engines connect, which hosts a hosts file may name and which page addresses become rows.
+//
+//   scheme "://" [user-info "@"] host [":" port] [path] ["?" query] ["#" fragment]
+//
+// The authority ends at the first "/", "?" or "#" and holds only ASCII; a host is a name (letters,
+// digits, "-", ".", "_") or an IPv6 literal in brackets; a port is 1 to 65535. A URL holding a
+// control character or a blank anywhere is no URL.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct UrlParts {
+  std::string scheme;    // lower case
+  std::string userInfo;  // as written, without its "@"; empty when there is none
+  // ASCII letters in lower case, without a final "."; an IPv6 literal keeps its brackets.
+  std::string host;
+  int port = 0;  // as written, 1 to 65535; 0 when the URL names none
+  std::string path;  // from the first "/" after the authority, as written; empty when there is none
+  std::optional<std::string> query;     // after "?", up to "#"
+  std::optional<std::string> fragment;  // after "#"
+
+  bool IsHttp() const { return scheme == "http" || scheme == "https"; }
+  // The port written, else the scheme's own (443 for https, 80 for everything else).
+  int PortOrDefault() const { return port ? port : scheme == "https" ? 443 : 80; }
+  // The host, and ":port" when the URL names one.
+  std::string HostAndPort() const;
+};
+
+// The parts of `url`; nothing when it is no URL of the shape above.
+std::optional<UrlParts> ParseUrl(std::string_view url);
+
+// Whether `url` begins with a scheme followed by "://".
+bool HasSchemePrefix(std::string_view url);
+
+// Whether a host (as UrlParts gives it) is `domain` or lies under it by whole labels:
+// "a.taobao.com" lies under "taobao.com", "evil-taobao.com" and "taobao.com.evil.cn" do not.
+bool HostUnderDomain(std::string_view host, std::string_view domain);
+
+// The longest address taken from a page.
+inline constexpr size_t kMaxPageAddressBytes = 2048;
+
+// An address taken from a page as it may become a row or a request: an http or https URL (one
+// written "//host/…" gets "https:", the scheme goes to lower case) without quotes or markup
+// ("\"'<>", left by a cut that ran past an address) and at most kMaxPageAddressBytes long;
+// nothing for anything else. A line break in a page can thus never reach a request line or header.
+std::optional<std::string> PageAddress(std::string_view text);
