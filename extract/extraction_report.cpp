@@ -66,6 +66,9 @@ std::string ExtractionStatusText(const ExtractionReport& r) {
     if (r.video) text += "，视频1个";
     text += DetailText(r.detail);
   }
-  if (r.cutShort) text += "；页面数据过多，只取了前" + std::to_string(kMaxRowsPerKind) + "条";
+  if (r.cutShort && r.cutBeforeCap)
+    text += "；页面数据过多，只取了一部分";
+  else if (r.cutShort)
+    text += "；页面数据过多，只取了前" + std::to_string(kMaxRowsPerKind) + "条";
   return text;
 }

@@ -1,5 +1,6 @@
 #include "extract/item_extractors.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "extract/cookie_scope.h"
@@ -9,25 +10,24 @@
 #include "extract/page_data/page_kind.h"
 #include "extract/page_data/taobao_description_call.h"
 #include "extract/page_data/taobao_page_data.h"
+#include "text/text_items.h"
 #include "text/text_slicing.h"
 
 namespace {
 
 // Everything a run delivers, kept in order until the run knows which reading of the page stands,
-// then handed to the window's sink. At most kMaxRowsPerKind rows per kind and kMaxTextLines lines
-// get through; what a bound holds back marks the run as cut short.
+// then handed to the window's sink in one go. At most kMaxRowsPerKind rows per kind get through,
+// and lines up to kMaxTextLines and kMaxTextBytes, each cut to kMaxLineBytes; what a bound holds
+// back marks the run as cut short.
 class HarvestBuffer final : public HarvestSink {
  public:
   explicit HarvestBuffer(Platform platform) : platform_(platform) {}
 
-  void AppendText(const std::string& text) override {
-    if (lines_ >= kMaxTextLines) {
-      cutShort = true;
-      return;
-    }
-    ++lines_;
-    calls_.push_back({Call::Text, text, {}});
+  void AppendTitle(const std::string& title) { AddLine(title, "\r\n\r\n"); }
+  void AppendLines(const TextList& lines) {
+    for (const std::string& line : lines) AddLine(line, "\r\n");
   }
+  void AppendText(const std::string& text) override { AddLine(text, ""); }
   void SetDescriptionUrl(const std::string& url) override { calls_.push_back({Call::DescriptionUrl, url, {}}); }
   void SetDescriptionPage(const std::string& page) override { calls_.push_back({Call::DescriptionPage, page, {}}); }
   void PublishPictures(const TextList& urls, const std::string& kindLabel) override {
@@ -40,10 +40,17 @@ class HarvestBuffer final : public HarvestSink {
   void SetItemId(const std::string& id) override { calls_.push_back({Call::ItemId, id, {}}); }
   void SetVideoUrl(const std::string& url) override { calls_.push_back({Call::VideoUrl, url, {}}); }
 
+  // The text goes into the box in one piece, where the run's first text stood: the box takes
+  // one long text at once far faster than many short ones.
   void ReplayInto(HarvestSink& sink) const {
+    sink.DeliveryStarts();
+    struct Ends {
+      HarvestSink& sink;
+      ~Ends() { sink.DeliveryEnds(); }
+    } ends{sink};
     for (const Call& call : calls_) {
       switch (call.kind) {
-        case Call::Text: sink.AppendText(call.text); break;
+        case Call::Text: sink.AppendText(text_); break;
         case Call::DescriptionUrl: sink.SetDescriptionUrl(call.text); break;
         case Call::DescriptionPage: sink.SetDescriptionPage(call.text); break;
         case Call::Pictures: sink.PublishPictures(call.urls, call.text); break;
@@ -54,6 +61,10 @@ class HarvestBuffer final : public HarvestSink {
   }
   int Count(PictureKind kind) const { return counts_[static_cast<int>(kind)]; }
   bool AnyPicture() const { return counts_[0] + counts_[1] + counts_[2] > 0; }
+  // Whether a kind (or the lines) holds as many entries as it may.
+  bool AnyKindAtCap() const {
+    return lines_ >= kMaxTextLines || std::max({counts_[0], counts_[1], counts_[2]}) >= static_cast<int>(kMaxRowsPerKind);
+  }
 
   bool video = false;  // the item has a real main video (not just the address's fixed parts)
   bool cutShort = false;
@@ -61,12 +72,29 @@ class HarvestBuffer final : public HarvestSink {
  private:
   struct Call {
     enum Kind { Text, DescriptionUrl, DescriptionPage, Pictures, ItemId, VideoUrl } kind;
-    std::string text;  // the text, address, page, id, or the kind label of pictures
+    std::string text;  // the address, page, id, or the kind label of pictures
     TextList urls;
   };
+
+  // Once a bound is reached no further line gets in, however short: the lines up to it stand.
+  void AddLine(std::string_view line, std::string_view ending) {
+    const std::string_view kept = CharacterPrefix(line, kMaxLineBytes);
+    if (textFull_ || lines_ >= kMaxTextLines || text_.size() + kept.size() + ending.size() > kMaxTextBytes) {
+      textFull_ = true;
+      cutShort = true;
+      return;
+    }
+    if (kept.size() < line.size()) cutShort = true;
+    if (lines_ == 0) calls_.push_back({Call::Text, {}, {}});
+    ++lines_;
+    text_.append(kept).append(ending);
+  }
+
   Platform platform_;
   std::vector<Call> calls_;
+  std::string text_;  // every line of the run, joined
   size_t lines_ = 0;
+  bool textFull_ = false;
   int counts_[3] = {};
 };
 
@@ -85,7 +113,14 @@ class Run {
   const Utf8ToText& Utf8() const { return source_.utf8ToText; }
   std::string Cookies() const { return source_.readCookies ? source_.readCookies() : std::string(); }
   void Yield() const {
-    if (source_.yield) source_.yield();
+    if (!source_.yield) return;
+    source_.yield();
+    lastYield_ = std::chrono::steady_clock::now();
+  }
+  // Inside a long loop: the window answers every few milliseconds, as often as a person can tell,
+  // without paying for a look at its messages after every piece.
+  void YieldNowAndThen() const {
+    if (source_.yield && std::chrono::steady_clock::now() - lastYield_ >= kYieldInterval) Yield();
   }
 
   FetchedPage Fetch(const std::string& url, const std::optional<std::string>& cookies) const {
@@ -105,8 +140,10 @@ class Run {
   }
 
   // Every piece between the markers, dressed with prefix and suffix, as AllTextBetween cuts
-  // them, but at most kMaxRowsPerKind pieces and kPiecesBudget bytes.
-  TextList Cut(std::string_view text, std::string_view left, std::string_view right, const std::string& prefix = {},
+  // them, but at most kMaxRowsPerKind pieces and kPiecesBudget bytes. Each piece is paid from the
+  // work budget of the page cut; pieces that add up to more than it allows overlap as above, and
+  // give nothing either.
+  TextList Cut(WorkBudget& work, std::string_view text, std::string_view left, std::string_view right, const std::string& prefix = {},
                const std::string& suffix = {}) {
     TextList items;
     size_t total = 0;
@@ -121,13 +158,15 @@ class Run {
         cutShort = true;
         break;
       }
-      total += static_cast<size_t>(q - pos) + prefix.size() + suffix.size();
-      if (total > kPiecesBudget) {
+      const size_t piece = static_cast<size_t>(q - pos) + prefix.size() + suffix.size();
+      total += piece;
+      // The search for the right marker read the piece, and the piece is copied.
+      if (total > kPiecesBudget || !work.Spend(WorkBudget::kNodeWork + 2 * piece)) {
         cutShort = true;
         return {};
       }
       items.push_back(prefix + Mid(text, pos, q - pos) + suffix);
-      Yield();
+      YieldNowAndThen();
     }
     return items;
   }
@@ -136,7 +175,9 @@ class Run {
   bool cutShort = false;
 
  private:
+  static constexpr std::chrono::milliseconds kYieldInterval{10};
   const ItemSource& source_;
+  mutable std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
 };
 
 // A cut that spans more than one address picks up markup on the way; a real address has none of
@@ -167,10 +208,10 @@ std::string TaobaoVideoUrl(const EndpointHosts& hosts, const std::string& owner,
 bool RealVideoId(const std::string& id) { return !id.empty() && id != "0"; }
 
 // Character references such as "&nbsp;" stand between attribute names and values.
-TextList CutAttributes(Run& run, const std::string& page, std::string_view left) {
+TextList CutAttributes(Run& run, WorkBudget& work, const std::string& page, std::string_view left) {
   std::string block = TextBetween(page, left, "</ul>");
   RemoveBetween(block, "&", ";");
-  return run.Cut(block, "\">", "</li>");
+  return run.Cut(work, block, "\">", "</li>");
 }
 
 bool Failed(const FetchedPage& page) { return page.status == 0 || page.status >= 400 || page.text.empty(); }
@@ -208,6 +249,7 @@ ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sin
   report.detailPictures = buffer.Count(PictureKind::Detail);
   report.video = buffer.video;
   report.cutShort = run.cutShort || buffer.cutShort;
+  report.cutBeforeCap = report.cutShort && !buffer.AnyKindAtCap();
   if (troubledPage) DiagnoseEmptyRun(report, *troubledPage);
   return report;
 }
@@ -223,11 +265,12 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
   const EndpointHosts& hosts = run.Hosts();
   const FetchedPage fetched = run.FetchItemPage(true);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",");
   const std::string owner = TextBetween(page, "videoOwnerId\":\"", "\",");
   const std::string title = TextBetween(page, "<title>", "</title>");
-  out.AppendText(title + "\r\n\r\n");
+  out.AppendTitle(title);
   out.SetVideoUrl(TaobaoVideoUrl(hosts, owner, "/p/1/e/6/t/1/", videoId));
   out.video = RealVideoId(videoId);
   out.SetItemId(TextBetween(page, "itemId=", "&"));
@@ -235,24 +278,25 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
   // Thumbnails are written "https://…_50x50.jpg" or protocol-relative "//…_50x50.jpg"; cutting
   // from "//" takes both, and pieces that ran across markup are not addresses.
   const std::string thumbnails = TextBetween(page, "tb-clearfix", "this.WebP");
-  const TextList mainPictures = KeepAddresses(run.Cut(thumbnails, "//", "_50x50", "https://"));
+  const TextList mainPictures = KeepAddresses(run.Cut(pageWork, thumbnails, "//", "_50x50", "https://"));
 
   const std::string memo = TextBetween(page, "propertyMemoMap", "}");
-  const TextList skuNames = run.Cut(memo, "\":\"", "\"");
+  const TextList skuNames = run.Cut(pageWork, memo, "\":\"", "\"");
 
   const std::string skuBlock = TextBetween(page, "tb-skin", "tb-property-type\">数量");
-  const TextList skuPictures = run.Cut(skuBlock, "//gd", "_30x30", "https://gd");
+  const TextList skuPictures = run.Cut(pageWork, skuBlock, "//gd", "_30x30", "https://gd");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
   out.SetDescriptionUrl(descUrl);
   const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  WorkBudget descWork(descPage.size());
   out.SetDescriptionPage(descPage);
-  const TextList detailPictures = run.Cut(descPage, "src=\"https:", "g\"", "https:", "g");
+  const TextList detailPictures = run.Cut(descWork, descPage, "src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Taobao, mainPictures, skuPictures, detailPictures);
-  AppendLines(out, skuNames);
-  AppendLines(out, CutAttributes(run, page, "attributes-list\">"));
+  out.AppendLines(skuNames);
+  out.AppendLines(CutAttributes(run, pageWork, page, "attributes-list\">"));
   return fetched;
 }
 
@@ -260,33 +304,35 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
   const EndpointHosts& hosts = run.Hosts();
   const FetchedPage fetched = run.FetchItemPage(true);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   const std::string videoId = TextBetween(page, "imgVedioID\":\"", "\",");
   const std::string seller = TextBetween(page, "sellerId\":\"", "\",");
   const std::string title = TextBetween(page, "<title>", "-" + hosts.TmallTitleDomain + "天猫</title>");
-  out.AppendText(title + "\r\n\r\n");
+  out.AppendTitle(title);
   out.SetVideoUrl(TaobaoVideoUrl(hosts, seller, "/p/1/e/6/t/1/", videoId));
   out.video = RealVideoId(videoId);
   out.SetItemId(TextBetween(page, "itemId=", "&"));
 
   const std::string thumbnails = TextBetween(page, "tb-thumb-content", "tb-thumb-right");
-  const TextList mainPictures = run.Cut(thumbnails, "//img", "_60x60", "https://img");
+  const TextList mainPictures = run.Cut(pageWork, thumbnails, "//img", "_60x60", "https://img");
 
   // Every span of the SKU block names a SKU value.
   const std::string skuBlock = TextBetween(page, "tb-skin", "J_Amount");
-  const TextList skuNames = run.Cut(skuBlock, "<span>", "</span>");
-  const TextList skuPictures = run.Cut(skuBlock, "//img", "_40x40", "https://img");
+  const TextList skuNames = run.Cut(pageWork, skuBlock, "<span>", "</span>");
+  const TextList skuPictures = run.Cut(pageWork, skuBlock, "//img", "_40x40", "https://img");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
   out.SetDescriptionUrl(descUrl);
   const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  WorkBudget descWork(descPage.size());
   out.SetDescriptionPage(descPage);
-  const TextList detailPictures = run.Cut(descPage, "<img src=\"https:", "g\"", "https:", "g");
+  const TextList detailPictures = run.Cut(descWork, descPage, "<img src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Tmall, mainPictures, skuPictures, detailPictures);
-  AppendLines(out, skuNames);
-  AppendLines(out, CutAttributes(run, page, "J_AttrUL\">"));
+  out.AppendLines(skuNames);
+  out.AppendLines(CutAttributes(run, pageWork, page, "J_AttrUL\">"));
   return fetched;
 }
 
@@ -295,6 +341,7 @@ FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
   // JD pages are fetched without any cookie.
   const FetchedPage fetched = run.FetchItemPage(false);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   const std::string skuId = TextBetween(page, "skuid: ", ",");
   out.SetItemId(skuId);
@@ -304,16 +351,17 @@ FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
 
   const std::string pictureBase = "https://" + hosts.JdImageHost + "//imgzone//jfs";
   const TextList mainPictures =
-      run.Cut(TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
-  const TextList skuPictures = run.Cut(TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
+      run.Cut(pageWork, TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
+  const TextList skuPictures = run.Cut(pageWork, TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
 
   const std::string mobileUrl = "https://" + hosts.JdMobileItemHost + "/detail/" + skuId + "_d10480324630_normal.html";
   const std::string mobilePage = run.Fetch(mobileUrl, std::nullopt).text;
-  const TextList detailPictures = run.Cut(mobilePage, "jfs", ".", pictureBase, ".jpg");
+  WorkBudget mobileWork(mobilePage.size());
+  const TextList detailPictures = run.Cut(mobileWork, mobilePage, "jfs", ".", pictureBase, ".jpg");
 
   PublishAll(out, Platform::Jd, mainPictures, skuPictures, detailPictures);
   const std::string parameters = TextBetween(page, "parameter2 p-parameter-list\">", "</ul>");
-  AppendLines(out, run.Cut(parameters, "'>", "</li>"));
+  out.AppendLines(run.Cut(pageWork, parameters, "'>", "</li>"));
   return fetched;
 }
 
@@ -322,6 +370,7 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
   // The offer page goes without a cookie; only the description document may get one.
   const FetchedPage fetched = run.FetchItemPage(false);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   // Offers are filed under their main video's id.
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",\"userId");
@@ -329,26 +378,27 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
   out.video = RealVideoId(videoId);
   const std::string userId = TextBetween(page, "userId\":\"", "\",\"title");
   const std::string title = TextBetween(page, "<title>", "-阿里巴巴</title>");
-  out.AppendText(title + "\r\n\r\n");
+  out.AppendTitle(title);
   out.SetVideoUrl(TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId));
 
   const std::string gallery = TextBetween(page, "tab-trigger active", "unit-detail-fav");
-  const TextList mainPictures = run.Cut(gallery, "original\":\"", "\"}'>");
+  const TextList mainPictures = run.Cut(pageWork, gallery, "original\":\"", "\"}'>");
 
   const std::string skuBlock = TextBetween(page, "skuProps", "allTagIds");
-  const TextList skuNames = run.Cut(skuBlock, "name\":\"", "\"}");
-  const TextList skuPictures = run.Cut(skuBlock, "imageUrl\":\"", "\",\"name");
+  const TextList skuNames = run.Cut(pageWork, skuBlock, "name\":\"", "\"}");
+  const TextList skuPictures = run.Cut(pageWork, skuBlock, "imageUrl\":\"", "\",\"name");
 
   // The address comes from the page as it stands, so the cookie goes only where it belongs.
   const std::string descUrl = TextBetween(page, "data-tfs-url=\"", "\" data-enable");
   out.SetDescriptionUrl(descUrl);
   const std::string descDocument = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  WorkBudget descWork(descDocument.size());
   out.SetDescriptionPage(descDocument);
   // The document carries its HTML inside a script string, quotes escaped with backslashes.
-  const TextList detailPictures = run.Cut(descDocument, "src=\\\"", "\\\" /");
+  const TextList detailPictures = run.Cut(descWork, descDocument, "src=\\\"", "\\\" /");
 
   PublishAll(out, Platform::Alibaba, mainPictures, skuPictures, detailPictures);
-  AppendLines(out, skuNames);
+  out.AppendLines(skuNames);
   return fetched;
 }
 
@@ -369,7 +419,7 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
   const ItemPageData d = ReadTaobaoPageData(page.text, run.Utf8(), page.encoding);
   run.Yield();
   if (!d.found) return false;
-  out.AppendText(d.title + "\r\n\r\n");
+  out.AppendTitle(d.title);
   out.SetVideoUrl(d.videoUrl);
   out.SetItemId(d.itemId);
 
@@ -388,8 +438,8 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
   }
 
   PublishAll(out, platform, d.mainPictures, d.skuPictures, detail);
-  AppendLines(out, d.skuNames);
-  AppendLines(out, d.attributes);
+  out.AppendLines(d.skuNames);
+  out.AppendLines(d.attributes);
   out.video = !d.videoUrl.empty();
   run.cutShort = run.cutShort || d.cutShort;
   return true;
@@ -402,7 +452,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
   run.Yield();
   if (!d.found) return false;
   out.SetItemId(d.itemId);
-  out.AppendText(d.title + "\r\n\r\n");
+  out.AppendTitle(d.title);
   out.SetVideoUrl(d.videoUrl);
 
   TextList detail;
@@ -416,7 +466,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
   }
 
   PublishAll(out, Platform::Alibaba, d.mainPictures, d.skuPictures, detail);
-  AppendLines(out, d.skuNames);
+  out.AppendLines(d.skuNames);
   out.video = !d.videoUrl.empty();
   run.cutShort = run.cutShort || d.cutShort;
   return true;
@@ -435,7 +485,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
   const std::string itemId = AllDigits(d.itemId) ? d.itemId : skuId;
   out.SetItemId(itemId);
   out.SetVideoUrl(std::string());
-  if (!d.title.empty()) out.AppendText(d.title + "\r\n\r\n");
+  if (!d.title.empty()) out.AppendTitle(d.title);
 
   const std::string detailUrl =
       "https://" + run.Hosts().JdMobileItemHost + "/detail/" + itemId + "_d10480324630_normal.html";
@@ -444,7 +494,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
   NoteDetailTrouble(run, detailPage, read);
 
   PublishAll(out, Platform::Jd, d.mainPictures, d.skuPictures, read.pictures);
-  AppendLines(out, d.skuNames);
+  out.AppendLines(d.skuNames);
   run.cutShort = run.cutShort || d.cutShort;
   return true;
 }
