@@ -1,7 +1,9 @@
 // The handlers that are neither extractors, savers nor browser commands: clearing the harvest,
-// the help panel and the two window-width hot keys, with the slides they start.
+// the help panel and the two window-width hot keys, with the slides they start (a widened window
+// keeps within the screen's work area).
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "app/main_window.h"
@@ -29,6 +31,16 @@ int TruncateToInt(double value) {
   return static_cast<int>(value);
 }
 
+// The work area of the screen the window is on (the screen without the task bar).
+RECT WorkAreaOf(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) return monitor.rcWork;
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return work;
+}
+
 // A control's rectangle in its parent's client coordinates, where SetWindowPos places it.
 RECT RectInParent(HWND control) {
   RECT r{};
@@ -42,9 +54,18 @@ RECT RectInParent(HWND control) {
 void MainWindow::ResizeWindowTo(int targetWidth) {
   EaseAnimator* animator = EasingSlot(kWindowWidthSlot);
   if (!animator || !window_) return;
+  RECT r{};
+  GetWindowRect(window_, &r);
+  const RECT work = WorkAreaOf(window_);
+  // Where an earlier slide moved the window from, unless it has been moved by hand since.
+  std::optional<int> home;
+  if (movedBySlide_ && movedBySlide_->left == r.left) home = movedBySlide_->home;
+  const std::optional<WidthSlidePlan> running = widthSlide_;
+  widthSlide_ = PlanWidthSlide(r.left, r.right - r.left, home, work.left, work.right);
   // Refused while the previous change still runs: that key press is dropped.
-  SlideWindowWidth(*animator, window_, targetWidth, kEaseCubicOut,
-                   [this](double value, double) { ApplyWindowWidth(value); }, kDefaultInterval, kWidthDuration);
+  if (!SlideWindowWidth(*animator, window_, targetWidth, kEaseCubicOut,
+                        [this](double value, double) { ApplyWindowWidth(value); }, kDefaultInterval, kWidthDuration))
+    widthSlide_ = running;
 }
 
 void MainWindow::MoveHelpPanelTo(int targetTop) {
@@ -80,8 +101,13 @@ void MainWindow::ApplyWindowWidth(double value) {
   if (!window_) return;
   RECT r{};
   GetWindowRect(window_, &r);
-  SetWindowPos(window_, nullptr, 0, 0, TruncateToInt(value), r.bottom - r.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int width = TruncateToInt(value);
+  const int left = widthSlide_ ? LeftForWidth(*widthSlide_, width) : r.left;
+  SetWindowPos(window_, nullptr, left, r.top, width, r.bottom - r.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | (left == r.left ? SWP_NOMOVE : 0u));
+  if (!widthSlide_) return;
+  movedBySlide_.reset();
+  if (left != widthSlide_->home) movedBySlide_ = MovedBySlide{widthSlide_->home, left};
 }
 
 void MainWindow::ApplyHelpTop(double value) {

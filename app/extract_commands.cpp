@@ -7,16 +7,20 @@
 #include "extract/item_extractors.h"
 #include "http/page_charset.h"
 #include "http/winhttp_request.h"
+#include "text/text_items.h"
 
 namespace {
 
 // The engine writes merged cookies back into the text it is given; it gets a copy, so the cookie
 // box never changes. Its status text and headers tell a failed request from an error page; the
-// encoding it reports tells the page readers how to read the text.
+// encoding it reports tells the page readers how to read the text. It follows no redirect: WinHttp
+// would send the cookie line on to whatever host the Location names, so the extraction follows
+// them itself.
 FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& cookies,
                       const std::function<void()>& yield) {
   WinHttpRequestOptions options;
   options.yield = yield;
+  options.noRedirect = true;
   std::string copy = cookies.value_or(std::string());
   if (cookies) options.cookies = &copy;
   std::string status, headers;
@@ -34,8 +38,9 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 
 void MainWindow::RunExtraction(Harvest harvest) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
-  // Hosts are copied: nothing may change them under a running extraction.
-  const ItemSource source{BoxText(Control::url), [this] { return BoxText(Control::cookie值); },
+  // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
+  // blank or a line end around it is used without them; the box keeps what was typed.
+  const ItemSource source{TrimBlanks(BoxText(Control::url)), [this] { return BoxText(Control::cookie值); },
                           [yield](const std::string& url, const std::optional<std::string>& cookies) {
                             return FetchPage(url, cookies, yield);
                           },

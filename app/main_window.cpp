@@ -57,7 +57,8 @@ const ControlLayout kLayout[] = {
     {Control::数据_清空, Kind::Button, P(Control::分组框3), 129, 108, 100, 32, "清空数据", kTab, 0},
     {Control::帮助, Kind::Button, P(Control::分组框3), 249, 108, 100, 32, "使用帮助", kTab, 0},
     {Control::tis1, Kind::TransparentLabel, P(Control::分组框3), 8, 155, 80, 24, "操作提示信息：", 0, WS_EX_TRANSPARENT},
-    {Control::岚栩_tim, Kind::Label, P(Control::分组框3), 96, 155, 373, 24, "", SS_NOPREFIX, 0},
+    // Notifying, the status line takes the mouse itself, which its tooltip needs.
+    {Control::岚栩_tim, Kind::Label, P(Control::分组框3), 96, 155, 373, 24, "", SS_NOPREFIX | SS_NOTIFY, 0},
     {Control::分组框8, Kind::GroupBox, kWindow, 384, 208, 480, 456, " 【Images数据链接】 ", 0, WS_EX_CONTROLPARENT},
     {Control::images_列表框, Kind::ListView, P(Control::分组框8), 8, 21, 464, 427, "",
      LVS_REPORT | LVS_SHOWSELALWAYS | kTab, WS_EX_CLIENTEDGE},
@@ -83,8 +84,9 @@ constexpr int kFirstControlId = 1001;
 constexpr int kFirstHotKeyId = 33001;
 constexpr UINT kOuterWidth = 880;
 constexpr UINT kOuterHeight = 700;
-// Closing the window gives a running save this long to end at its next picture.
-constexpr unsigned kCloseSaveWaitMs = 2000;
+// Closing the window ends a running save at once (its exchanges are cut off) and gives it this long
+// to finish; the process then ends in well under a second, with no file half written.
+constexpr unsigned kCloseSaveWaitMs = 500;
 
 constexpr char kWelcomeText[] =
     "欢迎使用【岚栩】- 货图匣 V3.0版本\r\n\r\n此版本聚合了主流电商平台的图片数据下载\r\n\r\n"
@@ -136,6 +138,29 @@ LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+// Ctrl+A selects a box's whole text, which the edit control does not do in every box nor on every
+// system. The character the keys type (0x01) is no text.
+LRESULT CALLBACK SelectAllOnCtrlA(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_KEYDOWN && wp == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    return 0;
+  }
+  if (msg == WM_CHAR && wp == 0x01) return 0;
+  return DefSubclassProc(edit, msg, wp, lp);
+}
+
+// The status line's tool in its tooltip: the label itself.
+TTTOOLINFOW StatusTool(HWND label, wchar_t* text) {
+  TTTOOLINFOW tool{};
+  // The size every version of the common controls takes (the program asks for none in particular).
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(label);
+  tool.uId = reinterpret_cast<UINT_PTR>(label);
+  tool.lpszText = text;
+  return tool;
+}
+
 std::wstring MainWindowCaption() {
   return GbkToWide("【岚栩】- 货图匣合集 V3.1   【电商图片一键下载，仅供学习交流】   作者：岚栩");
 }
@@ -168,7 +193,29 @@ std::string MainWindow::StampStatus(const std::string& message) const { return c
 void MainWindow::ShowStatus(const std::string& message) { SetStatusLine(StampStatus(message)); }
 
 void MainWindow::SetStatusLine(const std::string& line) {
-  if (HWND label = control(Control::岚栩_tim)) SetControlText(label, line);
+  HWND label = control(Control::岚栩_tim);
+  if (!label) return;
+  SetLabelTextFitted(label, line);
+  if (!statusTip_) return;
+  std::wstring whole = GbkToWide(line);
+  TTTOOLINFOW tool = StatusTool(label, whole.data());
+  SendMessageW(statusTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void MainWindow::CreateStatusTip() {
+  HWND label = control(Control::岚栩_tim);
+  if (!label) return;
+  statusTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE)), nullptr);
+  if (!statusTip_) return;
+  wchar_t empty[] = L"";
+  TTTOOLINFOW tool = StatusTool(label, empty);
+  SendMessageW(statusTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  // A long line wraps within the label's width instead of running across the screen.
+  RECT r{};
+  GetWindowRect(label, &r);
+  SendMessageW(statusTip_, TTM_SETMAXTIPWIDTH, 0, r.right - r.left);
 }
 
 int MainWindow::Ask(const std::string& text, UINT buttons, const std::string& caption) {
@@ -235,7 +282,10 @@ HWND MainWindow::CreateControl(int index, HINSTANCE instance) {
   if (!hwnd) return nullptr;
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   // Edit boxes hold whole pages and long text lists: no length limit beyond the system's own.
-  if (c.kind == Kind::Edit) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+  if (c.kind == Kind::Edit) {
+    SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
+    SetWindowSubclass(hwnd, SelectAllOnCtrlA, 1, 0);
+  }
   if (c.kind == Kind::GroupBox || c.kind == Kind::PictureBox)
     SetWindowSubclass(hwnd, ForwardToMainWindow, 1, reinterpret_cast<DWORD_PTR>(window_));
   if (c.kind == Kind::ListView) {
@@ -265,6 +315,7 @@ bool MainWindow::OnCreate(const CREATESTRUCTW& create) {
     controls_[static_cast<size_t>(kLayout[i].name)] = CreateControl(i, create.hInstance);
   // The help panel slides over the other controls, so it must paint above them.
   SetWindowPos(control(Control::帮助分组), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  CreateStatusTip();
   return true;
 }
 
@@ -314,8 +365,8 @@ int MainWindow::HotKeyId(UINT virtualKey) const {
 }
 
 void MainWindow::OnDestroy() {
-  // A save still running ends at its next picture; it is waited for (with a bound) so that the
-  // process never ends in the middle of a file nor under a worker still at work.
+  // A save still running is stopped and waited for (with a bound), so that the process never ends
+  // in the middle of a file; past the bound its worker writes nothing more.
   if (save_) save_->StopAndWait(kCloseSaveWaitMs);
   // The animators outlive the window; they must not call back into it.
   for (int slot : {kHelpPanelSlot, kWindowWidthSlot})
@@ -327,6 +378,7 @@ void MainWindow::OnNcDestroy() {
   DiscardUiTasks(window_);
   SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
   window_ = nullptr;
+  statusTip_ = nullptr;  // destroyed with its owner
   for (HWND& c : controls_) c = nullptr;
   cookieBackground_.reset();
   helpBitmap_.reset();
@@ -368,7 +420,7 @@ void MainWindow::RunCreatedHandler() {
 
 bool MainWindow::Create(HINSTANCE instance) {
   if (window_) return false;
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;

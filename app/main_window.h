@@ -10,10 +10,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "app/width_slide_plan.h"
 #include "config/hosts_file.h"
 #include "extract/extraction_gate.h"
 #include "extract/item_extractors.h"
@@ -106,9 +108,11 @@ class MainWindow : private HarvestSink {
   bool SaveRunning() const { return save_ && save_->Running(); }
 
   // The status line: the message behind the time of the status clock (the network time once the
-  // latest save's probe has answered).
+  // latest save's probe has answered). A line longer than the label ends in "…" there; the whole
+  // latest line is the label's tooltip.
   std::string StampStatus(const std::string& message) const;
   void ShowStatus(const std::string& message);
+  HWND statusTip() const { return statusTip_; }
 
   // The clicked handlers (bound in command_bindings.cpp); all run on the window's thread.
   void ExtractTaobaoItem();
@@ -133,8 +137,9 @@ class MainWindow : private HarvestSink {
   void WidenWindow();
   void NarrowWindow();
 
-  // Animation frames: the value, truncated toward zero, becomes the window's outer width
-  // (left, top and height kept) or the help panel's top (left kept).
+  // Animation frames: the value, truncated toward zero, becomes the window's outer width (top and
+  // height kept; the left edge as the running width slide places it, else kept) or the help
+  // panel's top (left kept).
   void ApplyWindowWidth(double value);
   void ApplyHelpTop(double value);
 
@@ -175,6 +180,7 @@ class MainWindow : private HarvestSink {
 
   void RunCreatedHandler();
   HWND CreateControl(int index, HINSTANCE instance);
+  void CreateStatusTip();
   void ShowHelpPicture();
   int RegisterSystemHotKey(UINT virtualKey);
   int HotKeyId(UINT virtualKey) const;
@@ -210,6 +216,16 @@ class MainWindow : private HarvestSink {
   HWND controls_[static_cast<size_t>(Control::Count)] = {};
   std::vector<int> hotKeyIds_;  // one per HotKeyBindings() entry: its identifier, 0 when not registered
   int nextHotKeyId_ = 0;
+  HWND statusTip_ = nullptr;  // the status line's tooltip, owned by the window
+  // The running width slide's plan for the left edge; and, while a slide has moved the window from
+  // where it stood, that place and the left edge the slide left it at (a window moved by hand
+  // since stays where it was put).
+  std::optional<WidthSlidePlan> widthSlide_;
+  struct MovedBySlide {
+    int home;
+    int left;
+  };
+  std::optional<MovedBySlide> movedBySlide_;
   GdiObject<HBRUSH> cookieBackground_;
   GdiObject<HBITMAP> helpBitmap_;
   HarvestState harvest_;

@@ -6,12 +6,23 @@
 
 namespace {
 
-const char* PlatformTitle(Platform platform) {
+// The platform's button caption, and the name its links go by.
+const char* ButtonCaption(Platform platform) {
   switch (platform) {
-    case Platform::Taobao: return "淘宝数据：";
-    case Platform::Tmall: return "天猫数据：";
-    case Platform::Jd: return "京东数据：";
-    case Platform::Alibaba: return "阿里数据：";
+    case Platform::Taobao: return "淘宝数据";
+    case Platform::Tmall: return "天猫数据";
+    case Platform::Jd: return "京东数据";
+    case Platform::Alibaba: return "阿里数据";
+  }
+  return "";
+}
+
+const char* SiteName(Platform platform) {
+  switch (platform) {
+    case Platform::Taobao: return "淘宝";
+    case Platform::Tmall: return "天猫";
+    case Platform::Jd: return "京东";
+    case Platform::Alibaba: return "1688";
   }
   return "";
 }
@@ -36,8 +47,8 @@ std::string TroubleText(const ExtractionReport& r) {
     case PageTrouble::ChallengePage: return "遇到安全验证页，请稍等片刻再试";
     case PageTrouble::NoSuchItem: return "商品不存在或已下架";
     case PageTrouble::NoItemData:
-      return cookie ? "页面里没有找到商品数据，页面可能已改版，请检查链接和Cookie"
-                    : "页面里没有找到商品数据，页面可能已改版，请检查链接";
+      return cookie ? "没有找到商品数据：页面可能已改版，请检查链接和Cookie" : "没有找到商品数据：页面可能已改版，请检查链接";
+    case PageTrouble::OtherPlatform: break;
   }
   return {};
 }
@@ -45,30 +56,35 @@ std::string TroubleText(const ExtractionReport& r) {
 std::string DetailText(DetailTrouble detail) {
   switch (detail) {
     case DetailTrouble::None: break;
-    case DetailTrouble::NoToken: return "；详情图未能读取：Cookie里没有接口令牌，请重新登录或粘贴新的Cookie";
-    case DetailTrouble::Refused: return "；详情图未能读取：描述接口拒绝了请求，请重新登录或粘贴新的Cookie";
-    case DetailTrouble::Challenge: return "；详情图未能读取：描述接口要求安全验证，请稍等片刻再试";
-    case DetailTrouble::FetchFailed: return "；详情图未能读取：详情页获取失败";
+    case DetailTrouble::NoToken: return "详情图未能读取：Cookie里没有接口令牌，请重新登录或粘贴新的Cookie";
+    case DetailTrouble::Refused: return "详情图未能读取：描述接口拒绝了请求，请重新登录或粘贴新的Cookie";
+    case DetailTrouble::Challenge: return "详情图未能读取：描述接口要求安全验证，请稍等片刻再试";
+    case DetailTrouble::FetchFailed: return "详情图未能读取：详情页获取失败";
   }
   return {};
+}
+
+// The count first, then what kept detail pictures away, then the count by kind.
+std::string FoundText(const ExtractionReport& r) {
+  const int total = r.mainPictures + r.skuPictures + r.detailPictures;
+  std::string text = std::to_string(total) + "张图片";
+  text += r.detail == DetailTrouble::None ? std::string("：") : "，" + DetailText(r.detail) + "；";
+  text += "主图" + std::to_string(r.mainPictures) + "，SKU图" + std::to_string(r.skuPictures) + "，详情图" +
+          std::to_string(r.detailPictures);
+  if (r.video) text += "，视频1个";
+  return text;
 }
 
 }  // namespace
 
 std::string ExtractionStatusText(const ExtractionReport& r) {
-  std::string text = PlatformTitle(r.platform);
   const bool nothing = r.mainPictures == 0 && r.skuPictures == 0 && r.detailPictures == 0;
-  if (nothing && r.trouble != PageTrouble::None) {
-    text += TroubleText(r);
-  } else {
-    text += "主图" + std::to_string(r.mainPictures) + "张，SKU图" + std::to_string(r.skuPictures) +
-            "张，详情图" + std::to_string(r.detailPictures) + "张";
-    if (r.video) text += "，视频1个";
-    text += DetailText(r.detail);
-  }
+  if (nothing && r.trouble == PageTrouble::OtherPlatform)
+    return std::string("这是") + SiteName(r.linkPlatform) + "的链接，请点" + ButtonCaption(r.linkPlatform);
+  std::string text = nothing && r.trouble != PageTrouble::None ? TroubleText(r) : FoundText(r);
   if (r.cutShort && r.cutBeforeCap)
     text += "；页面数据过多，只取了一部分";
   else if (r.cutShort)
     text += "；页面数据过多，只取了前" + std::to_string(kMaxRowsPerKind) + "条";
-  return text;
+  return text + "（" + ButtonCaption(r.platform) + "）";
 }

@@ -14,6 +14,7 @@ enum class PageTrouble {
   ChallengePage,  // the site answered with a verification or block page
   NoSuchItem,     // the item does not exist or was taken down
   NoItemData,     // a page without any of the expected markers or data: a changed layout
+  OtherPlatform,  // the link is on another platform's site (linkPlatform)
 };
 
 // Why the detail pictures could not be read while the rest of the item was.
@@ -37,8 +38,11 @@ struct ExtractionReport {
   DetailTrouble detail = DetailTrouble::None;
   bool cutShort = false;  // a bound on rows or lines cut the page short
   bool cutBeforeCap = false;  // ... though no kind reached its number of rows or lines (work or text size)
+  Platform linkPlatform = Platform::Taobao;  // with OtherPlatform: whose site the link is on
 };
 
-// The status line message for the window (which puts the time in front), e.g.
-// "淘宝数据：主图5张，SKU图6张，详情图20张，视频1个".
+// The status line message for the window (which puts the time in front), leading with what the
+// user needs, the number of pictures or the reason there are none, and naming the button last:
+// "31张图片：主图5，SKU图6，详情图20，视频1个（淘宝数据）", "返回的是登录页，…（天猫数据）",
+// "这是京东的链接，请点京东数据".
 std::string ExtractionStatusText(const ExtractionReport& report);

@@ -5,11 +5,15 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/harvest_bounds.h"
+#include "extract/link_platform.h"
 #include "extract/page_data/alibaba_page_data.h"
 #include "extract/page_data/jd_page_data.h"
 #include "extract/page_data/page_kind.h"
 #include "extract/page_data/taobao_description_call.h"
 #include "extract/page_data/taobao_page_data.h"
+#include "extract/page_redirects.h"
+#include "http/header_text.h"
+#include "text/markup_text.h"
 #include "text/text_items.h"
 #include "text/text_slicing.h"
 
@@ -21,7 +25,7 @@ namespace {
 // back marks the run as cut short.
 class HarvestBuffer final : public HarvestSink {
  public:
-  explicit HarvestBuffer(Platform platform) : platform_(platform) {}
+  HarvestBuffer(Platform platform, const Utf8ToText& utf8) : platform_(platform), utf8_(utf8) {}
 
   void AppendTitle(const std::string& title) { AddLine(title, "\r\n\r\n"); }
   void AppendLines(const TextList& lines) {
@@ -76,21 +80,28 @@ class HarvestBuffer final : public HarvestSink {
     TextList urls;
   };
 
-  // Once a bound is reached no further line gets in, however short: the lines up to it stand.
+  // Lines arrive as text: markup a cut picked up goes, character references are decoded. Once a
+  // bound is reached no further line gets in, however short: the lines up to it stand.
   void AddLine(std::string_view line, std::string_view ending) {
-    const std::string_view kept = CharacterPrefix(line, kMaxLineBytes);
+    if (textFull_) {
+      cutShort = true;
+      return;
+    }
+    const std::string text = MarkupToText(line, utf8_);
+    const std::string_view kept = CharacterPrefix(text, kMaxLineBytes);
     if (textFull_ || lines_ >= kMaxTextLines || text_.size() + kept.size() + ending.size() > kMaxTextBytes) {
       textFull_ = true;
       cutShort = true;
       return;
     }
-    if (kept.size() < line.size()) cutShort = true;
+    if (kept.size() < text.size()) cutShort = true;
     if (lines_ == 0) calls_.push_back({Call::Text, {}, {}});
     ++lines_;
     text_.append(kept).append(ending);
   }
 
   Platform platform_;
+  const Utf8ToText& utf8_;
   std::vector<Call> calls_;
   std::string text_;  // every line of the run, joined
   size_t lines_ = 0;
@@ -123,10 +134,16 @@ class Run {
     if (source_.yield && std::chrono::steady_clock::now() - lastYield_ >= kYieldInterval) Yield();
   }
 
+  // Redirects are followed here; each further address gets the cookie only where it belongs.
   FetchedPage Fetch(const std::string& url, const std::optional<std::string>& cookies) const {
-    FetchedPage page = source_.fetch ? source_.fetch(url, cookies) : FetchedPage();
-    Yield();
-    return page;
+    const PageFetch yielding = [this](const std::string& address, const std::optional<std::string>& sent) {
+      FetchedPage page = source_.fetch ? source_.fetch(address, sent) : FetchedPage();
+      Yield();
+      return page;
+    };
+    return FetchFollowingRedirects(yielding, url, cookies, [this](const std::string& address) {
+      return CookieMayGo(address, source_.link, source_.hosts);
+    });
   }
   // The item page the user pasted, with or without the cookie box as the platform's procedure says.
   FetchedPage FetchItemPage(bool withCookie) const {
@@ -191,6 +208,17 @@ TextList KeepAddresses(TextList items) {
   for (std::string& item : items)
     if (LooksLikeAddress(item)) kept.push_back(std::move(item));
   return kept;
+}
+
+// The description page at `url`, shown with its address. Where the link's end marker is missing
+// (a page saved by a browser, another platform's page) the cut runs on into the markup after the
+// link, up to a hundred kilobytes of it; the address ends where the markup begins.
+std::string ReadDescription(const Run& run, HarvestSink& out, const std::string& url) {
+  const std::string address = url.substr(0, url.find_first_of("\"'<> \t\r\n"));
+  out.SetDescriptionUrl(address);
+  std::string page = run.FetchWithCookieWhereItBelongs(address).text;
+  out.SetDescriptionPage(page);
+  return page;
 }
 
 void PublishAll(HarvestSink& sink, Platform platform, const TextList& main, const TextList& sku,
@@ -288,10 +316,8 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  out.SetDescriptionUrl(descUrl);
-  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  const std::string descPage = ReadDescription(run, out, descUrl);
   WorkBudget descWork(descPage.size());
-  out.SetDescriptionPage(descPage);
   const TextList detailPictures = run.Cut(descWork, descPage, "src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Taobao, mainPictures, skuPictures, detailPictures);
@@ -324,10 +350,8 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  out.SetDescriptionUrl(descUrl);
-  const std::string descPage = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  const std::string descPage = ReadDescription(run, out, descUrl);
   WorkBudget descWork(descPage.size());
-  out.SetDescriptionPage(descPage);
   const TextList detailPictures = run.Cut(descWork, descPage, "<img src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Tmall, mainPictures, skuPictures, detailPictures);
@@ -507,16 +531,53 @@ using MarkerProcedure = FetchedPage (*)(Run&, HarvestBuffer&);
 ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink, Platform platform,
                                      MarkerProcedure cutPage) {
   Run run(source, platform);
-  HarvestBuffer classic(platform);
+  HarvestBuffer classic(platform, run.Utf8());
   const FetchedPage page = cutPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(platform);
+    HarvestBuffer today(platform, run.Utf8());
     if (ReadTodaysTaobaoPage(run, platform, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);
 }
 
+// A link of another platform's site is not fetched: that page holds nothing this button reads, and
+// this platform's cookie has no business there. A Taobao link pressed with Tmall's button is, since
+// Taobao sends a Tmall item on to Tmall's page; only when nothing comes of it does the link's
+// platform stand in for the page's reason.
+using PlatformHarvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
+ExtractionReport HarvestForButton(const ItemSource& source, HarvestSink& sink, Platform button,
+                                  PlatformHarvest harvest) {
+  const std::optional<LinkOwner> owner = LinkOwnerOf(source.link);
+  ExtractionReport report;
+  report.platform = button;
+  if (!owner || ButtonReadsLinkOf(button, *owner)) report = harvest(source, sink);
+  const bool nothing = report.mainPictures + report.skuPictures + report.detailPictures == 0;
+  if (owner && nothing && LinkOfAnotherPlatform(button, *owner)) {
+    report.trouble = PageTrouble::OtherPlatform;
+    report.linkPlatform = owner->platform;
+  }
+  return report;
+}
+
+ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink);
+
 }  // namespace
+
+ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Taobao, HarvestTaobaoPages);
+}
+ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Tmall, HarvestTmallPages);
+}
+ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Jd, HarvestJdPages);
+}
+ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+  return HarvestForButton(source, sink, Platform::Alibaba, HarvestAlibabaPages);
+}
 
 FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText, std::string_view returnedHeaders) {
   FetchedPage page;
@@ -532,20 +593,24 @@ FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusTex
        i < returnedHeaders.size() && returnedHeaders[i] >= '0' && returnedHeaders[i] <= '9' && status < 1000; ++i)
     status = status * 10 + (returnedHeaders[i] - '0');
   page.status = status;
+  page.location = HeaderValueNamed(returnedHeaders, "Location");
   return page;
 }
 
-ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
+// The platforms' procedures, for links they read.
+namespace {
+
+ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink) {
   return HarvestTaobaoFamily(source, sink, Platform::Taobao, CutTaobaoPage);
 }
 
-ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink) {
   return HarvestTaobaoFamily(source, sink, Platform::Tmall, CutTmallPage);
 }
 
-ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Jd);
-  HarvestBuffer classic(Platform::Jd);
+  HarvestBuffer classic(Platform::Jd, run.Utf8());
   const FetchedPage desktop = CutJdPage(run, classic);
   if (classic.AnyPicture() || JdDesktopPageHoldsData(desktop.text)) return Deliver(run, classic, sink, &desktop);
   // Today's desktop page is built by scripts (or is a login page); the phone page of the same SKU
@@ -554,18 +619,20 @@ ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
   if (skuId.empty()) return Deliver(run, classic, sink, &desktop);
   const FetchedPage phone =
       run.Fetch("https://" + source.hosts.JdMobileItemHost + "/product/" + skuId + ".html", std::nullopt);
-  HarvestBuffer today(Platform::Jd);
+  HarvestBuffer today(Platform::Jd, run.Utf8());
   if (ReadTodaysJdPage(run, skuId, phone, today)) return Deliver(run, today, sink, nullptr);
   return Deliver(run, classic, sink, &phone);
 }
 
-ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
+ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Alibaba);
-  HarvestBuffer classic(Platform::Alibaba);
+  HarvestBuffer classic(Platform::Alibaba, run.Utf8());
   const FetchedPage page = CutAlibabaPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(Platform::Alibaba);
+    HarvestBuffer today(Platform::Alibaba, run.Utf8());
     if (ReadTodaysAlibabaPage(run, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);
 }
+
+}  // namespace

@@ -23,6 +23,7 @@ struct FetchedPage {
   // What the engine reported the text to be; Unknown for pages handed in otherwise, which the
   // readers then judge from the text.
   PageEncoding encoding = PageEncoding::Unknown;
+  std::string location;  // where a redirect answer sends the request on
 
   FetchedPage() = default;
   // A page that came back whole, so a fetch may simply return the text.
@@ -31,12 +32,14 @@ struct FetchedPage {
 };
 
 // The result of one page engine exchange: its text, its status text ("200 OK", or a numbered
-// failure such as "711 发送请求失败!") and the response headers it returned ("" without a response).
+// failure such as "711 发送请求失败!") and the response headers it returned ("" without a response),
+// whose Location line names a redirect's target.
 FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText,
                                     std::string_view returnedHeaders);
 
-// Fetches a page. `cookies` absent: the request carries no cookie at all; present (even empty):
-// the cookie box text to send.
+// Fetches a page without following redirects (a redirect comes back with its status and location;
+// the extraction follows it). `cookies` absent: the request carries no cookie at all; present (even
+// empty): the cookie box text to send.
 using PageFetch =
     std::function<FetchedPage(const std::string& url, const std::optional<std::string>& cookies)>;
 // Reads the cookie box as it is now.

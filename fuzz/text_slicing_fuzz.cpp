@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
+#include "text/markup_text.h"
 #include "text/text_items.h"
 #include "text/text_slicing.h"
 
@@ -206,5 +207,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The single sweep for a one-byte ASCII left marker must equal removing block after block.
   if (!keepMarkers && left.size() == 1 && IsAsciiText(left) && IsAsciiText(right) && !right.empty())
     FUZZ_CHECK(result == RefRemoveBetween(std::string(text), left, right));
+
+  // A line as text: tags go and references shrink to their character, so it never grows; trimmed
+  // blanks and line ends leave no blank at either end.
+  const std::string plain = MarkupToText(text, [](std::string_view) { return std::string("\xD6\xD0"); });
+  FUZZ_CHECK(plain.size() <= text.size());
+  const std::string blanks = TrimBlanks(text);
+  FUZZ_CHECK(blanks.size() <= trimmed.size());
+  FUZZ_CHECK(blanks.empty() || (blanks.front() != ' ' && blanks.front() != '\t' && blanks.front() != '\n'));
   return 0;
 }

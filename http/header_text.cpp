@@ -54,6 +54,17 @@ std::string HeaderLineValue(std::string_view line) {
   return colon < 1 ? std::string() : Trim(line.substr(colon));
 }
 
+std::string HeaderValueNamed(std::string_view block, std::string_view name) {
+  for (const std::string& line : SplitText(block, "\r\n")) {
+    const std::string lineName = HeaderLineName(line);
+    if (lineName.size() != name.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < name.size() && same; ++i) same = UpperAscii(lineName[i]) == UpperAscii(name[i]);
+    if (same) return HeaderLineValue(line);
+  }
+  return std::string();
+}
+
 std::string FindHeaderValue(std::string_view block, std::string_view name) {
   const std::string marker = std::string(name) + ": ";
   for (const std::string& line : SplitText(block, "\r\n")) {

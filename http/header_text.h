@@ -21,6 +21,10 @@ std::string UpperFirst(std::string_view text);
 std::string HeaderLineName(std::string_view line);
 std::string HeaderLineValue(std::string_view line);
 
+// The trimmed value of the first line of a header block whose name is `name`, the letters compared
+// ignoring ASCII case ("location" finds "Location: /x"); empty when no line has that name.
+std::string HeaderValueNamed(std::string_view block, std::string_view name);
+
 // The value of the first line starting with `name` (case-sensitive): what follows the last
 // name + ": " in that line, or empty.
 std::string FindHeaderValue(std::string_view block, std::string_view name);

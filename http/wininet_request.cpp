@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "http/request_text.h"
 #include "http/url_parts.h"
 #include "runtime/handles.h"
+#include "runtime/stop_signal.h"
 
 // The ANSI entry points on purpose: header and body bytes go to the wire as they are, whatever the
 // system's code page, where the wide ones would convert GBK text through it.
@@ -26,10 +28,16 @@ namespace {
 // copying.
 constexpr DWORD kReadChunk = 64 * 1024;
 constexpr DWORD kFirstHeaderBuffer = 5000;
-constexpr SIZE_T kReaderStack = 256 * 1024;
 // Ignore revocation, an unknown authority, wrong usage, a name mismatch, an expired certificate
 // and redirects between http and https.
 constexpr DWORD kSecurityFlags = 0x1F380;
+// Each single wait on the network (connecting, sending, the next bytes of the answer), within the
+// exchange's own end.
+constexpr DWORD kWaitTimeoutMs = 30000;
+// Closing its handles returns an exchange's blocked call at once on Windows. Wine's WinInet goes
+// on waiting on the socket (until the wait's time-out, or the read's last byte); its thread is given
+// this long and then left to end by itself (it makes no further call).
+constexpr DWORD kEndedThreadWaitMs = 100;
 
 DWORD RequestFlags(bool cookiesGiven, bool noRedirect, bool https) {
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NEED_FILE;
@@ -37,6 +45,10 @@ DWORD RequestFlags(bool cookiesGiven, bool noRedirect, bool https) {
   if (noRedirect) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   flags |= https ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
   return flags;
+}
+
+void SetNumberOption(HINTERNET handle, DWORD option, DWORD value) {
+  InternetSetOptionA(handle, option, &value, sizeof value);
 }
 
 // The raw header block, however long: the buffer grows to the size WinInet asks for.
@@ -57,74 +69,145 @@ bool QueryNumber(HINTERNET request, DWORD what, DWORD* value) {
   return HttpQueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, value, &size, nullptr) != FALSE;
 }
 
-struct BodyRead {
-  std::string bytes;
-  bool failed = false;  // a read failed, the body outgrew its bound or the exchange its time
-};
-
-// What an exchange's handles and its body reader share. The reader thread holds it too, so that a
-// reader left behind at the deadline still has its handles and buffer when its read returns.
-struct Exchange {
+// One exchange: its handles, what it sends, and what came back. The thread that runs the exchange
+// holds it as well as the caller, so a thread left behind still has everything it uses; the handles
+// close with the last holder, or at once when the exchange is ended during a call.
+class Exchange {
+ public:
   Exchange(int maxExchangeMs, size_t maxBody) : deadline(maxExchangeMs), maxBodyBytes(maxBody) {}
+
+  // Declared in this order, they close request, connection, root.
   InternetHandle root, connection, request;
   const ExchangeDeadline deadline;
   const size_t maxBodyBytes;
-  BodyRead body;  // the reader's until it has ended
+  const UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};  // set when the exchange has ended
+  std::string headers;
+  std::string body;
+
+  // What came back: the thread's until it has ended.
+  DWORD status = 0;
+  std::string rawHeaders;
+  std::optional<uint32_t> announced;
+  std::string response;
+  bool readFailed = true;  // a read failed, the body outgrew its bound or the exchange its time
+
+  // Runs one blocking call on the request handle; false when the call failed or the exchange was
+  // ended, before or during it. After an end no call starts.
+  template <typename Call>
+  bool OnRequest(Call call) {
+    HINTERNET handle;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      if (ended_) return false;
+      inCall_ = true;
+      handle = request.get();
+    }
+    const bool ok = call(handle) != FALSE;
+    std::lock_guard<std::mutex> hold(lock_);
+    inCall_ = false;
+    return ok && !ended_;
+  }
+
+  // Called by the waiting side at the deadline or a stop. A blocked call returns when its handles
+  // close (WinInet's documented way to cancel); between calls nothing is closed, since the thread
+  // starts no further call. Either way the handles are closed once: here, or by the last holder.
+  void End() {
+    std::lock_guard<std::mutex> hold(lock_);
+    ended_ = true;
+    if (inCall_) {
+      request.reset();
+      connection.reset();
+      root.reset();
+    }
+  }
+
+ private:
+  std::mutex lock_;
+  bool ended_ = false;
+  bool inCall_ = false;
 };
 
-// Reads the whole body in blocking reads of a chunk each: WinInet fills each one as fast as the
-// data comes, where a read of what is available at the moment takes a few kilobytes at a time
-// (under Wine, what fits in its read buffer).
-void ReadWholeBody(Exchange& exchange) {
-  BodyRead& body = exchange.body;
-  try {
-    std::vector<char> chunk(kReadChunk);
-    for (;;) {
-      // A reader left behind stops at its next read rather than fetch the rest for no one.
-      DWORD got = 0;
-      if (exchange.deadline.Passed() || !InternetReadFile(exchange.request.get(), chunk.data(), kReadChunk, &got)) {
-        body.failed = true;
-        break;
-      }
-      if (got == 0) break;
-      if (got > exchange.maxBodyBytes - body.bytes.size()) {
-        body.failed = true;
-        break;
-      }
-      body.bytes.append(chunk.data(), got);
-    }
-  } catch (const std::bad_alloc&) {
-    body.failed = true;
+// The whole body in blocking reads of a chunk each: WinInet fills each one as fast as the data
+// comes, where a read of what is available at the moment takes a few kilobytes at a time (under
+// Wine, what fits in its read buffer) and costs twice the time in all. No read starts after the
+// exchange's end; one under way then is cut off by the closing of the handles.
+void ReadBody(Exchange& x) {
+  x.readFailed = true;
+  std::vector<char> chunk(kReadChunk);
+  std::string& body = x.response;
+  for (;;) {
+    if (x.deadline.Passed()) return;
+    DWORD got = 0;
+    if (!x.OnRequest([&](HINTERNET h) { return InternetReadFile(h, chunk.data(), kReadChunk, &got); })) return;
+    if (got == 0) break;
+    if (got > x.maxBodyBytes - body.size()) return;
+    body.append(chunk.data(), got);
   }
+  x.readFailed = false;
 }
 
-DWORD WINAPI BodyReaderThread(void* parameter) {
+// Sending waits for the answer's head (connecting first); the body follows.
+void RunExchange(Exchange& x) {
+  // The outcome of the send shows in the status and reads that follow.
+  x.OnRequest([&](HINTERNET h) {
+    return HttpSendRequestA(h, x.headers.empty() ? nullptr : x.headers.c_str(), static_cast<DWORD>(x.headers.size()),
+                            x.body.empty() ? nullptr : x.body.data(), static_cast<DWORD>(x.body.size()));
+  });
+  DWORD status = 0;
+  if (!x.OnRequest([&](HINTERNET h) { return QueryNumber(h, HTTP_QUERY_STATUS_CODE, &status); })) status = 0;
+  x.status = status;
+  if (!status) return;
+  // Without a response there is no header block (WinInet would hand out a bare line end).
+  x.OnRequest([&](HINTERNET h) {
+    x.rawHeaders = QueryRawHeaders(h);
+    return TRUE;
+  });
+  DWORD length = 0;
+  if (x.OnRequest([&](HINTERNET h) { return QueryNumber(h, HTTP_QUERY_CONTENT_LENGTH, &length); }))
+    x.announced = length;
+  ReadBody(x);
+}
+
+DWORD WINAPI ExchangeWork(void* parameter) {
   std::unique_ptr<std::shared_ptr<Exchange>> held(static_cast<std::shared_ptr<Exchange>*>(parameter));
-  ReadWholeBody(**held);
+  Exchange& exchange = **held;
+  try {
+    RunExchange(exchange);
+  } catch (...) {
+    // Out of memory on a huge body, for one: nothing may leave a work item.
+    exchange.readFailed = true;
+  }
+  SetEvent(exchange.done.get());
   return 0;
 }
 
-// A blocking read waits until its chunk is full, and a server that sends a byte now and then could
-// hold it for as long as it likes; so the body is read on a thread of its own and waited for no
-// longer than the exchange's end. A reader left behind then keeps the handles and ends when its
-// read in progress returns (or the server's connection ends); the caller has its failure at the
-// deadline.
-BodyRead ReadBody(const std::shared_ptr<Exchange>& exchange) {
-  BodyRead failed;
-  failed.failed = true;
+// Runs the exchange on a thread of the process's pool, waited for until its deadline or the stop.
+// A wait that ends early ends the exchange; true when the exchange ran to its end and its results
+// may be read.
+bool RunBounded(const std::shared_ptr<Exchange>& exchange, HANDLE stopEvent) {
+  if (!exchange->done) return false;
   auto* held = new (std::nothrow) std::shared_ptr<Exchange>(exchange);
-  if (!held) return failed;
-  UniqueHandle reader(
-      CreateThread(nullptr, kReaderStack, BodyReaderThread, held, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-  if (!reader) {
+  if (!held) return false;
+  // A pooled thread: one made for every exchange would cost more than many a small picture.
+  if (!QueueUserWorkItem(ExchangeWork, held, WT_EXECUTELONGFUNCTION)) {
     delete held;
-    return failed;
+    return false;
   }
-  if (WaitForSingleObject(reader.get(), exchange->deadline.Bound(INFINITE - 1)) != WAIT_OBJECT_0) return failed;
-  return std::move(exchange->body);
+  const HANDLE waits[] = {exchange->done.get(), stopEvent};
+  const DWORD count = stopEvent ? 2 : 1;
+  if (WaitForMultipleObjects(count, waits, FALSE, exchange->deadline.Bound(INFINITE - 1)) == WAIT_OBJECT_0)
+    return true;
+  exchange->End();
+  WaitForSingleObject(exchange->done.get(), kEndedThreadWaitMs);
+  return false;
 }
 
 }  // namespace
+
+void AllowWinInetConnectionsPerServer(unsigned count) {
+  for (DWORD option : {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER})
+    SetNumberOption(nullptr, option, count);
+}
 
 std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& options) {
   const HttpMethod method = NormaliseMethod(options.method);
@@ -157,8 +240,14 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
                                  RequestFlags(options.cookies.has_value(), options.noRedirect, https), 0));
   if (!request) return {};
 
-  DWORD security = kSecurityFlags;
-  InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &security, sizeof security);
+  SetNumberOption(request.get(), INTERNET_OPTION_SECURITY_FLAGS, kSecurityFlags);
+  // Connecting and sending are bounded as well as reading, each wait by what is left of the
+  // exchange's time.
+  const DWORD waitMs = exchange->deadline.Bound(kWaitTimeoutMs);
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    SetNumberOption(root.get(), option, waitMs);
+    SetNumberOption(request.get(), option, waitMs);
+  }
 
   if (options.completeHeaders) headers = CompleteWinInetHeaders(std::move(headers), url, method);
   if (options.normaliseHeaderNames) headers = NormaliseHeaderCase(headers);
@@ -173,24 +262,18 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
       if (options.postBytes) *options.postBytes = body;
     }
   }
-  // The outcome of the send shows in the reads and headers that follow.
-  HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
-                   body.empty() ? nullptr : body.data(), static_cast<DWORD>(body.size()));
+  exchange->headers = headers;
+  exchange->body = std::move(body);
 
-  // The response's head has come when the send returns; the body follows.
-  DWORD status = 0;
-  if (!QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE, &status)) status = 0;
-  // Without a response there is no header block (WinInet would hand out a bare line end).
-  const std::string rawHeaders = status ? QueryRawHeaders(request.get()) : std::string();
-  DWORD length = 0;
-  std::optional<uint32_t> announced;
-  if (QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH, &length)) announced = length;
-  BodyRead response;
-  response.failed = true;
-  if (status) response = ReadBody(exchange);
-  const bool complete = !response.failed && ResponseBodyIsWhole(method, status, response.bytes.size(), announced);
+  const bool ranToItsEnd = RunBounded(exchange, options.stop ? options.stop->Event() : nullptr);
+  // A thread left behind still owns what it writes; only an exchange that ended by itself is read.
+  const DWORD status = ranToItsEnd ? exchange->status : 0;
+  std::string rawHeaders = ranToItsEnd ? std::move(exchange->rawHeaders) : std::string();
+  std::string response = ranToItsEnd ? std::move(exchange->response) : std::string();
+  const bool complete = ranToItsEnd && status && !exchange->readFailed &&
+                        ResponseBodyIsWhole(method, status, response.size(), exchange->announced);
   // Part of a picture is no picture: a caller that only looks at the bytes sees the failure too.
-  if (!complete) response.bytes.clear();
+  if (!complete) response.clear();
 
   std::string cookies = CollectSetCookies(rawHeaders);
   if (options.mergeCookies && options.cookies) {
@@ -204,5 +287,5 @@ std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& 
   if (options.returnedCookies) *options.returnedCookies = cookies;
   if (options.returnedStatus) *options.returnedStatus = static_cast<int>(status);
   if (options.bodyComplete) *options.bodyComplete = complete;
-  return std::move(response.bytes);
+  return response;
 }

@@ -7,6 +7,8 @@
 
 #include "http/http_method.h"
 
+class StopSignal;
+
 struct WinInetRequestOptions {
   HttpMethod method = HttpMethod::Get;  // a number outside the table is GET
   std::string postText;  // the body when postBytes is empty
@@ -30,12 +32,19 @@ struct WinInetRequestOptions {
   bool* bodyComplete = nullptr;   // the whole body arrived (no read failed, nothing cut short)
 
   // Bounds against hostile servers: a longer body, or an exchange that lasts longer in all
-  // (however slowly the bytes keep coming), ends as an incomplete, empty body.
+  // (connecting, sending and reading, however slowly the bytes keep coming), ends as an
+  // incomplete, empty body.
   size_t maxBodyBytes = size_t{64} << 20;
   int maxExchangeMs = 120000;
+  // Once requested, the exchange ends at once as it does at its deadline. May be null.
+  const StopSignal* stop = nullptr;
 };
 
 // The response body as WinInet delivers it (after following redirects); empty when the root
 // handle, the connection or the request cannot be opened, and when the body did not arrive whole.
 // Error pages are returned like any body.
 std::string WinInetRequest(const std::string& url, const WinInetRequestOptions& options = {});
+
+// Lets WinInet keep `count` connections to one server open at once, for the whole process (HTTP
+// 1.1 and 1.0 servers alike); its default is lower.
+void AllowWinInetConnectionsPerServer(unsigned count);

@@ -4,9 +4,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "runtime/codepage.h"
+#include "runtime/handles.h"
 
 std::string GetControlText(HWND control) {
   int n = static_cast<int>(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0));
@@ -20,6 +22,42 @@ std::string GetControlText(HWND control) {
 void SetControlText(HWND control, std::string_view text) {
   std::wstring wide = GbkToWide(text);
   SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+namespace {
+
+int TextWidth(HDC dc, const std::wstring& text) {
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+  return size.cx;
+}
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+}  // namespace
+
+std::string SetLabelTextFitted(HWND label, std::string_view text) {
+  std::wstring shown = GbkToWide(text);
+  RECT client{};
+  GetClientRect(label, &client);
+  WindowDc dc(label);
+  if (dc) {
+    // Measured as the label draws: in its own font.
+    SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    const int room = client.right - client.left;
+    if (TextWidth(dc.get(), shown) > room) {
+      const std::wstring ellipsis = L"\u2026";
+      int fit = 0;
+      SIZE size{};
+      GetTextExtentExPointW(dc.get(), shown.data(), static_cast<int>(shown.size()),
+                            std::max(0, room - TextWidth(dc.get(), ellipsis)), &fit, nullptr, &size);
+      size_t keep = static_cast<size_t>(std::clamp(fit, 0, static_cast<int>(shown.size())));
+      if (keep > 0 && IsHighSurrogate(shown[keep - 1])) --keep;
+      shown = shown.substr(0, keep) + ellipsis;
+    }
+  }
+  SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+  return WideToGbk(shown);
 }
 
 void AppendEditText(HWND edit, std::string_view text) {

@@ -10,6 +10,10 @@
 std::string GetControlText(HWND control);
 void SetControlText(HWND control, std::string_view text);
 
+// Shows `text` in a one-line label: whole when it fits the label's width in the label's font,
+// else as much of it as fits followed by "…" (whole characters only). Returns the text shown.
+std::string SetLabelTextFitted(HWND label, std::string_view text);
+
 // Appends at the end of an edit box: caret to the end, text inserted there, view scrolled to it.
 void AppendEditText(HWND edit, std::string_view text);
 

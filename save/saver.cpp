@@ -4,17 +4,22 @@
 #include <shellapi.h>
 #include <urlmon.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <random>
 
+#include "http/header_text.h"
 #include "http/wininet_request.h"
 #include "runtime/codepage.h"
 #include "runtime/folders.h"
 #include "runtime/handles.h"
+#include "runtime/stop_signal.h"
 #include "save/file_names.h"
+#include "save/media_body.h"
 
 namespace {
 
@@ -23,65 +28,68 @@ constexpr char kAllSavedQuestion[] = "保存成功，是否打开文件夹查看
 constexpr unsigned kRetryPauseMs = 400;
 // How long a save that was not stopped explicitly is given when its owner goes away.
 constexpr unsigned kStopWaitMs = 2000;
+// Pictures in flight at once, each its own exchange (and each holding at most its own body): a
+// picture host answers every request after its own latency, and one after the other the waits add
+// up. WinInet is allowed as many connections to one server.
+constexpr int kPicturesInFlight = 6;
+constexpr SIZE_T kWorkerStack = 256 * 1024;
+// How often a wait for a picture's outcome looks whether the save was stopped meanwhile.
+constexpr unsigned kOutcomePollMs = 50;
+// A download given up (stopped, out of time or grown too large) ends at its next progress report;
+// it is waited for this long, and otherwise left to remove its partial file itself.
+constexpr DWORD kGivenUpDownloadWaitMs = 300;
+// The first bytes of a downloaded video looked at to tell a web page from a video.
+constexpr DWORD kVideoStartBytes = 4096;
 
 // A stop asked from another thread, and the guard that keeps the process from ending in the middle
-// of a file.
+// of a file. Nobody need ever request it: a save that is never stopped runs with one all the same.
 class SaveStop {
  public:
-  void Request() {
-    std::lock_guard<std::mutex> lock(lock_);
-    requested_ = true;
-    changed_.notify_all();
-  }
-  bool Requested() const {
-    std::lock_guard<std::mutex> lock(lock_);
-    return requested_;
-  }
+  const StopSignal& Signal() const { return signal_; }
+  void Request() { signal_.Request(); }
+  bool Requested() const { return signal_.Requested(); }
   // True as soon as a stop is requested, at the latest after `ms`.
-  bool WaitFor(unsigned ms) const {
-    std::unique_lock<std::mutex> lock(lock_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return requested_; });
-  }
+  bool WaitFor(unsigned ms) const { return signal_.WaitFor(ms); }
   // Files are written only between BeginWrite (when it says yes) and EndWrite.
   bool BeginWrite() {
     std::lock_guard<std::mutex> lock(lock_);
     if (abandoned_) return false;
-    writing_ = true;
+    ++writing_;
     return true;
   }
   void EndWrite() {
     std::lock_guard<std::mutex> lock(lock_);
-    writing_ = false;
+    --writing_;
     changed_.notify_all();
   }
-  // Waits out a write under way (local writes are short); afterwards none begins.
+  // Waits out the writes under way (local writes are short); afterwards none begins.
   void Abandon() {
     std::unique_lock<std::mutex> lock(lock_);
     abandoned_ = true;
-    requested_ = true;
-    changed_.wait(lock, [&] { return !writing_; });
+    signal_.Request();
+    changed_.wait(lock, [&] { return writing_ == 0; });
   }
 
  private:
-  mutable std::mutex lock_;
-  mutable std::condition_variable changed_;
-  bool requested_ = false;
-  bool writing_ = false;
+  StopSignal signal_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  int writing_ = 0;
   bool abandoned_ = false;
 };
 
 class WriteScope {
  public:
-  explicit WriteScope(SaveStop* stop) : stop_(stop), allowed_(!stop || stop->BeginWrite()) {}
+  explicit WriteScope(SaveStop& stop) : stop_(stop), allowed_(stop.BeginWrite()) {}
   ~WriteScope() {
-    if (stop_ && allowed_) stop_->EndWrite();
+    if (allowed_) stop_.EndWrite();
   }
   WriteScope(const WriteScope&) = delete;
   WriteScope& operator=(const WriteScope&) = delete;
   bool allowed() const { return allowed_; }
 
  private:
-  SaveStop* stop_;
+  SaveStop& stop_;
   bool allowed_;
 };
 
@@ -101,7 +109,7 @@ bool WriteParts(HANDLE file, std::initializer_list<std::string_view> parts) {
 // Writes the parts one after the other into a temporary file beside `path` and then puts it in
 // place of `path`, so that `path` never holds part of a file: it keeps what it had until the new
 // file is whole. The temporary file is held exclusively while it is written and removed on failure.
-bool WriteWholeFile(const std::string& path, std::initializer_list<std::string_view> parts, SaveStop* stop) {
+bool WriteWholeFile(const std::string& path, std::initializer_list<std::string_view> parts, SaveStop& stop) {
   WriteScope scope(stop);
   if (!scope.allowed()) return false;
   const std::wstring target = GbkToWide(path);
@@ -128,56 +136,164 @@ std::mt19937 SeededGenerator() {
   return std::mt19937(seed);
 }
 
+// The four bytes of every picture, drawn up front in row order: pictures finish in any order, and
+// each still gets its own draw.
+std::vector<std::uint32_t> DrawTails(size_t count) {
+  std::mt19937 generator = SeededGenerator();
+  std::vector<std::uint32_t> tails(count);
+  for (std::uint32_t& tail : tails) tail = static_cast<std::uint32_t>(generator() % 10000);
+  return tails;
+}
+
 struct Fetched {
   std::string body;
-  bool good = false;       // a whole body with a success status
-  bool worthRetry = false; // no answer, a server error or a body cut short
+  bool good = false;        // a whole body with a success status that can be a picture
+  bool worthRetry = false;  // no answer, a server error or a body cut short
 };
 
-Fetched FetchPicture(const std::string& url) {
+Fetched FetchPicture(const std::string& url, const SaveStop& stop) {
   Fetched fetched;
   int status = 0;
   bool complete = false;
+  std::string headers;
   WinInetRequestOptions options;
   options.returnedStatus = &status;
   options.bodyComplete = &complete;
+  options.returnedHeaders = &headers;
+  options.stop = &stop.Signal();
   fetched.body = WinInetRequest(url, options);
-  fetched.good = status >= 200 && status < 300 && complete && !fetched.body.empty();
+  const bool answered = status >= 200 && status < 300 && complete;
+  // A web page in a picture's place (a block, a login portal) is a failure too, and asking again
+  // brings the same page.
+  fetched.good = answered && CanBeMedia(HeaderValueNamed(headers, "Content-Type"), fetched.body);
   // A client error (404, 403, ...) will not change on asking again.
-  fetched.worthRetry = !fetched.good && (status == 0 || status >= 500 || !complete);
+  fetched.worthRetry = !answered && (status == 0 || status >= 500 || !complete);
   return fetched;
 }
 
-// A picture counts as saved only when a whole body came with a success status and was written.
-bool SavePicture(const SaveRow& row, const std::string& path, std::mt19937& generator, SaveStop* stop) {
+// A picture counts as saved only when a whole body that can be a picture came with a success
+// status and was written.
+bool SavePicture(const SaveRow& row, const std::string& path, std::uint32_t tail, SaveStop& stop) {
   if (row.url.empty()) return false;
-  Fetched fetched = FetchPicture(row.url);
+  Fetched fetched = FetchPicture(row.url, stop);
   if (!fetched.good && fetched.worthRetry) {
     // A stop during the pause ends the picture as failed rather than keep the closing window waiting.
-    if (stop && stop->WaitFor(kRetryPauseMs)) return false;
-    if (!stop) Sleep(kRetryPauseMs);
-    fetched = FetchPicture(row.url);
+    if (stop.WaitFor(kRetryPauseMs)) return false;
+    fetched = FetchPicture(row.url, stop);
   }
   if (!fetched.good) return false;
-  const std::string tail = WithNumberTail(std::string(), static_cast<std::uint32_t>(generator() % 10000));
-  return WriteWholeFile(path, {fetched.body, tail}, stop);
+  return WriteWholeFile(path, {fetched.body, WithNumberTail(std::string(), tail)}, stop);
 }
 
-bool TrySavePicture(const SaveRow& row, const std::string& path, std::mt19937& generator, SaveStop* stop) {
+bool TrySavePicture(const SaveRow& row, const std::string& path, std::uint32_t tail, SaveStop& stop) {
   try {
-    return SavePicture(row, path, generator, stop);
+    return SavePicture(row, path, tail, stop);
   } catch (...) {
     // Out of memory on a huge body, for one: this picture is lost, the save goes on.
     return false;
   }
 }
 
-// Breaks a download off when the save is asked to stop (the system calls it as data arrives), and
-// notes the status of the server's answer: an error page is no video, yet the system writes it
-// into the file and reports success all the same (Wine does; so may Windows for some servers).
+enum class PictureOutcome { Saved, Failed, Stopped };
+
+// The pictures of a save, fetched and written up to kPicturesInFlight at a time by workers that
+// take the rows in order; their outcomes are waited for in row order. A stop ends the pictures in
+// flight (their exchanges end at once) and starts no further one.
+class PictureBatch {
+ public:
+  PictureBatch(const std::vector<SaveRow>& rows, std::vector<std::string> paths, std::vector<std::uint32_t> tails,
+               SaveStop& stop)
+      : rows_(rows), paths_(std::move(paths)), tails_(std::move(tails)), stop_(stop), outcomes_(rows.size(), kPending) {
+    const size_t workers = rows.size() < kPicturesInFlight ? rows.size() : kPicturesInFlight;
+    for (size_t i = 0; i < workers; ++i) {
+      UniqueHandle worker(
+          CreateThread(nullptr, kWorkerStack, Worker, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+      if (worker) workers_.push_back(std::move(worker));
+    }
+    // Without a thread of its own the save still goes on, one picture after the other.
+    if (workers_.empty()) Work();
+  }
+  // No further picture starts; the pictures in flight are waited for.
+  ~PictureBatch() {
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      closing_ = true;
+    }
+    for (const UniqueHandle& worker : workers_) WaitForSingleObject(worker.get(), INFINITE);
+  }
+  PictureBatch(const PictureBatch&) = delete;
+  PictureBatch& operator=(const PictureBatch&) = delete;
+
+  PictureOutcome WaitFor(size_t row) {
+    std::unique_lock<std::mutex> lock(lock_);
+    for (;;) {
+      if (outcomes_[row] != kPending) return outcomes_[row] == kSaved ? PictureOutcome::Saved : PictureOutcome::Failed;
+      if (stop_.Requested()) return PictureOutcome::Stopped;
+      done_.wait_for(lock, std::chrono::milliseconds(kOutcomePollMs));
+    }
+  }
+
+ private:
+  static constexpr signed char kPending = -1, kFailed = 0, kSaved = 1;
+
+  static DWORD WINAPI Worker(void* self) {
+    static_cast<PictureBatch*>(self)->Work();
+    return 0;
+  }
+
+  void Work() {
+    for (;;) {
+      size_t row;
+      {
+        std::lock_guard<std::mutex> lock(lock_);
+        if (closing_ || stop_.Requested() || next_ >= rows_.size()) return;
+        row = next_++;
+      }
+      const bool saved = TrySavePicture(rows_[row], paths_[row], tails_[row], stop_);
+      {
+        std::lock_guard<std::mutex> lock(lock_);
+        outcomes_[row] = saved ? kSaved : kFailed;
+      }
+      done_.notify_all();
+    }
+  }
+
+  const std::vector<SaveRow>& rows_;
+  const std::vector<std::string> paths_;
+  const std::vector<std::uint32_t> tails_;
+  SaveStop& stop_;
+  std::mutex lock_;
+  std::condition_variable done_;
+  std::vector<signed char> outcomes_;
+  size_t next_ = 0;
+  bool closing_ = false;
+  std::vector<UniqueHandle> workers_;
+};
+
+// One video download, shared by the thread that runs it and the save that waits for it.
+struct VideoDownload {
+  std::wstring url;
+  std::wstring temporary;
+  VideoBounds bounds;
+  std::atomic<ULONGLONG> lastNews{0};  // when the download last reported progress
+  std::atomic<bool> givenUp{false};
+  std::atomic<bool> tooLarge{false};
+  // The download's own results, the thread's until it has finished.
+  HRESULT result = E_FAIL;
+  DWORD responseCode = 0;
+  std::string contentType;
+  // Who removes or keeps the partial file: the download thread when the save has given up on it,
+  // the save once the thread has finished.
+  std::mutex lock;
+  bool finished = false;
+};
+
+// Breaks the download off once the save gave up on it or it grew too large (the system calls it as
+// data arrives), and notes the server's answer: an error page or a web page is no video, yet the
+// system writes it into the file and reports success all the same (Wine does; so may Windows).
 class VideoDownloadCallback final : public IBindStatusCallback, public IHttpNegotiate {
  public:
-  explicit VideoDownloadCallback(const SaveStop* stop) : stop_(stop) {}
+  explicit VideoDownloadCallback(VideoDownload& download) : download_(download) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
@@ -191,14 +307,16 @@ class VideoDownloadCallback final : public IBindStatusCallback, public IHttpNego
     AddRef();
     return S_OK;
   }
-  // Lives on the caller's stack for the whole download.
+  // Lives on the download thread's stack for the whole download.
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override {
-    return stop_ && stop_->Requested() ? E_ABORT : S_OK;
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) override {
+    download_.lastNews = GetTickCount64();
+    if (progress > download_.bounds.maxBytes || progressMax > download_.bounds.maxBytes) download_.tooLarge = true;
+    return download_.givenUp || download_.tooLarge ? E_ABORT : S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
@@ -209,32 +327,98 @@ class VideoDownloadCallback final : public IBindStatusCallback, public IHttpNego
     if (additionalHeaders) *additionalHeaders = nullptr;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override {
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR headers, LPCWSTR,
+                                       LPWSTR* additionalHeaders) override {
     if (additionalHeaders) *additionalHeaders = nullptr;
-    responseCode_ = responseCode;
+    download_.lastNews = GetTickCount64();
+    download_.responseCode = responseCode;
+    if (headers) download_.contentType = HeaderValueNamed(WideToGbk(headers), "Content-Type");
     return S_OK;
   }
 
-  // An HTTP answer of 400 or more came: whatever was written is the server's error page.
-  bool ErrorAnswer() const { return responseCode_ >= 400; }
-
  private:
-  const SaveStop* stop_;
-  DWORD responseCode_ = 0;
+  VideoDownload& download_;
 };
 
+DWORD WINAPI VideoDownloadThread(void* parameter) {
+  std::unique_ptr<std::shared_ptr<VideoDownload>> held(static_cast<std::shared_ptr<VideoDownload>*>(parameter));
+  VideoDownload& download = **held;
+  try {
+    ScopedCoInitialize com;  // the download binds through COM
+    VideoDownloadCallback callback(download);
+    download.result = URLDownloadToFileW(nullptr, download.url.c_str(), download.temporary.c_str(), 0, &callback);
+  } catch (...) {
+    // Nothing may leave a thread procedure; the download counts as failed.
+    download.result = E_FAIL;
+  }
+  std::lock_guard<std::mutex> lock(download.lock);
+  download.finished = true;
+  if (download.givenUp) DeleteFileW(download.temporary.c_str());
+  return 0;
+}
+
+// Runs the download on a thread of its own and waits for it, at most bounds.maxMs in all and
+// bounds.stallMs without news; true when it finished by itself. Otherwise the download is given
+// up: it breaks off at its next progress report and removes its partial file.
+bool RunVideoDownload(const std::shared_ptr<VideoDownload>& download, const SaveStop& stop) {
+  auto* held = new (std::nothrow) std::shared_ptr<VideoDownload>(download);
+  if (!held) return false;
+  UniqueHandle thread(CreateThread(nullptr, 0, VideoDownloadThread, held, 0, nullptr));
+  if (!thread) {
+    delete held;
+    return false;
+  }
+  const ULONGLONG start = GetTickCount64();
+  download->lastNews = start;
+  const HANDLE waits[] = {thread.get(), stop.Signal().Event()};
+  const DWORD count = waits[1] ? 2 : 1;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG end = start + download->bounds.maxMs;
+    const ULONGLONG stalled = download->lastNews + download->bounds.stallMs;
+    if (stop.Requested() || now >= end || now >= stalled) break;
+    const ULONGLONG next = end < stalled ? end : stalled;
+    if (WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(next - now)) == WAIT_OBJECT_0) break;
+  }
+  {
+    std::lock_guard<std::mutex> lock(download->lock);
+    if (download->finished) return true;
+    download->givenUp = true;
+  }
+  WaitForSingleObject(thread.get(), kGivenUpDownloadWaitMs);
+  return false;
+}
+
+std::string FileStart(const std::wstring& path, DWORD bytes) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  std::string start(bytes, '\0');
+  DWORD read = 0;
+  if (!ReadFile(file.get(), start.data(), bytes, &read, nullptr)) return {};
+  start.resize(read);
+  return start;
+}
+
 // The system downloads the video into a temporary file beside `path`, which takes its place only
-// once the download is whole and was answered with a success.
-void DownloadVideo(const std::string& url, const std::string& path, SaveStop* stop) {
+// once the download is whole, in its bounds, and answered with a success that can be a video.
+void DownloadVideo(const std::string& url, const std::string& path, const VideoBounds& bounds, SaveStop& stop) {
   if (url.empty()) return;
-  const std::wstring target = GbkToWide(path);
-  const std::wstring temporary = target + L".part";
-  VideoDownloadCallback callback(stop);
+  static std::atomic<unsigned> downloads{0};
+  auto download = std::make_shared<VideoDownload>();
   // The wide call: the path holds GBK names, which the ANSI one would read in the system's code page.
-  const HRESULT hr = URLDownloadToFileW(nullptr, GbkToWide(url).c_str(), temporary.c_str(), 0, &callback);
+  download->url = GbkToWide(url);
+  const std::wstring target = GbkToWide(path);
+  // A name of its own: a download given up by an earlier save may still be about to remove its file.
+  download->temporary = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++downloads) +
+                        L".part";
+  download->bounds = bounds;
+  if (!RunVideoDownload(download, stop)) return;
+  const std::wstring& temporary = download->temporary;
   WriteScope scope(stop);
-  if (FAILED(hr) || callback.ErrorAnswer() || !scope.allowed() ||
-      !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+  const bool video = SUCCEEDED(download->result) && download->responseCode < 400 && !download->tooLarge &&
+                     CanBeMedia(download->contentType, FileStart(temporary, kVideoStartBytes));
+  if (!video || !scope.allowed() || !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
     DeleteFileW(temporary.c_str());
 }
 
@@ -242,39 +426,41 @@ void Report(const SaveEffects& effects, const std::string& message) {
   if (effects.showStatus) effects.showStatus(message);
 }
 
-bool Stopped(SaveStop* stop) { return stop && stop->Requested(); }
-
-SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop* stop) {
-  ScopedCoInitialize com;  // the video download binds through COM
+SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop& stop) {
   SaveOutcome outcome;
   outcome.pictures = static_cast<int>(job.rows.size());
   int saved = 0;
   try {
-    std::mt19937 generator = SeededGenerator();
+    AllowWinInetConnectionsPerServer(kPicturesInFlight);
     std::vector<std::string> labels;
     for (const SaveRow& row : job.rows) labels.push_back(row.label);
-    const std::vector<std::string> names = DistinctFileNames(labels);
-    for (size_t i = 0; i < job.rows.size() && !outcome.stopped; ++i) {
-      const SaveRow& row = job.rows[i];
-      Report(effects, "读取 " + row.label);
-      if (TrySavePicture(row, job.outputFolder + names[i] + ".jpg", generator, stop)) {
-        ++saved;
-        Report(effects, "图片数据保存完成 " + row.label);
-      } else {
-        Report(effects, "图片数据保存失败 " + row.label);
+    std::vector<std::string> paths = DistinctFileNames(labels);
+    for (std::string& name : paths) name = job.outputFolder + name + ".jpg";
+    {
+      PictureBatch batch(job.rows, std::move(paths), DrawTails(job.rows.size()), stop);
+      // What the status line shows goes row by row, whichever picture finishes first.
+      for (size_t i = 0; i < job.rows.size(); ++i) {
+        const std::string& label = job.rows[i].label;
+        Report(effects, "读取 " + label);
+        const PictureOutcome picture = batch.WaitFor(i);
+        if (picture == PictureOutcome::Stopped) {
+          outcome.stopped = true;
+          break;
+        }
+        if (picture == PictureOutcome::Saved) ++saved;
+        Report(effects, (picture == PictureOutcome::Saved ? "图片数据保存完成 " : "图片数据保存失败 ") + label);
       }
-      outcome.stopped = Stopped(stop);
     }
-    if (!outcome.stopped) {
+    if (!outcome.stopped && !stop.Requested()) {
       WriteWholeFile(job.outputFolder + job.itemId + "   SKU与标题.txt", {job.text}, stop);
-      DownloadVideo(job.videoUrl, job.outputFolder + job.itemId + "主图视频 .mp4", stop);
+      DownloadVideo(job.videoUrl, job.outputFolder + job.itemId + "主图视频 .mp4", job.videoBounds, stop);
     }
   } catch (...) {
     // The worker itself failed (out of memory while reporting, say): what is left counts as not
     // saved, and the save still ends with its question.
   }
   outcome.failed = outcome.pictures - saved;
-  outcome.stopped = outcome.stopped || Stopped(stop);
+  outcome.stopped = outcome.stopped || stop.Requested();
   if (outcome.stopped) return outcome;  // the window is going: nobody is there to answer
 
   try {
@@ -308,7 +494,10 @@ std::string SaveQuestionText(int pictures, int failed) {
          "张未能保存，是否打开文件夹查看？";
 }
 
-SaveOutcome SaveResults(const SaveJob& job, const SaveEffects& effects) { return RunSave(job, effects, nullptr); }
+SaveOutcome SaveResults(const SaveJob& job, const SaveEffects& effects) {
+  SaveStop never;  // nobody asks this save to stop
+  return RunSave(job, effects, never);
+}
 
 void OpenFolderInShell(const std::string& folder) {
   ShellExecuteW(nullptr, L"open", GbkToWide(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -335,7 +524,7 @@ DWORD WINAPI SaveThread(void* parameter) {
   std::unique_ptr<std::shared_ptr<SaveShared>> held(static_cast<std::shared_ptr<SaveShared>*>(parameter));
   SaveShared& shared = **held;
   try {
-    SaveOutcome outcome = RunSave(shared.job, shared.effects, &shared.stop);
+    SaveOutcome outcome = RunSave(shared.job, shared.effects, shared.stop);
     std::lock_guard<std::mutex> lock(shared.lock);
     shared.outcome = outcome;
   } catch (...) {

@@ -13,12 +13,21 @@ struct SaveRow {
   std::string label;  // the picture's file name without ".jpg"
 };
 
+// How long and how large the video download may grow; past a bound it is given up and leaves no
+// file.
+struct VideoBounds {
+  unsigned maxMs = 10 * 60 * 1000;  // the whole download
+  unsigned stallMs = 30 * 1000;     // without any news from the download
+  unsigned long long maxBytes = 512ull << 20;
+};
+
 struct SaveJob {
   std::string outputFolder;  // the item's folder, ending with "\\"
   std::string itemId;        // already safe as a file name
   std::string videoUrl;
   std::vector<SaveRow> rows;
   std::string text;  // 文本数据 as it stood when the save began
+  VideoBounds videoBounds;
 };
 
 // The job for a harvest: the item's folder under `outputRoot` (which ends with "\\"; the root
@@ -36,12 +45,15 @@ struct SaveEffects {
 
 struct SaveOutcome {
   int pictures = 0;
-  int failed = 0;        // pictures that could not be fetched or written (or were never reached)
+  // Pictures that could not be fetched or written, whose answer could not be a picture (a web page
+  // in its place), or that were never reached.
+  int failed = 0;
   bool stopped = false;  // asked to stop: the rest was left and nothing was asked
   bool openedFolder = false;
 };
 
-// The worker's routine: fetches and writes everything, then asks whether to open the folder.
+// The worker's routine: fetches and writes everything (several pictures at once; their status
+// lines in row order), then asks whether to open the folder.
 SaveOutcome SaveResults(const SaveJob& job, const SaveEffects& effects);
 
 // A save running on its own thread.
@@ -53,8 +65,9 @@ class SaveRun {
   bool Running() const;
   // Waits up to `ms` for the save to end by itself; true when it has.
   bool Wait(unsigned ms) const;
-  // Ends the save at the next picture and waits up to `ms` for it. Past the bound the worker is
-  // left to itself, but no file is being written and none will be: the process may end at once.
+  // Ends the save, the pictures in flight and the video download at once, and waits up to `ms` for
+  // it. Past the bound the worker is left to itself, but no file is being written and none will
+  // be: the process may end at once.
   bool StopAndWait(unsigned ms);
   // The outcome once the save has ended.
   SaveOutcome Outcome() const;

@@ -29,6 +29,15 @@ start_display() {
   rm -f "$fifo"
 }
 
+# Tells where the program's windows go when they go to a display of our own, which nothing shows.
+announce_display() {
+  [ -n "$xvfb_pid" ] || return 0
+  echo "No desktop display (DISPLAY is not set): the tool runs on a virtual display of its own, $DISPLAY,"
+  echo "which nothing shows. To see the tool, run this from a desktop session (or over ssh -X)."
+  echo "Meanwhile, from another terminal, a picture of that display:"
+  echo "  import -display $DISPLAY -window root screen.png"
+}
+
 # Bump when the settings below change: prefixes made before are then updated in place.
 PT_PREFIX_SETTINGS=5
 

@@ -9,9 +9,11 @@ inline size_t CharLength(std::string_view text, size_t i) {
   return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
 }
 
-// Length of the space character at `i` (ASCII or full-width), 0 when it is no space.
-inline size_t SpaceLength(std::string_view text, size_t i) {
+// Length of the space character at `i` (ASCII or full-width; with `lineEnds` also tabs and line
+// ends), 0 when it is no space.
+inline size_t SpaceLength(std::string_view text, size_t i, bool lineEnds = false) {
   if (text[i] == ' ') return 1;
+  if (lineEnds && (text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) return 1;
   if (text[i] == '\xA1' && i + 1 < text.size() && text[i + 1] == '\xA1') return 2;
   return 0;
 }
@@ -28,6 +30,27 @@ size_t FindLast(std::string_view text, std::string_view marker) {
     // Step one character, not the whole marker: matches may overlap.
     from = p + static_cast<int>(CharLength(text, last));
   }
+}
+
+std::string TrimSpaces(std::string_view text, bool lineEnds) {
+  // Walk forward so a trailing byte that looks like a space is never taken for one.
+  size_t begin = 0;
+  while (begin < text.size()) {
+    const size_t n = SpaceLength(text, begin, lineEnds);
+    if (n == 0) break;
+    begin += n;
+  }
+  size_t end = begin;  // end of the last character that is not a space
+  for (size_t i = begin; i < text.size();) {
+    const size_t n = SpaceLength(text, i, lineEnds);
+    if (n) {
+      i += n;
+    } else {
+      i += CharLength(text, i);
+      end = i;
+    }
+  }
+  return std::string(text.substr(begin, end - begin));
 }
 
 }  // namespace
@@ -51,26 +74,9 @@ TextList SplitText(std::string_view text, std::string_view delimiter) {
   return items;
 }
 
-std::string Trim(std::string_view text) {
-  // Walk forward so a trailing byte that looks like a space is never taken for one.
-  size_t begin = 0;
-  while (begin < text.size()) {
-    const size_t n = SpaceLength(text, begin);
-    if (n == 0) break;
-    begin += n;
-  }
-  size_t end = begin;  // end of the last character that is not a space
-  for (size_t i = begin; i < text.size();) {
-    const size_t n = SpaceLength(text, i);
-    if (n) {
-      i += n;
-    } else {
-      i += CharLength(text, i);
-      end = i;
-    }
-  }
-  return std::string(text.substr(begin, end - begin));
-}
+std::string Trim(std::string_view text) { return TrimSpaces(text, false); }
+
+std::string TrimBlanks(std::string_view text) { return TrimSpaces(text, true); }
 
 std::string RemoveAllSpaces(std::string_view text) {
   std::string out;

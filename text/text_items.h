@@ -15,6 +15,8 @@ TextList SplitText(std::string_view text, std::string_view delimiter);
 
 // Spaces are ASCII spaces and full-width spaces (A1 A1); tabs and line ends are not.
 std::string Trim(std::string_view text);
+// The same, and tabs and line ends too: text pasted into a one-line box.
+std::string TrimBlanks(std::string_view text);
 std::string RemoveAllSpaces(std::string_view text);
 
 // Everything before the first `marker` found at or after `start`; empty when it is not found.

@@ -47,6 +47,7 @@ WindowConfig AnsweringOk() {
 struct FrameLog {
   std::vector<int> tops;
   std::vector<int> widths;
+  std::vector<RECT> rects;  // the window's rectangle after each change
 };
 
 LRESULT CALLBACK RecordFrames(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
@@ -55,6 +56,9 @@ LRESULT CALLBACK RecordFrames(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PT
     const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
     if (!(pos->flags & SWP_NOMOVE)) log->tops.push_back(pos->y);
     if (!(pos->flags & SWP_NOSIZE)) log->widths.push_back(pos->cx);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    log->rects.push_back(r);
   }
   return DefSubclassProc(hwnd, msg, wp, lp);
 }
@@ -140,16 +144,6 @@ TEST_F(CommandHandlersTest, PageUpWidensToTwelveTwentyAndPageDownNarrowsBack) {
   }
 }
 
-void TypeKey(WORD vk) {
-  INPUT in[2] = {};
-  in[0].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = vk;
-  in[1].type = INPUT_KEYBOARD;
-  in[1].ki.wVk = vk;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, in, sizeof(INPUT));
-}
-
 TEST_F(CommandHandlersTest, TypedKeysReachTheWindowWhileAnotherHasTheFocus) {
   // Another program's window in front, with the keyboard focus.
   HWND other = CreateWindowExW(0, L"EDIT", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
@@ -169,6 +163,53 @@ TEST_F(CommandHandlersTest, TypedKeysReachTheWindowWhileAnotherHasTheFocus) {
     EXPECT_EQ(WindowWidth(window_), key.width);
   }
   DestroyWindow(other);
+}
+
+RECT WorkArea(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  return monitor.rcWork;
+}
+
+// Near the right edge of the screen, Page Up widens the window leftwards as far as it would pass
+// the work area, frame by frame; Page Down brings it back to where it stood. A window moved by
+// hand meanwhile stays where it was put.
+TEST_F(CommandHandlersTest, PageUpKeepsTheWindowWithinTheWorkArea) {
+  const RECT work = WorkArea(window_);
+  const int home = work.right - 900;  // 340 pixels short of the room the wide window needs
+  ASSERT_GE(home - 340, work.left) << "the screen is too small for this test";
+  SetWindowPos(window_, nullptr, home, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  auto slide = [&](int id, UINT vk) {
+    windowFrames_.widths.clear();
+    windowFrames_.rects.clear();
+    PressHotKey(id, vk);
+    EXPECT_TRUE(PumpUntil([&] { return !windowFrames_.widths.empty(); }));
+    EXPECT_TRUE(PumpUntil([] { return Idle(kWindowWidthSlot); }, kAnimationBoundMs));
+  };
+
+  slide(main_->expandHotKeyId(), VK_PRIOR);
+  RECT r = WindowRect(window_);
+  EXPECT_EQ(r.right - r.left, 1220);
+  EXPECT_EQ(r.right, work.right);
+  EXPECT_EQ(r.top, 50);
+  EXPECT_GE(windowFrames_.rects.size(), 10u);
+  for (const RECT& frame : windowFrames_.rects) EXPECT_LE(frame.right, work.right) << frame.left;
+
+  slide(main_->collapseHotKeyId(), VK_NEXT);
+  r = WindowRect(window_);
+  EXPECT_EQ(r.left, home);
+  EXPECT_EQ(r.right - r.left, 880);
+  for (size_t i = 1; i < windowFrames_.rects.size(); ++i)
+    EXPECT_GE(windowFrames_.rects[i].left, windowFrames_.rects[i - 1].left) << i;
+
+  // Widened again, then moved by hand: narrowing keeps the left edge where the hand put it.
+  slide(main_->expandHotKeyId(), VK_PRIOR);
+  SetWindowPos(window_, nullptr, work.left + 10, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  slide(main_->collapseHotKeyId(), VK_NEXT);
+  r = WindowRect(window_);
+  EXPECT_EQ(r.left, work.left + 10);
+  EXPECT_EQ(r.right - r.left, 880);
 }
 
 TEST_F(CommandHandlersTest, FirstWideningFrameIsTruncated) {

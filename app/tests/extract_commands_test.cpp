@@ -18,6 +18,7 @@
 #include "runtime/message_box.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
+#include "tests/support/window_support.h"
 
 namespace {
 
@@ -272,6 +273,52 @@ TEST_F(ExtractCommandsTest, AlibabaButtonSendsTheCookieToTheDescriptionOnly) {
   ASSERT_EQ(descRequests.size(), 1u);
   EXPECT_EQ(descRequests[0].Target(), "/tfscom/TB1OfferDesc");
   EXPECT_EQ(descRequests[0].Header("Cookie"), kCookie);
+}
+
+// A link pasted with blanks, a tab or a line end around it is used without them; the box keeps
+// what was typed.
+TEST_F(ExtractCommandsTest, TheLinkIsUsedWithoutTheBlanksAroundIt) {
+  LoopbackServer server;
+  server.Route("/100012345678.html", GbkPage(Fixture("jd_item.html")));
+  server.Route("/detail/100012345678_d10480324630_normal.html", Utf8Page(Fixture("jd_mobile_detail.html")));
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  const std::string typed = " \t" + server.Url("/100012345678.html") + "  \t";
+  SetBox(Control::url, typed);
+
+  Click(Control::京东_按钮);
+
+  EXPECT_EQ(ListRows().size(), 8u);
+  EXPECT_EQ(ItemId(), "100012345678");
+  std::vector<RecordedRequest> requests = server.WaitForRequests(2);
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests[0].Target(), "/100012345678.html");
+  EXPECT_EQ(Box(Control::url), typed);
+}
+
+// A link of another platform's site pressed with this button: the status line names the link's
+// platform, and nothing is fetched or changed.
+TEST_F(ExtractCommandsTest, ALinkOfAnotherPlatformIsNamedInTheStatusLine) {
+  LoopbackServer server;
+  RouteTaobao(server);
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+  Click(Control::淘宝_按钮);
+  ASSERT_EQ(ListRows().size(), 9u);
+  const size_t requests = server.WaitForRequests(2).size();
+
+  SetBox(Control::url, "https://item.jd.com/100012345678.html");
+  Click(Control::淘宝_按钮);
+
+  HWND label = ControlHandle(Control::岚栩_tim);
+  EXPECT_TRUE(ToolTipText(main_->statusTip(), label).ends_with(" - 这是京东的链接，请点京东数据"))
+      << ToolTipText(main_->statusTip(), label);
+  EXPECT_NE(Box(Control::岚栩_tim).find("这是京东的链接"), std::string::npos) << Box(Control::岚栩_tim);
+  EXPECT_EQ(ListRows().size(), 9u);
+  EXPECT_EQ(ItemId(), "601234567890");
+  PumpFor(200);
+  EXPECT_EQ(server.Requests().size(), requests);
 }
 
 TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {

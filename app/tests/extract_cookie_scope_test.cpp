@@ -29,6 +29,7 @@ class ExtractCookieScopeTest : public ::testing::Test {
  protected:
   void TearDown() override {
     main_.reset();
+    offers_.reset();
     PumpFor(20);
   }
   // The real window with the given hosts; its message boxes are answered with OK.
@@ -43,8 +44,21 @@ class ExtractCookieScopeTest : public ::testing::Test {
   HWND ControlHandle(Control c) const { return main_->control(c); }
   void SetBox(Control c, const std::string& gbk) { SetControlText(ControlHandle(c), gbk); }
   void Click(Control c) { SendMessageW(ControlHandle(c), BM_CLICK, 0, 0); }
+  // Presses 阿里数据 with the cookie box filled, on an offer page (on a server of its own) that names
+  // `descUrl` as its description. None of the program's own description hosts is a loopback name.
+  void HarvestOfferNaming(const std::string& descUrl) {
+    offers_ = std::make_unique<LoopbackServer>();
+    offers_->Route("/offer/610123456789.html", GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", descUrl}})));
+    ASSERT_TRUE(offers_->Start());
+    MakeWindow({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
+                "api.invalid", "jdimg.invalid"});
+    SetBox(Control::url, offers_->Url("/offer/610123456789.html"));
+    SetBox(Control::cookie值, kCookie);
+    Click(Control::阿里_按钮);
+  }
 
   std::unique_ptr<MainWindow> main_;
+  std::unique_ptr<LoopbackServer> offers_;
 };
 
 TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie) {
@@ -57,18 +71,8 @@ TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie
     LoopbackServer descriptions;
     descriptions.Route("/tfscom/TB1OfferDesc", GbkPage(Fixture("alibaba_desc.js")));
     ASSERT_TRUE(descriptions.Start());
-    const std::string descUrl =
-        "http://" + std::string(c.descHost) + ":" + std::to_string(descriptions.port()) + "/tfscom/TB1OfferDesc";
-    LoopbackServer offers;
-    offers.Route("/offer/610123456789.html", GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", descUrl}})));
-    ASSERT_TRUE(offers.Start());
-    // None of the program's own description hosts is a loopback name here.
-    MakeWindow({"desc.invalid", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.invalid",
-                "api.invalid", "jdimg.invalid"});
-    SetBox(Control::url, offers.Url("/offer/610123456789.html"));
-    SetBox(Control::cookie值, kCookie);
-
-    Click(Control::阿里_按钮);
+    HarvestOfferNaming("http://" + std::string(c.descHost) + ":" + std::to_string(descriptions.port()) +
+                       "/tfscom/TB1OfferDesc");
 
     std::vector<RecordedRequest> requests = descriptions.WaitForRequests(1);
     ASSERT_EQ(requests.size(), 1u);
@@ -80,6 +84,28 @@ TEST_F(ExtractCookieScopeTest, DescriptionNamedOnAnotherHostGoesWithoutTheCookie
     // The description is read either way: two gallery, two SKU and two detail pictures.
     EXPECT_EQ(ListViewRowCount(ControlHandle(Control::images_列表框)), 6);
   }
+}
+
+// A description address on the link's own host that redirects to another host name: the first
+// request carries the cookie, the hop does not (the page engine would send its cookie line along).
+TEST_F(ExtractCookieScopeTest, ARedirectToAnotherHostGoesWithoutTheCookie) {
+  LoopbackServer descriptions;
+  descriptions.Route("/tfscom/TB1OfferDesc", GbkPage(Fixture("alibaba_desc.js")));
+  ASSERT_TRUE(descriptions.Start());
+  LoopbackServer hops;
+  ServerResponse moved;
+  moved.status = 302;
+  moved.reason = "Found";
+  moved.headers = {{"Location", "http://localhost:" + std::to_string(descriptions.port()) + "/tfscom/TB1OfferDesc"}};
+  hops.Route("/desc", moved);
+  ASSERT_TRUE(hops.Start());
+  HarvestOfferNaming(hops.Url("/desc"));
+
+  EXPECT_EQ(hops.LastRequestFor("/desc").Header("Cookie"), kCookie) << "the link's own host";
+  const RecordedRequest hop = descriptions.LastRequestFor("/tfscom/TB1OfferDesc");
+  ASSERT_FALSE(hop.raw.empty());
+  EXPECT_FALSE(hop.HasHeader("Cookie"));
+  EXPECT_EQ(ListViewRowCount(ControlHandle(Control::images_列表框)), 6);
 }
 
 // What the fetch of the platform buttons hands the extraction: the status of a response, or the

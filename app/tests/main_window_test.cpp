@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "extract/extraction_report.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "runtime/handles.h"
@@ -21,6 +22,7 @@
 #include "runtime/ui_task.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
+#include "tests/support/test_files.h"
 #include "tests/support/window_support.h"
 
 namespace {
@@ -282,6 +284,110 @@ TEST_F(MainWindowTest, AppendLinesAddsEachLineAtTheEnd) {
   EXPECT_EQ(GetControlText(edit).size(), std::string("标题\r\n\r\n颜色分类：红色\r\n尺码：XL\r\n").size() + 70002);
 }
 
+// The width a label's text takes in the label's font.
+int LabelTextWidth(HWND label, const std::string& text) {
+  const std::wstring wide = GbkToWide(text);
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, wide.data(), static_cast<int>(wide.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  return size.cx;
+}
+
+ExtractionReport Report(Platform platform, int main, int sku, int detail) {
+  ExtractionReport r;
+  r.platform = platform;
+  r.mainPictures = main;
+  r.skuPictures = sku;
+  r.detailPictures = detail;
+  return r;
+}
+
+// A line longer than the status label shows what fits, then "…"; its tooltip holds the whole of
+// the latest line; and the messages of an extraction say what matters in the part that shows.
+TEST_F(MainWindowTest, TheStatusLineShowsWhatFitsAndItsTooltipTheWhole) {
+  HWND label = ControlHandle(Control::岚栩_tim);
+  HWND tip = main_->statusTip();
+  ASSERT_NE(tip, nullptr);
+  RECT client{};
+  GetClientRect(label, &client);
+  const std::string ellipsis = "…";
+
+  ExtractionReport detailRefused = Report(Platform::Tmall, 3, 10, 0);
+  detailRefused.detail = DetailTrouble::Refused;
+  ExtractionReport login = Report(Platform::Taobao, 0, 0, 0);
+  login.trouble = PageTrouble::LoginPage;
+  ExtractionReport otherSite = Report(Platform::Taobao, 0, 0, 0);
+  otherSite.trouble = PageTrouble::OtherPlatform;
+  otherSite.linkPlatform = Platform::Jd;
+  const struct {
+    std::string message;
+    std::string inSight;  // must show before the "…"
+  } cases[] = {
+      {ExtractionStatusText(Report(Platform::Taobao, 5, 6, 20)), "31张图片：主图5"},
+      {ExtractionStatusText(detailRefused), "13张图片，详情图未能读取"},
+      {ExtractionStatusText(login), "返回的是登录页"},
+      {ExtractionStatusText(otherSite), "这是京东的链接，请点京东数据"},
+      {"图片数据保存完成 天猫主图图片1", "图片数据保存完成"},
+      {std::string(200, 'x') + "尾", std::string(20, 'x')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    main_->ShowStatus(c.message);
+    const std::string whole = ToolTipText(tip, label);
+    const std::string shown = GetControlText(label);
+    EXPECT_TRUE(whole.ends_with(" - " + c.message)) << whole;
+    EXPECT_NE(shown.find(c.inSight), std::string::npos) << shown;
+    EXPECT_LE(LabelTextWidth(label, shown), client.right) << shown;
+    if (LabelTextWidth(label, whole) <= client.right) {
+      EXPECT_EQ(shown, whole);
+      continue;
+    }
+    // As much as fits: one more character of the line would not.
+    ASSERT_TRUE(shown.ends_with(ellipsis)) << shown;
+    const std::string kept = shown.substr(0, shown.size() - ellipsis.size());
+    ASSERT_EQ(whole.compare(0, kept.size(), kept), 0) << shown;
+    const size_t next = static_cast<unsigned char>(whole[kept.size()]) >= 0x80 ? 2 : 1;
+    EXPECT_GT(LabelTextWidth(label, whole.substr(0, kept.size() + next) + ellipsis), client.right) << shown;
+  }
+
+  // The mouse over the status line brings the tooltip up.
+  RECT r{};
+  GetWindowRect(label, &r);
+  SetForegroundWindow(window_);
+  SetCursorPos(r.left + 40, (r.top + r.bottom) / 2);
+  PumpFor(50);
+  SetCursorPos(r.left + 60, (r.top + r.bottom) / 2);
+  EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(tip) != FALSE; }, 10000)) << "no tooltip over the status line";
+  SetCursorPos(0, 0);
+}
+
+// Ctrl+A selects all of the link box and of the cookie box, so that what is typed next replaces
+// it; the key types no character of its own.
+TEST_F(MainWindowTest, CtrlASelectsTheWholeBox) {
+  for (Control c : {Control::url, Control::cookie值}) {
+    SCOPED_TRACE(static_cast<int>(c));
+    HWND box = ControlHandle(c);
+    SetControlText(box, "https://old.example/item.htm?id=1");
+    SetForegroundWindow(window_);
+    SetFocus(box);
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == box; }));
+    SendMessageW(box, EM_SETSEL, 5, 5);
+    TypeKey('A', true);
+    const DWORD length = static_cast<DWORD>(GetWindowTextLengthW(box));
+    EXPECT_TRUE(PumpUntil([&] {
+      DWORD from = 1, to = 0;
+      SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+      return from == 0 && to == length;
+    }));
+    EXPECT_EQ(GetControlText(box), "https://old.example/item.htm?id=1");
+    TypeKey('X');
+    EXPECT_TRUE(PumpUntil([&] { return GetControlText(box) == "x"; })) << GetControlText(box);
+  }
+}
+
 struct SeenTasks {
   std::vector<int> order;
   std::vector<DWORD> threads;
@@ -382,6 +488,7 @@ TEST(ProgramTest, RealProgramCreatesItsOutputRootBelowAChineseFolder) {
   EXPECT_EQ(code, 0u);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+  RemoveTree(WideToGbk(WinePathOf(folder)) + "\\");
 }
 
 TEST(LocaleTest, RunsUnderTheLocaleItWasGiven) {

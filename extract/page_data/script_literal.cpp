@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "text/ascii.h"
+#include "text/page_encoding.h"
 
 namespace {
 
@@ -15,24 +16,6 @@ bool IsGbkTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80
 // The bytes of JavaScript names.
 bool IsWordStart(char c) { return IsAsciiLetter(c) || c == '_' || c == '$'; }
 bool IsWordChar(char c) { return IsWordStart(c) || IsAsciiDigit(c); }
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 void AppendUnicodeEscape(std::string& out, unsigned value) {
   out += "\\u";

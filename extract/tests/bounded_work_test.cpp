@@ -86,7 +86,7 @@ TEST(BoundedWorkTest, AHarvestKeepsToItsRowsLinesAndText) {
     const char* name;
     Harvest harvest;
     std::string link, page;
-    const char* cut;  // how the status line ends
+    const char* cut;  // what the status line says of the cut
   } cases[] = {
       {"SKU names through one reference", HarvestTaobaoItem, kTaobaoLink,
        Reproducer("sku-names-through-one-shared-reference"), "；页面数据过多，只取了一部分"},
@@ -128,7 +128,7 @@ TEST(BoundedWorkTest, AHarvestKeepsToItsRowsLinesAndText) {
     EXPECT_LE(converter.bytes, WorkBudget::kCeiling);
     const std::string status = ExtractionStatusText(report);
     EXPECT_TRUE(report.cutShort);
-    EXPECT_TRUE(status.ends_with(c.cut)) << status;
+    EXPECT_NE(status.find(c.cut), std::string::npos) << status;
   }
 }
 

@@ -143,7 +143,7 @@ TEST(CurrentPagesTest, AlibabaDetailPicturesComeFromTheDescriptionDocument) {
   EXPECT_EQ(fetch.requests[0], (FetchRecord{link, std::nullopt}));
   EXPECT_EQ(fetch.requests[2], (FetchRecord{descUrl, "cookie-2"}));
   EXPECT_EQ(sink.descriptionUrl, descUrl);
-  EXPECT_EQ(ExtractionStatusText(report), "阿里数据：主图16张，SKU图11张，详情图17张，视频1个");
+  EXPECT_EQ(ExtractionStatusText(report), "44张图片：主图16，SKU图11，详情图17，视频1个（阿里数据）");
 }
 
 TEST(CurrentPagesTest, TaobaoAndTmallWithoutATokenSayTheDetailPicturesWereNotRead) {
@@ -158,7 +158,7 @@ TEST(CurrentPagesTest, TaobaoAndTmallWithoutATokenSayTheDetailPicturesWereNotRea
   EXPECT_EQ(report.detail, DetailTrouble::NoToken);
   EXPECT_EQ(sink.rows.size(), 13u);
   EXPECT_EQ(ExtractionStatusText(report),
-            "天猫数据：主图3张，SKU图10张，详情图0张；详情图未能读取：Cookie里没有接口令牌，请重新登录或粘贴新的Cookie");
+            "13张图片，详情图未能读取：Cookie里没有接口令牌，请重新登录或粘贴新的Cookie；主图3，SKU图10，详情图0（天猫数据）");
 }
 
 }  // namespace

@@ -37,31 +37,35 @@ TEST(ExtractionStatusTextTest, Messages) {
   // A report with pictures speaks of them even when a trouble was noted.
   ExtractionReport pictures = Found(Platform::Jd, 1, 0, 0, false);
   pictures.trouble = PageTrouble::NoItemData;
+  ExtractionReport otherSite = Troubled(Platform::Taobao, PageTrouble::OtherPlatform);
+  otherSite.linkPlatform = Platform::Alibaba;
 
   struct Case {
     ExtractionReport report;
     const char* text;
   } cases[] = {
-      {Found(Platform::Taobao, 5, 6, 20, true), "淘宝数据：主图5张，SKU图6张，详情图20张，视频1个"},
-      {Found(Platform::Jd, 5, 2, 3, false), "京东数据：主图5张，SKU图2张，详情图3张"},
-      {Found(Platform::Taobao, 0, 0, 0, false), "淘宝数据：主图0张，SKU图0张，详情图0张"},
-      {refused, "天猫数据：主图3张，SKU图10张，详情图0张；详情图未能读取：描述接口拒绝了请求，请重新登录或粘贴新的Cookie"},
-      {challenged, "淘宝数据：主图1张，SKU图0张，详情图0张；详情图未能读取：描述接口要求安全验证，请稍等片刻再试"},
-      {unread, "阿里数据：主图5张，SKU图0张，详情图0张，视频1个；详情图未能读取：详情页获取失败"},
-      {cut, "阿里数据：主图2000张，SKU图0张，详情图0张；页面数据过多，只取了前2000条"},
-      {pictures, "京东数据：主图1张，SKU图0张，详情图0张"},
+      {Found(Platform::Taobao, 5, 6, 20, true), "31张图片：主图5，SKU图6，详情图20，视频1个（淘宝数据）"},
+      {Found(Platform::Jd, 5, 2, 3, false), "10张图片：主图5，SKU图2，详情图3（京东数据）"},
+      {Found(Platform::Taobao, 0, 0, 0, false), "0张图片：主图0，SKU图0，详情图0（淘宝数据）"},
+      // What kept the detail pictures away comes right after the count.
+      {refused, "13张图片，详情图未能读取：描述接口拒绝了请求，请重新登录或粘贴新的Cookie；主图3，SKU图10，详情图0（天猫数据）"},
+      {challenged, "1张图片，详情图未能读取：描述接口要求安全验证，请稍等片刻再试；主图1，SKU图0，详情图0（淘宝数据）"},
+      {unread, "5张图片，详情图未能读取：详情页获取失败；主图5，SKU图0，详情图0，视频1个（阿里数据）"},
+      {cut, "2000张图片：主图2000，SKU图0，详情图0；页面数据过多，只取了前2000条（阿里数据）"},
+      {pictures, "1张图片：主图1，SKU图0，详情图0（京东数据）"},
       {Troubled(Platform::Taobao, PageTrouble::FetchFailed, 0, "711 发送请求失败!"),
-       "淘宝数据：页面获取失败（711 发送请求失败!），请检查链接和网络"},
-      {Troubled(Platform::Tmall, PageTrouble::FetchFailed, 404), "天猫数据：页面获取失败（HTTP 404），请检查链接和网络"},
-      {Troubled(Platform::Taobao, PageTrouble::FetchFailed, 0), "淘宝数据：页面获取失败，请检查链接和网络"},
-      {Troubled(Platform::Alibaba, PageTrouble::EmptyPage), "阿里数据：返回的页面是空的，请检查链接"},
-      {Troubled(Platform::Taobao, PageTrouble::LoginPage), "淘宝数据：返回的是登录页，请重新登录或粘贴新的Cookie"},
-      {Troubled(Platform::Jd, PageTrouble::LoginPage), "京东数据：返回的是登录页，请稍后再试"},
-      {Troubled(Platform::Alibaba, PageTrouble::ChallengePage), "阿里数据：遇到安全验证页，请稍等片刻再试"},
-      {Troubled(Platform::Tmall, PageTrouble::NoSuchItem), "天猫数据：商品不存在或已下架"},
+       "页面获取失败（711 发送请求失败!），请检查链接和网络（淘宝数据）"},
+      {Troubled(Platform::Tmall, PageTrouble::FetchFailed, 404), "页面获取失败（HTTP 404），请检查链接和网络（天猫数据）"},
+      {Troubled(Platform::Taobao, PageTrouble::FetchFailed, 0), "页面获取失败，请检查链接和网络（淘宝数据）"},
+      {Troubled(Platform::Alibaba, PageTrouble::EmptyPage), "返回的页面是空的，请检查链接（阿里数据）"},
+      {Troubled(Platform::Taobao, PageTrouble::LoginPage), "返回的是登录页，请重新登录或粘贴新的Cookie（淘宝数据）"},
+      {Troubled(Platform::Jd, PageTrouble::LoginPage), "返回的是登录页，请稍后再试（京东数据）"},
+      {Troubled(Platform::Alibaba, PageTrouble::ChallengePage), "遇到安全验证页，请稍等片刻再试（阿里数据）"},
+      {Troubled(Platform::Tmall, PageTrouble::NoSuchItem), "商品不存在或已下架（天猫数据）"},
       {Troubled(Platform::Taobao, PageTrouble::NoItemData),
-       "淘宝数据：页面里没有找到商品数据，页面可能已改版，请检查链接和Cookie"},
-      {Troubled(Platform::Jd, PageTrouble::NoItemData), "京东数据：页面里没有找到商品数据，页面可能已改版，请检查链接"},
+       "没有找到商品数据：页面可能已改版，请检查链接和Cookie（淘宝数据）"},
+      {Troubled(Platform::Jd, PageTrouble::NoItemData), "没有找到商品数据：页面可能已改版，请检查链接（京东数据）"},
+      {otherSite, "这是1688的链接，请点阿里数据"},
   };
   for (const Case& c : cases) EXPECT_EQ(ExtractionStatusText(c.report), c.text);
 }

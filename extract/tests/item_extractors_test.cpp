@@ -7,6 +7,7 @@
 #include "config/endpoints.h"
 #include "extract/extraction_gate.h"
 #include "extract/md5.h"
+#include "extract/page_redirects.h"
 #include "extract/tests/extractor_fixtures.h"
 
 namespace {
@@ -639,7 +640,7 @@ TEST(TodaysPagesTest, AlibabaReadsTheContextAndTheDescriptionDocument) {
   // The offer page without a cookie, the marker procedure's empty description address, then the
   // document the page names, under tmall.com.
   EXPECT_EQ(fetch.requests, (std::vector<FetchRecord>{{kAlibabaLink, std::nullopt}, {"", "cookie-1"}, {detailUrl, "cookie-2"}}));
-  EXPECT_EQ(ExtractionStatusText(report), "阿里数据：主图2张，SKU图1张，详情图2张");
+  EXPECT_EQ(ExtractionStatusText(report), "5张图片：主图2，SKU图1，详情图2（阿里数据）");
 }
 
 TEST(TodaysPagesTest, JdPhonePageWhenTheDesktopPageHoldsNoData) {
@@ -677,7 +678,7 @@ TEST(TodaysPagesTest, JdPhonePageWhenTheDesktopPageHoldsNoData) {
                                                       {phoneUrl, std::nullopt},
                                                       {kJdMobileUrl, std::nullopt}}));
   EXPECT_EQ(box.reads, 0);
-  EXPECT_EQ(ExtractionStatusText(report), "京东数据：主图2张，SKU图2张，详情图3张");
+  EXPECT_EQ(ExtractionStatusText(report), "7张图片：主图2，SKU图2，详情图3（京东数据）");
 }
 
 TEST(TodaysPagesTest, AFailedJdDetailPageLeavesTheOtherRows) {
@@ -697,7 +698,7 @@ TEST(TodaysPagesTest, AFailedJdDetailPageLeavesTheOtherRows) {
     EXPECT_EQ(sink.rows.size(), 4u);
     EXPECT_EQ(report.detail, DetailTrouble::FetchFailed);
     EXPECT_EQ(report.trouble, PageTrouble::None);
-    EXPECT_EQ(ExtractionStatusText(report), "京东数据：主图2张，SKU图2张，详情图0张；详情图未能读取：详情页获取失败");
+    EXPECT_EQ(ExtractionStatusText(report), "4张图片，详情图未能读取：详情页获取失败；主图2，SKU图2，详情图0（京东数据）");
   }
 }
 
@@ -746,19 +747,19 @@ TEST(ExtractionReportHarvestTest, PagesThatHoldNoItemSayWhy) {
     std::string text;
   } cases[] = {
       {"no response", HarvestTaobaoItem, kTaobaoLink, Answer("", 0, "711 发送请求失败!"), PageTrouble::FetchFailed,
-       "淘宝数据：页面获取失败（711 发送请求失败!），请检查链接和网络"},
+       "页面获取失败（711 发送请求失败!），请检查链接和网络（淘宝数据）"},
       {"an error status", HarvestTmallItem, kTmallLink, Answer("<html>Not Found</html>", 404), PageTrouble::FetchFailed,
-       "天猫数据：页面获取失败（HTTP 404），请检查链接和网络"},
+       "页面获取失败（HTTP 404），请检查链接和网络（天猫数据）"},
       {"a login page", HarvestTaobaoItem, kTaobaoLink, FetchedPage(login), PageTrouble::LoginPage,
-       "淘宝数据：返回的是登录页，请重新登录或粘贴新的Cookie"},
+       "返回的是登录页，请重新登录或粘贴新的Cookie（淘宝数据）"},
       {"a challenge page", HarvestAlibabaItem, kAlibabaLink, FetchedPage(challenge), PageTrouble::ChallengePage,
-       "阿里数据：遇到安全验证页，请稍等片刻再试"},
+       "遇到安全验证页，请稍等片刻再试（阿里数据）"},
       {"a missing item", HarvestTmallItem, kTmallLink, FetchedPage(missing), PageTrouble::NoSuchItem,
-       "天猫数据：商品不存在或已下架"},
+       "商品不存在或已下架（天猫数据）"},
       {"a changed layout", HarvestAlibabaItem, kAlibabaLink, FetchedPage(changed), PageTrouble::NoItemData,
-       "阿里数据：页面里没有找到商品数据，页面可能已改版，请检查链接和Cookie"},
+       "没有找到商品数据：页面可能已改版，请检查链接和Cookie（阿里数据）"},
       {"an empty page", HarvestTaobaoItem, kTaobaoLink, FetchedPage(""), PageTrouble::EmptyPage,
-       "淘宝数据：返回的页面是空的，请检查链接"},
+       "返回的页面是空的，请检查链接（淘宝数据）"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -781,7 +782,62 @@ TEST(ExtractionReportHarvestTest, JdIsJudgedByThePhonePageWhenTheDesktopPageHold
   RecordingSink sink;
   const ExtractionReport report = HarvestJdItem({kJdLink, nullptr, fetch.Function(), TodayHosts()}, sink);
   EXPECT_TRUE(sink.rows.empty());
-  EXPECT_EQ(ExtractionStatusText(report), "京东数据：返回的是登录页，请稍后再试");
+  EXPECT_EQ(ExtractionStatusText(report), "返回的是登录页，请稍后再试（京东数据）");
+}
+
+// A link of another platform's site is named as such instead of the page's reason. Nothing is
+// fetched for it (and no cookie sent), but for a Taobao link pressed with Tmall's button, since
+// Taobao sends a Tmall item on to Tmall's page.
+TEST(ExtractionReportHarvestTest, LinksOfAnotherPlatformAreNamed) {
+  const std::string login = "<html><form id=\"login-form\"><input type=\"password\"></form></html>";
+  struct Case {
+    Harvest harvest;
+    std::string link;
+    bool fetched;
+    std::string text;
+  } cases[] = {
+      {HarvestTaobaoItem, kJdLink, false, "这是京东的链接，请点京东数据"},
+      {HarvestAlibabaItem, kTmallLink, false, "这是天猫的链接，请点天猫数据"},
+      {HarvestJdItem, "https://m.tb.cn/h.UaBcD", false, "这是淘宝的链接，请点淘宝数据"},
+      {HarvestTmallItem, "https://3.cn/1A-bcD", false, "这是京东的链接，请点京东数据"},
+      {HarvestJdItem, "detail.1688.com/offer/1.html", false, "这是1688的链接，请点阿里数据"},
+      {HarvestTaobaoItem, "https://npcitem.jd.hk/1.html", false, "这是京东的链接，请点京东数据"},
+      // A mirror of the site on this machine (the demo shop) is told apart alike.
+      {HarvestAlibabaItem, "http://item.jd.localhost:41233/1.html", false, "这是京东的链接，请点京东数据"},
+      {HarvestTmallItem, kTaobaoLink, true, "这是淘宝的链接，请点淘宝数据"},
+      {HarvestTaobaoItem, "https://detail.tmall.hk/item.htm?id=1", false, "这是天猫的链接，请点天猫数据"},
+      // Taobao's short links open Tmall items too: the page's own reason stands.
+      {HarvestTmallItem, "https://m.tb.cn/h.UaBcD", true, "返回的是登录页，请重新登录或粘贴新的Cookie（天猫数据）"},
+      {HarvestAlibabaItem, "http://detail.1688.localhost:41233/offer/1.html", true,
+       "返回的是登录页，请重新登录或粘贴新的Cookie（阿里数据）"},
+      // Hosts that only look like a platform's are no platform's.
+      {HarvestTaobaoItem, "https://jd.com.evil.cn/1.html", true,
+       "返回的是登录页，请重新登录或粘贴新的Cookie（淘宝数据）"},
+      {HarvestTaobaoItem, "https://notjd.com/1.html", true, "返回的是登录页，请重新登录或粘贴新的Cookie（淘宝数据）"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    ScriptedFetch fetch;
+    fetch.pages[c.link] = login;
+    RecordingSink sink;
+    sink.itemId = "earlier";
+    const ExtractionReport report =
+        c.harvest({c.link, [] { return kTokenCookie; }, fetch.Function(), TodayHosts()}, sink);
+    EXPECT_EQ(ExtractionStatusText(report), c.text);
+    EXPECT_EQ(!fetch.requests.empty(), c.fetched);
+    if (!c.fetched) {
+      EXPECT_TRUE(sink.calls.empty()) << "the harvest of an earlier item stays";
+    }
+  }
+
+  // A Taobao link the site answers with the Tmall item's page works with the Tmall button.
+  ScriptedFetch fetch;
+  fetch.pages[kTaobaoLink] = FixtureGbk("tmall_item.html");
+  fetch.pages[kTmallDescUrl] = FixtureGbk("tmall_desc.js");
+  RecordingSink sink;
+  const ExtractionReport report = HarvestTmallItem({kTaobaoLink, nullptr, fetch.Function(), TestHosts()}, sink);
+  EXPECT_EQ(sink.rows.size(), 7u);
+  EXPECT_EQ(ExtractionStatusText(report), "7张图片：主图3，SKU图2，详情图2，视频1个（天猫数据）");
 }
 
 // ---- bounds: a hostile page cannot flood the window ----
@@ -826,7 +882,7 @@ TEST(HarvestBoundsTest, EmptyPiecesCountAgainstTheBounds) {
     EXPECT_EQ(lineEnds, c.lineEnds);
     EXPECT_TRUE(report.cutShort);
     const std::string text = ExtractionStatusText(report);
-    EXPECT_EQ(text.substr(text.size() - std::string("；页面数据过多，只取了前2000条").size()), "；页面数据过多，只取了前2000条");
+    EXPECT_NE(text.find("；页面数据过多，只取了前2000条"), std::string::npos) << text;
   }
 }
 
@@ -879,6 +935,87 @@ TEST(CookieScopeHarvestTest, DescriptionDocumentNamedByTodaysOfferPage) {
   HarvestAlibabaItem({kAlibabaLink, [] { return std::string("cookie"); }, fetch.Function(), TodayHosts()}, sink);
   ASSERT_EQ(fetch.requests.size(), 3u);
   EXPECT_EQ(fetch.requests[2], (FetchRecord{"https://evil.example/desc.js", std::nullopt}));
+}
+
+// ---- redirects: followed by the extraction, the cookie decided for each address ----
+
+FetchedPage Redirect(const std::string& location, int status = 302) {
+  FetchedPage page;
+  page.status = status;
+  page.location = location;
+  return page;
+}
+
+TEST(RedirectTest, TargetsResolveAgainstTheAnsweringAddress) {
+  const std::string from = "https://item.taobao.com/a/item.htm?id=1#top";
+  const struct {
+    std::string location;
+    std::optional<std::string> target;
+  } rows[] = {
+      {"https://detail.tmall.com/item.htm?id=1", "https://detail.tmall.com/item.htm?id=1"},
+      {" HTTP://Detail.Tmall.com/x#frag ", "HTTP://Detail.Tmall.com/x"},
+      {"//login.taobao.com/member/login.jhtml", "https://login.taobao.com/member/login.jhtml"},
+      {"/b/other.htm", "https://item.taobao.com/b/other.htm"},
+      {"?id=2", "https://item.taobao.com/a/item.htm?id=2"},
+      {"next.htm?x=1", "https://item.taobao.com/a/next.htm?x=1"},
+      {"ftp://item.taobao.com/file", std::nullopt},
+      {"javascript:alert(1)", std::nullopt},
+      {"file:///c:/windows/win.ini", std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(RedirectTarget(from, row.location), row.target) << row.location;
+  EXPECT_EQ(RedirectTarget("https://m.test", "x.html"), "https://m.test/x.html");
+}
+
+// A Taobao link of a Tmall item lands on Tmall with the cookie; a detour through a foreign host
+// gets none, and the platform's host after it has it again.
+TEST(RedirectTest, TheCookieGoesOnlyToTheHopsWhereItBelongs) {
+  const std::string tmall = "https://detail.tmall.com/item.htm?id=601234567890";
+  const std::string final = "https://item.taobao.com/item.htm?id=601234567890&r=1";
+  Session run;
+  run.fetch.answers[kTaobaoLink] = Redirect(tmall);
+  run.fetch.answers[tmall] = Redirect("https://evil.example/hop", 301);
+  run.fetch.answers["https://evil.example/hop"] = Redirect(final, 307);
+  run.fetch.pages[final] = FixtureGbk("taobao_item.html");
+  run.fetch.pages[kTaobaoDescUrl] = FixtureGbk("taobao_desc.js");
+  run.Go(HarvestTaobaoItem, kTaobaoLink);
+  EXPECT_EQ(run.fetch.requests, (std::vector<FetchRecord>{{kTaobaoLink, "cookie-1"},
+                                                          {tmall, "cookie-1"},
+                                                          {"https://evil.example/hop", std::nullopt},
+                                                          {final, "cookie-1"},
+                                                          {kTaobaoDescUrl, "cookie-2"}}));
+  EXPECT_EQ(run.sink.rows, kTaobaoRows);
+}
+
+TEST(RedirectTest, ARedirectOffTheWebOrOneTooManyFailsTheFetch) {
+  const struct {
+    const char* name;
+    int redirects;  // the link answers with a chain of this many redirects before the page
+    std::string lastLocation;
+    std::string status;
+  } rows[] = {
+      // The page at the end of five is read (and holds nothing).
+      {"five redirects are followed", 5, "", "没有找到商品数据：页面可能已改版，请检查链接和Cookie（阿里数据）"},
+      {"a sixth is not", 6, "", "页面获取失败（重定向次数过多），请检查链接和网络（阿里数据）"},
+      {"another scheme", 1, "ftp://detail.1688.com/offer.html",
+       "页面获取失败（重定向到了非http(s)地址），请检查链接和网络（阿里数据）"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedFetch fetch;
+    std::string at = kAlibabaLink;
+    for (int i = 1; i <= row.redirects; ++i) {
+      const std::string next = i == row.redirects && !row.lastLocation.empty()
+                                   ? row.lastLocation
+                                   : "https://detail.1688.com/offer/hop" + std::to_string(i) + ".html";
+      fetch.answers[at] = Redirect(next);
+      at = next;
+    }
+    fetch.pages[at] = "<html><title>x</title></html>";
+    RecordingSink sink;
+    const ExtractionReport report = HarvestAlibabaItem({kAlibabaLink, {}, fetch.Function(), TestHosts()}, sink);
+    EXPECT_EQ(ExtractionStatusText(report), row.status);
+    EXPECT_LE(fetch.requests.size(), 1u + kMaxRedirects + 1) << "the offer page, its hops and the description";
+  }
 }
 
 }  // namespace

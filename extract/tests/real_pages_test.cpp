@@ -95,6 +95,9 @@ TEST(RealPagesTest, CountsMatchWhatThePagesShow) {
     }
     for (const Row& row : sink.rows)
       EXPECT_EQ(row.url.find_first_of("\"'<> \r\n"), std::string::npos) << row.url;
+    // The lines are text: no tag nor character reference reaches them.
+    EXPECT_EQ(sink.text.find_first_of("<>"), std::string::npos) << sink.text;
+    EXPECT_EQ(sink.text.find("&"), std::string::npos) << sink.text;
   }
 }
 
@@ -142,7 +145,9 @@ TEST(RealPagesTest, AddressesAndLinesReadAsOnThePage) {
   }
 }
 
-TEST(RealPagesTest, JdParametersKeepTheirLinkMarkup) {
+// The shop's parameter holds a link around the shop's name; its closing "'>" starts one more line
+// (the pieces overlap), which is the name again.
+TEST(RealPagesTest, JdParametersReadAsText) {
   const std::string dir = RealPagesDir();
   if (dir.empty()) return MissingSavedPages("real-pages");
   ScriptedFetch fetch;
@@ -156,10 +161,31 @@ TEST(RealPagesTest, JdParametersKeepTheirLinkMarkup) {
   EXPECT_EQ(sink.text,
             "商品名称：良品铺子 手剥东北红松218g*2袋 特产东北松子 坚果炒货零食\r\n"
             "商品编号：1020565583\r\n"
-            "店铺： <a href='//517lppz.jd.com' target='_blank'>良品铺子官方旗舰店</a>\r\n"
-            "良品铺子官方旗舰店</a>\r\n"
+            "店铺： 良品铺子官方旗舰店\r\n"
+            "良品铺子官方旗舰店\r\n"
             "商品毛重：436.00g\r\n货号：ZH11015001\r\n国产/进口：国产\r\n口味：原味\r\n特性：带皮\r\n分类：松子\r\n");
   EXPECT_EQ(fetch.requests.back().url, "https://m.test/detail/1020565583_d10480324630_normal.html");
+}
+
+// The page saved by a browser names its description first in a script tag the browser added, so
+// the cut runs on into 116 KB of markup; the address asked for and shown ends where it begins.
+TEST(RealPagesTest, TheDescriptionAddressEndsWhereMarkupBegins) {
+  const std::string dir = RealPagesDir();
+  if (dir.empty()) return MissingSavedPages("real-pages");
+  const std::string link = "https://item.example/item.htm?id=605258110430";
+  const std::string desc =
+      "https://desc.test/i4/600/251/605258110430/"
+      "TB1iwlabnM11u4jSZPx8quhcXla.desc%7Cvar%5Edesc%3Bsign%5Ec128cfc683a27360464f3b943a484bd4%3Blang%5Egbk%3Bt%5E1594189090";
+  for (Harvest harvest : {HarvestTmallItem, HarvestTaobaoItem}) {
+    ScriptedFetch fetch;
+    fetch.pages[link] = LoadRealPage(dir, kPages[2]);
+    RecordingSink sink;
+    EndpointHosts hosts{"desc.test", kTaobaoDescLinkHost, "video.test", kTmallTitleDomain, "img.test", "m.test"};
+    harvest({link, [] { return std::string("c=1"); }, fetch.Function(), hosts}, sink);
+    ASSERT_EQ(fetch.requests.size(), 2u);
+    EXPECT_EQ(fetch.requests[1].url, desc);
+    EXPECT_EQ(sink.descriptionUrl, desc);
+  }
 }
 
 }  // namespace

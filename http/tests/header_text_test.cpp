@@ -70,6 +70,14 @@ TEST(FindHeaderValueTest, Table) {
   for (const Row& r : rows) EXPECT_EQ(FindHeaderValue(r.block, r.name), r.expected) << r.block;
 }
 
+TEST(HeaderValueNamedTest, TheNameInAnyLetterCase) {
+  const std::string block = "HTTP/1.1 302 Found\r\nlocation:  /next?a=b:c \r\nContent-Type: text/html\r\n\r\n";
+  EXPECT_EQ(HeaderValueNamed(block, "Location"), "/next?a=b:c");
+  EXPECT_EQ(HeaderValueNamed(block, "CONTENT-TYPE"), "text/html");
+  EXPECT_EQ(HeaderValueNamed(block, "Content"), "") << "the whole name";
+  EXPECT_EQ(HeaderValueNamed("X-Location: /a\r\n", "Location"), "");
+}
+
 TEST(CookieItemsTest, NamesAndIndexes) {
   EXPECT_EQ(CookieName(" sid = 1 "), "sid");
   EXPECT_EQ(CookieName("flag"), "flag");

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 
 #include "http/request_text.h"
+#include "runtime/stop_signal.h"
 #include "tests/support/loopback_server.h"
 
 namespace {
@@ -69,6 +71,9 @@ class WinInetRequestTest : public ::testing::Test {
     trickle.mode = "trickle";
     trickle.intervalMs = 100;
     server_->Route("/trickle", trickle);
+    ServerResponse hang;
+    hang.mode = "hang";
+    server_->Route("/hang", hang);
     ASSERT_TRUE(server_->Start());
   }
   static void TearDownTestSuite() {
@@ -312,6 +317,42 @@ TEST_F(WinInetRequestTest, BoundsEndHostileExchanges) {
     if (row.maxExchangeMs < 120000) {
       EXPECT_LT(GetTickCount64() - started, 20000u);
     }
+  }
+}
+
+// A server that takes the request and never answers holds the exchange in its sending phase: the
+// deadline ends it there too, and so does a stop, long before any network time-out would.
+TEST_F(WinInetRequestTest, TheDeadlineAndAStopEndAnExchangeWaitingForItsAnswer) {
+  const struct {
+    const char* what;
+    int maxExchangeMs;
+    bool stop;
+  } rows[] = {{"the deadline", 1500, false}, {"a stop", 120000, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string target = std::string("/hang?") + (row.stop ? "stop" : "deadline");
+    StopSignal stop;
+    std::thread stopping;
+    // Stops once the server has the request: the exchange is then waiting for the answer.
+    if (row.stop) stopping = std::thread([&] {
+      server_->LastRequestFor(target, 20000);
+      stop.Request();
+    });
+    int status = -1;
+    bool complete = true;
+    WinInetRequestOptions options;
+    options.returnedStatus = &status;
+    options.bodyComplete = &complete;
+    options.maxExchangeMs = row.maxExchangeMs;
+    options.stop = &stop;
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(WinInetRequest(server_->Url(target), options), "");
+    const ULONGLONG took = GetTickCount64() - started;
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(complete);
+    EXPECT_LT(took, 15000u);
+    EXPECT_FALSE(Last(target).raw.empty());
+    if (stopping.joinable()) stopping.join();
   }
 }
 

@@ -54,6 +54,13 @@ ServerResponse Status(int status, const char* reason) {
   return r;
 }
 
+ServerResponse Typed(const char* type, const std::string& body) {
+  ServerResponse r;
+  r.headers = {{"Content-Type", type}};
+  r.body = body;
+  return r;
+}
+
 size_t CountRequests(const LoopbackServer& server, const std::string& path) {
   size_t n = 0;
   for (const RecordedRequest& r : server.Requests()) n += r.Target() == path;
@@ -92,6 +99,23 @@ class SaverTest : public ::testing::Test {
     server_->RouteSequence("/flaky-503.jpg", {Status(502, "Bad Gateway"), Picture(5000, 11)});
     server_->RouteSequence("/flaky-reset.jpg", {reset, Picture(6000, 12)});
     server_->RouteSequence("/flaky-404.jpg", {Status(404, "Not Found"), Picture(7000, 13)});
+    ServerResponse hang;
+    hang.mode = "hang";
+    server_->Route("/hang", hang);
+    // Web pages and data answered in a picture's place, and a picture of a type that says nothing.
+    server_->Route("/page.jpg", Typed("text/html; charset=utf-8", "<!DOCTYPE html><html><body>blocked</body></html>"));
+    server_->Route("/data.jpg", Typed("application/json", "{\"ret\":[\"FAIL_SYS_USER_VALIDATE\"]}"));
+    server_->Route("/portal.jpg", Typed("image/jpeg", "\r\n  <html><form action=/login></form></html>"));
+    server_->Route("/octet.jpg", Typed("application/octet-stream", RandomBytes(9000, 21)));
+    server_->Route("/page.mp4", Typed("text/html", "<html>no video here</html>"));
+    ServerResponse trickle;
+    trickle.bodySize = 400 * 1024;
+    trickle.mode = "trickle";
+    trickle.intervalMs = 5;
+    server_->Route("/trickle.mp4", trickle);
+    ServerResponse large;
+    large.bodySize = 3 * 1024 * 1024;
+    server_->Route("/large.mp4", large);
     ASSERT_TRUE(server_->Start());
   }
   static void TearDownTestSuite() {
@@ -147,6 +171,16 @@ class SaverTest : public ::testing::Test {
     if (!run_) return {};
     EXPECT_TRUE(run_->Wait(120000));
     return run_->Outcome();
+  }
+
+  // The text of the one question the save asked.
+  std::string OnlyQuestion() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return questions_.size() == 1 ? questions_[0].text : std::to_string(questions_.size()) + " questions";
+  }
+  bool Shown(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::find(status_.begin(), status_.end(), line) != status_.end();
   }
 
   static LoopbackServer* server_;
@@ -272,6 +306,90 @@ TEST_F(SaverTest, FailedPicturesAreNotWrittenButCountedAndNamed) {
   EXPECT_EQ(opened_.size(), 1u) << "Yes still opens the folder";
 }
 
+TEST_F(SaverTest, AWebPageAnsweredInAPicturesPlaceIsNoPicture) {
+  AddRow(server_->Url("/page.jpg"), "淘宝主图图片1");
+  AddRow(server_->Url("/data.jpg"), "淘宝主图图片2");
+  AddRow(server_->Url("/portal.jpg"), "淘宝主图图片3");
+  AddRow(server_->Url("/octet.jpg"), "淘宝主图图片4");
+  AddRow(server_->Url("/empty.jpg"), "淘宝主图图片5");
+  const SaveOutcome outcome = SaveAndWait(Job("27", server_->Url("/page.mp4")));
+  EXPECT_EQ(outcome.failed, 4);
+
+  const std::string folder = root_ + "27\\";
+  EXPECT_EQ(ListFolder(folder), (std::set<std::string>{"淘宝主图图片4.jpg", "27   SKU与标题.txt"}))
+      << "no page saved as a picture, none as the video";
+  const std::string octet = ReadFileBytes(folder + "淘宝主图图片4.jpg");
+  EXPECT_TRUE(octet.substr(0, 9000) == RandomBytes(9000, 21));
+  EXPECT_EQ(octet.size(), 9004u);
+  for (int i : {1, 2, 3, 5}) EXPECT_TRUE(Shown(Numbered("图片数据保存失败 淘宝主图图片", i))) << i;
+  EXPECT_EQ(OnlyQuestion(), "保存完成，5张图片中有4张未能保存，是否打开文件夹查看？");
+}
+
+// Pictures that finish out of order are still told row by row.
+TEST_F(SaverTest, StatusLinesGoRowByRowWhicheverPictureComesFirst) {
+  AddRow(server_->Url("/late?row-order"), "京东主图图片1");
+  AddRow(server_->Url("/pic/1"), "京东主图图片2");
+  AddRow(server_->Url("/missing.jpg"), "京东主图图片3");
+  AddRow(server_->Url("/pic/204800"), "京东主图图片4");
+  SaveAndWait(Job("1001"));
+  std::lock_guard<std::mutex> lock(mutex_);
+  EXPECT_EQ(status_, (std::vector<std::string>{"读取 京东主图图片1", "图片数据保存完成 京东主图图片1",
+                                               "读取 京东主图图片2", "图片数据保存完成 京东主图图片2",
+                                               "读取 京东主图图片3", "图片数据保存失败 京东主图图片3",
+                                               "读取 京东主图图片4", "图片数据保存完成 京东主图图片4",
+                                               "所有图片保存完成"}));
+}
+
+// Six pictures are asked for at once and no seventh while they wait; a stop ends all six at once.
+TEST_F(SaverTest, SixPicturesAreInFlightAtOnceAndAStopEndsThem) {
+  const auto hanging = [] {
+    size_t n = 0;
+    for (const RecordedRequest& r : server_->Requests()) n += r.Target().starts_with("/hang?n=");
+    return n;
+  };
+  const size_t before = hanging();
+  for (int i = 1; i <= 9; ++i) AddRow(server_->Url(Numbered("/hang?n=", i)), Numbered("阿里详情图片", i));
+  run_ = StartSave(Job("600"), Effects());
+  ASSERT_NE(run_, nullptr);
+  for (ULONGLONG start = GetTickCount64(); hanging() < before + 6 && GetTickCount64() - start < 30000;) Sleep(20);
+  ASSERT_EQ(hanging(), before + 6);
+  Sleep(500);
+  EXPECT_EQ(hanging(), before + 6) << "no seventh while six wait";
+
+  EXPECT_TRUE(run_->StopAndWait(10000)) << "the exchanges end at the stop, not at their deadline";
+  EXPECT_TRUE(run_->Outcome().stopped);
+  EXPECT_EQ(ListFolder(root_ + "600\\"), std::set<std::string>{});
+  std::lock_guard<std::mutex> lock(mutex_);
+  EXPECT_EQ(status_, std::vector<std::string>{"读取 阿里详情图片1"});
+  EXPECT_TRUE(questions_.empty());
+}
+
+// A video download that trickles past its time, sends nothing or grows too large is given up: the
+// save ends, without a video file or its partial file.
+TEST_F(SaverTest, AVideoDownloadOutOfItsBoundsLeavesNoFile) {
+  const struct {
+    const char* what;
+    const char* path;
+    VideoBounds bounds;
+  } rows[] = {
+      {"trickling past its time", "/trickle.mp4", {1500, 30000, 512ull << 20}},
+      {"no news", "/hang", {600000, 1000, 512ull << 20}},
+      {"too large", "/large.mp4", {600000, 30000, 1ull << 20}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    rows_ = {{server_->Url("/pic/1"), "天猫主图图片1"}};
+    SaveJob job = Job("700", server_->Url(row.path));
+    job.videoBounds = row.bounds;
+    const SaveOutcome outcome = SaveAndWait(job);
+    EXPECT_EQ(outcome.failed, 0);
+    EXPECT_EQ(ListFolder(root_ + "700\\"), (std::set<std::string>{"天猫主图图片1.jpg", "700   SKU与标题.txt"}));
+    std::lock_guard<std::mutex> lock(mutex_);
+    EXPECT_EQ(status_.back(), "所有图片保存完成");
+    status_.clear();
+  }
+}
+
 TEST_F(SaverTest, AFailureOnTheWayIsAskedOnceMoreAndAClientErrorIsNot) {
   AddRow(server_->Url("/flaky-503.jpg"), "淘宝详情图片1");
   AddRow(server_->Url("/flaky-reset.jpg"), "淘宝详情图片2");
@@ -298,9 +416,7 @@ TEST_F(SaverTest, AFailureOnTheWayIsAskedOnceMoreAndAClientErrorIsNot) {
                {"/error.jpg", errorsBefore + 2},
                {"/forbidden.jpg", forbiddenBefore + 1}};
   for (const auto& a : asked) EXPECT_EQ(CountRequests(*server_, a.path), a.requests) << a.path;
-  std::lock_guard<std::mutex> lock(mutex_);
-  ASSERT_EQ(questions_.size(), 1u);
-  EXPECT_EQ(questions_[0].text, "保存完成，5张图片中有3张未能保存，是否打开文件夹查看？");
+  EXPECT_EQ(OnlyQuestion(), "保存完成，5张图片中有3张未能保存，是否打开文件夹查看？");
 }
 
 TEST_F(SaverTest, AFailingWorkerStillEndsWithTheQuestion) {
@@ -389,15 +505,17 @@ TEST_F(SaverTest, AStopEndsTheSaveAtThePictureBoundaryWithWholeFilesOnly) {
 }
 
 TEST_F(SaverTest, AWorkerLeftBehindAtTheBoundWritesNothingMore) {
-  AddRow(server_->Url("/late"), "淘宝主图图片1");
+  AddRow(server_->Url("/late?left-behind"), "淘宝主图图片1");
   AddRow(server_->Url("/pic/1"), "淘宝主图图片2");
   run_ = StartSave(Job("88"), Effects());
   ASSERT_NE(run_, nullptr);
-  // The picture takes 1.5 s to come; the bound is far shorter.
-  ASSERT_TRUE(server_->LastRequestFor("/late", 10000).raw.size() > 0);
-  EXPECT_FALSE(run_->StopAndWait(100));
+  // The picture takes 1.5 s to come; no bound is shorter than this one.
+  ASSERT_TRUE(server_->LastRequestFor("/late?left-behind", 10000).raw.size() > 0);
+  EXPECT_FALSE(run_->StopAndWait(0));
   ASSERT_TRUE(run_->Wait(30000)) << "the worker ends once its request has";
-  EXPECT_EQ(ListFolder(root_ + "88\\"), std::set<std::string>{}) << "the picture that came after the bound";
+  const std::set<std::string> files = ListFolder(root_ + "88\\");
+  EXPECT_FALSE(files.contains("淘宝主图图片1.jpg")) << "the picture that came after the bound";
+  EXPECT_LE(files.size(), 1u) << "at most the picture fetched beside it, before the stop";
   std::lock_guard<std::mutex> lock(mutex_);
   EXPECT_TRUE(questions_.empty());
 }

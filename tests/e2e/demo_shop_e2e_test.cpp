@@ -366,6 +366,19 @@ TEST_P(DemoShopTest, HarvestsAndSavesTheItemAsThePageShowsIt) {
   SetControlText(ControlOf(Control::url), link);
   // As a person would: one cookie in the box for every platform.
   SetControlText(ControlOf(Control::cookie值), g_shop->Cookie());
+
+  // First the button of a platform of another site: the status line names the link's platform,
+  // and nothing is listed.
+  const bool taobaoFamily = page.button == Control::淘宝_按钮 || page.button == Control::天猫_按钮;
+  Click(taobaoFamily ? Control::京东_按钮 : Control::淘宝_按钮);
+  const char* named = page.button == Control::淘宝_按钮   ? "这是淘宝的链接，请点淘宝数据"
+                      : page.button == Control::天猫_按钮 ? "这是天猫的链接，请点天猫数据"
+                      : page.button == Control::京东_按钮 ? "这是京东的链接，请点京东数据"
+                                                          : "这是1688的链接，请点阿里数据";
+  const std::string wrong = GetControlText(ControlOf(Control::岚栩_tim));
+  EXPECT_TRUE(wrong.ends_with(std::string(" - ") + named)) << wrong;
+  EXPECT_EQ(RemoteListView(ControlOf(Control::images_列表框)).Rows(), 0);
+
   Click(page.button);
 
   Harvest harvested = ReadHarvest();

@@ -4,6 +4,9 @@
 //   drive_program welcome                 answers the welcome message
 //   drive_program harvest <platform> <link>  types the link, presses the platform's button
 //                                         (taobao, tmall, jd, alibaba) and waits for the rows
+//   drive_program press <platform> <link>  the same, whatever comes of it: prints the status line
+//                                         and how long the button kept the window busy
+//   drive_program point-status            puts the mouse over the status line (its tooltip shows)
 //   drive_program save yes|no             presses the download button and answers the question
 //   drive_program help                    presses the help button and waits for the panel
 //   drive_program widen-folder <title>    makes the file browser showing a folder (its title) wide
@@ -55,15 +58,27 @@ int Welcome() {
   return MainWindow() ? 0 : Fail("no main window");
 }
 
+Control ButtonOf(const std::string& platform) {
+  return platform == "taobao" ? Control::淘宝_按钮
+         : platform == "tmall" ? Control::天猫_按钮
+         : platform == "jd"    ? Control::京东_按钮
+                               : Control::阿里_按钮;
+}
+
+// GBK text in UTF-8, for the terminal.
+std::string Utf8(const std::string& gbk) {
+  const std::wstring wide = GbkToWide(gbk);
+  std::string utf8(wide.size() * 3 + 1, '\0');
+  utf8.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                                      utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
+  return utf8;
+}
+
 int Harvest(const std::string& platform, const std::string& link) {
-  const Control button = platform == "taobao" ? Control::淘宝_按钮
-                         : platform == "tmall" ? Control::天猫_按钮
-                         : platform == "jd"    ? Control::京东_按钮
-                                               : Control::阿里_按钮;
   HWND main = MainWindow();
   if (!main) return Fail("no main window");
   SetControlText(ControlOf(main, Control::url), link);
-  if (!PressButton(ControlOf(main, button), kStepTimeoutMs)) return Fail("the button did not answer");
+  if (!PressButton(ControlOf(main, ButtonOf(platform)), kStepTimeoutMs)) return Fail("the button did not answer");
   RemoteListView list(ControlOf(main, Control::images_列表框));
   if (!WaitUntilSettled([&] { return list.Rows() ? std::to_string(list.Rows()) : std::string(); }, kStepTimeoutMs))
     return Fail("no rows");
@@ -77,13 +92,31 @@ int Save(bool openFolder) {
   if (!PressButton(ControlOf(main, Control::数据_下载), kStepTimeoutMs)) return Fail("the button did not answer");
   HWND box = WaitForMessageBox(ProcessOf(main), "岚栩 - 提示", kSaveTimeoutMs);
   if (!box) return Fail("the save asked nothing");
-  // The status line, in UTF-8 for the terminal.
-  const std::wstring status = GbkToWide(GetControlText(ControlOf(main, Control::岚栩_tim)));
-  std::string utf8(status.size() * 3 + 1, '\0');
-  utf8.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, status.c_str(), static_cast<int>(status.size()),
-                                                      utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr)));
-  std::printf("%s\n", utf8.c_str());
+  std::printf("%s\n", Utf8(GetControlText(ControlOf(main, Control::岚栩_tim))).c_str());
   return AnswerMessageBox(box, openFolder ? IDYES : IDNO, kStepTimeoutMs) ? 0 : Fail("the question stayed");
+}
+
+int Press(const std::string& platform, const std::string& link) {
+  HWND main = MainWindow();
+  if (!main) return Fail("no main window");
+  SetControlText(ControlOf(main, Control::url), link);
+  const DWORD start = GetTickCount();
+  if (!PressButton(ControlOf(main, ButtonOf(platform)), kSaveTimeoutMs)) return Fail("the button did not answer");
+  std::printf("%lu ms\n%s\n", static_cast<unsigned long>(GetTickCount() - start),
+              Utf8(GetControlText(ControlOf(main, Control::岚栩_tim))).c_str());
+  return 0;
+}
+
+int PointAtStatus() {
+  HWND main = MainWindow();
+  if (!main) return Fail("no main window");
+  RECT r{};
+  GetWindowRect(ControlOf(main, Control::岚栩_tim), &r);
+  // Two moves: the tooltip wants the mouse to come to rest over its tool.
+  SetCursorPos(r.left + 100, (r.top + r.bottom) / 2);
+  Sleep(100);
+  SetCursorPos(r.left + 120, (r.top + r.bottom) / 2);
+  return 0;
 }
 
 int Help() {
@@ -135,6 +168,8 @@ int wmain(int argc, wchar_t** argv) {
   if (step == "welcome") return Welcome();
   if (step == "harvest" && argc == 4) return Harvest(WideToGbk(argv[2]), WideToGbk(argv[3]));
   if (step == "save" && argc == 3) return Save(WideToGbk(argv[2]) == "yes");
+  if (step == "press" && argc == 4) return Press(WideToGbk(argv[2]), WideToGbk(argv[3]));
+  if (step == "point-status") return PointAtStatus();
   if (step == "help") return Help();
   if (step == "widen-folder" && argc == 3) return WidenFolder(WideToGbk(argv[2]));
   return Fail("usage: drive_program welcome | harvest <platform> <link> | save yes|no | help | widen-folder <title>");

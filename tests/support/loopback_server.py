@@ -367,11 +367,24 @@ def main():
     deadline = time.time() + args.lifetime
     while not STOP.is_set() and time.time() < deadline and not os.path.exists(args.stop_file):
         time.sleep(0.05)
+    stopped_by_test = os.path.exists(args.stop_file)
     STOP.set()
     for s, _, _ in listeners:
         s.close()
     with HUNG_LOCK:
         keep_hung_connections(list(HUNG))
+    # The test that asked to stop is done with the files; one that never asked (it crashed, say)
+    # leaves them to be looked at.
+    if stopped_by_test:
+        for path in (args.routes, args.ready, args.log, args.stop_file):
+            try:
+                os.remove(path)
+            except OSError:
+                pass
+        try:
+            os.rmdir(os.path.dirname(os.path.abspath(args.stop_file)))
+        except OSError:
+            pass
 
 
 if __name__ == "__main__":

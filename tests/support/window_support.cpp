@@ -1,5 +1,10 @@
 #include "tests/support/window_support.h"
 
+// After windows.h, which commctrl.h needs.
+#include <commctrl.h>
+
+#include <vector>
+
 #include "runtime/codepage.h"
 
 RECT RectInParent(HWND window) {
@@ -13,6 +18,34 @@ std::string WindowClassName(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
   return WideToGbk(name);
+}
+
+std::string ToolTipText(HWND tooltip, HWND tool) {
+  std::vector<wchar_t> text(8192, L'\0');
+  TTTOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
+  info.uFlags = TTF_IDISHWND;
+  info.hwnd = GetParent(tool);
+  info.uId = reinterpret_cast<UINT_PTR>(tool);
+  info.lpszText = text.data();
+  SendMessageW(tooltip, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&info));
+  return WideToGbk(text.data());
+}
+
+void TypeKey(WORD virtualKey, bool ctrl) {
+  std::vector<INPUT> keys;
+  auto key = [&](WORD vk, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    keys.push_back(in);
+  };
+  if (ctrl) key(VK_CONTROL, false);
+  key(virtualKey, false);
+  key(virtualKey, true);
+  if (ctrl) key(VK_CONTROL, true);
+  SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
 }
 
 namespace {

@@ -17,6 +17,13 @@ HWND TopLevelOf(DWORD process, const wchar_t* className);
 // The first descendant of `parent` with the command identifier `id`, or null.
 HWND DescendantWithId(HWND parent, int id);
 
+// The text a tooltip of this process has for `tool`, a window registered by its handle with the
+// tool's parent as owner ("" when it has none).
+std::string ToolTipText(HWND tooltip, HWND tool);
+
+// Types a key (down and up) through the system's input, holding Ctrl when `ctrl` is set.
+void TypeKey(WORD virtualKey, bool ctrl = false);
+
 // Holds system-wide hot keys (no modifiers) on a thread of its own until destroyed, so the code
 // under test finds them taken.
 class HeldHotKeys {

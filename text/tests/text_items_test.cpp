@@ -48,6 +48,20 @@ TEST(SpacesTest, TrimTable) {
   for (const Row& r : rows) EXPECT_EQ(Trim(r.text), r.expected) << r.text;
 }
 
+// A pasted link: blanks, tabs and line ends off both ends, nothing inside touched.
+TEST(SpacesTest, TrimBlanksTable) {
+  struct Row {
+    std::string text, expected;
+  } rows[] = {
+      {" \thttps://a/b?c=1 d\r\n", "https://a/b?c=1 d"},
+      {"\r\n" + kWideSpace + "x" + kWideSpace + "\n\t", "x"},
+      {"\t\r\n ", ""},
+      {"\xB0\xA1" + kWideSpace + "\t", "\xB0\xA1"},
+      {kZhong + "\n", kZhong},
+  };
+  for (const Row& r : rows) EXPECT_EQ(TrimBlanks(r.text), r.expected) << r.text;
+}
+
 TEST(SpacesTest, RemoveAllSpacesTable) {
   struct Row {
     std::string text, expected;

@@ -1,0 +1,29 @@
+#pragma once
+// Whose site an item link is on, told from its host: a link pressed with another platform's button
+// is named as what it is instead of being fetched for nothing.
+
+#include <optional>
+#include <string_view>
+
+#include "extract/item_harvest.h"
+
+struct LinkOwner {
+  Platform platform;
+  // A short link of Taobao's (tb.cn) opens Taobao and Tmall items alike.
+  bool taobaoOrTmall = false;
+};
+
+// The platform under whose domains the link's host lies (whole labels: "item.taobao.com",
+// "m.tb.cn", "3.cn", "detail.1688.com"), or nullopt for any other host and for text that is no
+// address. A link without a scheme counts as http. A name under ".localhost" counts as the same name
+// under the platform's own top-level domain ("item.jd.localhost" as "item.jd.com"): such names only
+// ever reach this machine, where they stand for a mirror of the site, such as the demo shop.
+std::optional<LinkOwner> LinkOwnerOf(std::string_view link);
+
+// Whether the platform's button reads the pages of links owned as `owner`: the platform's own, and
+// Taobao's and Tmall's each other's (the sites send an item's link on to the other site's page).
+bool ButtonReadsLinkOf(Platform button, const LinkOwner& owner);
+
+// Whether the link surely belongs to another platform than `button`'s, so that finding nothing
+// with it says nothing about the page.
+bool LinkOfAnotherPlatform(Platform button, const LinkOwner& owner);

@@ -1,0 +1,45 @@
+// Redirect targets: whatever Location a server sends, the address followed is an http or https
+// address without a fragment; one that is not the Location itself was resolved against the
+// answering address and keeps its scheme.
+//
+// Input: two texts separated by a zero byte: the address that answered and its Location.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "extract/page_redirects.h"
+#include "fuzz/fuzz_input.h"
+
+namespace {
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+std::string_view SchemeOf(std::string_view url) {
+  if (StartsWithIgnoringCase(url, "https:")) return "https:";
+  if (StartsWithIgnoringCase(url, "http:")) return "http:";
+  return {};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<std::string_view> parts = fuzz::SplitAtZeros(fuzz::AsText(data, size), 2);
+  const std::string_view from = parts[0];
+  std::string_view location = parts[1];
+  const std::optional<std::string> target = RedirectTarget(from, location);
+  if (!target) return 0;
+  FUZZ_CHECK(!SchemeOf(*target).empty());
+  FUZZ_CHECK(target->find('#') == std::string::npos);
+  FUZZ_CHECK(target->size() <= from.size() + location.size() + 2);
+  const size_t start = location.find_first_not_of(" \t");
+  location.remove_prefix(start == std::string_view::npos ? location.size() : start);
+  if (!location.starts_with(*target)) FUZZ_CHECK(SchemeOf(*target) == SchemeOf(from));
+  return 0;
+}
