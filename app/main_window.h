@@ -148,7 +148,7 @@ class MainWindow : private HarvestSink {
   // numbers continue across runs), column 1 the URL, column 2 kindLabel followed by the running
   // number within this call (starting at 1).
   void PublishPictures(const TextList& urls, const std::string& kindLabel) override;
-  // Appends each text followed by "\r\n" at the end of 文本数据.
+  // Appends each text followed by "\r\n" at the end of 文本数据, all in one go.
   void AppendLines(const TextList& lines);
 
   // Dispatches the messages waiting for the window's thread (nothing on another thread): long work
@@ -203,6 +203,8 @@ class MainWindow : private HarvestSink {
   void LoadLoginPage(const std::string& page);
 
   // HarvestSink: what an extraction finds goes into the controls and the harvest state.
+  void DeliveryStarts() override;
+  void DeliveryEnds() override;
   void AppendText(const std::string& text) override;
   void SetDescriptionUrl(const std::string& url) override;
   void SetDescriptionPage(const std::string& page) override;

@@ -7,6 +7,12 @@ class GatedSink final : public HarvestSink {
  public:
   GatedSink(HarvestSink& target, const bool& cleared) : target_(target), cleared_(cleared) {}
 
+  void DeliveryStarts() override {
+    if (!cleared_) target_.DeliveryStarts();
+  }
+  // Always: whatever a start held is released.
+  void DeliveryEnds() override { target_.DeliveryEnds(); }
+
   void AppendText(const std::string& text) override {
     if (!cleared_) target_.AppendText(text);
   }

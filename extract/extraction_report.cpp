@@ -82,6 +82,9 @@ std::string ExtractionStatusText(const ExtractionReport& r) {
   if (nothing && r.trouble == PageTrouble::OtherPlatform)
     return std::string("这是") + SiteName(r.linkPlatform) + "的链接，请点" + ButtonCaption(r.linkPlatform);
   std::string text = nothing && r.trouble != PageTrouble::None ? TroubleText(r) : FoundText(r);
-  if (r.cutShort) text += "；页面数据过多，只取了前" + std::to_string(kMaxRowsPerKind) + "条";
+  if (r.cutShort && r.cutBeforeCap)
+    text += "；页面数据过多，只取了一部分";
+  else if (r.cutShort)
+    text += "；页面数据过多，只取了前" + std::to_string(kMaxRowsPerKind) + "条";
   return text + "（" + ButtonCaption(r.platform) + "）";
 }

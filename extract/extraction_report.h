@@ -37,6 +37,7 @@ struct ExtractionReport {
   std::string failure;   // the request's failure text when no response came
   DetailTrouble detail = DetailTrouble::None;
   bool cutShort = false;  // a bound on rows or lines cut the page short
+  bool cutBeforeCap = false;  // ... though no kind reached its number of rows or lines (work or text size)
   Platform linkPlatform = Platform::Taobao;  // with OtherPlatform: whose site the link is on
 };
 

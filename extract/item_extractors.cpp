@@ -1,5 +1,6 @@
 #include "extract/item_extractors.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "extract/cookie_scope.h"
@@ -14,28 +15,27 @@
 #include "extract/page_redirects.h"
 #include "http/header_text.h"
 #include "text/markup_text.h"
+#include "text/text_items.h"
 #include "text/text_slicing.h"
 #include "text/url.h"
 
 namespace {
 
 // Everything a run delivers, kept in order until the run knows which reading of the page stands,
-// then handed to the window's sink. At most kMaxRowsPerKind rows per kind and kMaxTextLines lines
-// get through; what a bound holds back marks the run as cut short. Every address passes the page
-// address gate first: a row, the video or the description address that is no clean http(s)
-// address is dropped (an address is then empty).
+// then handed to the window's sink in one go. At most kMaxRowsPerKind rows per kind get through,
+// and lines up to kMaxTextLines and kMaxTextBytes, each cut to kMaxLineBytes; what a bound holds
+// back marks the run as cut short. Every address passes the page address gate first: a row, the
+// video or the description address that is no clean http(s) address is dropped (an address is
+// then empty).
 class HarvestBuffer final : public HarvestSink {
  public:
-  explicit HarvestBuffer(Platform platform) : platform_(platform) {}
+  HarvestBuffer(Platform platform, const Utf8ToText& utf8) : platform_(platform), utf8_(utf8) {}
 
-  void AppendText(const std::string& text) override {
-    if (lines_ >= kMaxTextLines) {
-      cutShort = true;
-      return;
-    }
-    ++lines_;
-    calls_.push_back({Call::Text, text, {}});
+  void AppendTitle(const std::string& title) { AddLine(title, "\r\n\r\n"); }
+  void AppendLines(const TextList& lines) {
+    for (const std::string& line : lines) AddLine(line, "\r\n");
   }
+  void AppendText(const std::string& text) override { AddLine(text, ""); }
   void SetDescriptionUrl(const std::string& url) override {
     calls_.push_back({Call::DescriptionUrl, PageAddress(url).value_or(std::string()), {}});
   }
@@ -62,11 +62,17 @@ class HarvestBuffer final : public HarvestSink {
     calls_.push_back({Call::VideoUrl, address.value_or(std::string()), {}});
   }
 
-  // Text lines arrive as text: markup a cut picked up goes, character references are decoded.
-  void ReplayInto(HarvestSink& sink, const Utf8ToText& utf8) const {
+  // The text goes into the box in one piece, where the run's first text stood: the box takes
+  // one long text at once far faster than many short ones.
+  void ReplayInto(HarvestSink& sink) const {
+    sink.DeliveryStarts();
+    struct Ends {
+      HarvestSink& sink;
+      ~Ends() { sink.DeliveryEnds(); }
+    } ends{sink};
     for (const Call& call : calls_) {
       switch (call.kind) {
-        case Call::Text: sink.AppendText(MarkupToText(call.text, utf8)); break;
+        case Call::Text: sink.AppendText(text_); break;
         case Call::DescriptionUrl: sink.SetDescriptionUrl(call.text); break;
         case Call::DescriptionPage: sink.SetDescriptionPage(call.text); break;
         case Call::Pictures: sink.PublishPictures(call.urls, call.text); break;
@@ -78,6 +84,10 @@ class HarvestBuffer final : public HarvestSink {
   int Count(PictureKind kind) const { return counts_[static_cast<int>(kind)]; }
   bool AnyPicture() const { return counts_[0] + counts_[1] + counts_[2] > 0; }
   bool VideoDropped() const { return videoDropped_; }
+  // Whether a kind (or the lines) holds as many entries as it may.
+  bool AnyKindAtCap() const {
+    return lines_ >= kMaxTextLines || std::max({counts_[0], counts_[1], counts_[2]}) >= static_cast<int>(kMaxRowsPerKind);
+  }
 
   bool video = false;  // the item has a real main video (not just the address's fixed parts)
   bool cutShort = false;
@@ -85,12 +95,36 @@ class HarvestBuffer final : public HarvestSink {
  private:
   struct Call {
     enum Kind { Text, DescriptionUrl, DescriptionPage, Pictures, ItemId, VideoUrl } kind;
-    std::string text;  // the text, address, page, id, or the kind label of pictures
+    std::string text;  // the address, page, id, or the kind label of pictures
     TextList urls;
   };
+
+  // Lines arrive as text: markup a cut picked up goes, character references are decoded. Once a
+  // bound is reached no further line gets in, however short: the lines up to it stand.
+  void AddLine(std::string_view line, std::string_view ending) {
+    if (textFull_) {
+      cutShort = true;
+      return;
+    }
+    const std::string text = MarkupToText(line, utf8_);
+    const std::string_view kept = CharacterPrefix(text, kMaxLineBytes);
+    if (textFull_ || lines_ >= kMaxTextLines || text_.size() + kept.size() + ending.size() > kMaxTextBytes) {
+      textFull_ = true;
+      cutShort = true;
+      return;
+    }
+    if (kept.size() < text.size()) cutShort = true;
+    if (lines_ == 0) calls_.push_back({Call::Text, {}, {}});
+    ++lines_;
+    text_.append(kept).append(ending);
+  }
+
   Platform platform_;
+  const Utf8ToText& utf8_;
   std::vector<Call> calls_;
+  std::string text_;  // every line of the run, joined
   size_t lines_ = 0;
+  bool textFull_ = false;
   int counts_[3] = {};
   bool videoDropped_ = false;
 };
@@ -110,7 +144,14 @@ class Run {
   const Utf8ToText& Utf8() const { return source_.utf8ToText; }
   std::string Cookies() const { return source_.readCookies ? source_.readCookies() : std::string(); }
   void Yield() const {
-    if (source_.yield) source_.yield();
+    if (!source_.yield) return;
+    source_.yield();
+    lastYield_ = std::chrono::steady_clock::now();
+  }
+  // Inside a long loop: the window answers every few milliseconds, as often as a person can tell,
+  // without paying for a look at its messages after every piece.
+  void YieldNowAndThen() const {
+    if (source_.yield && std::chrono::steady_clock::now() - lastYield_ >= kYieldInterval) Yield();
   }
   bool Stopped() const { return source_.stopped && source_.stopped(); }
   // What the item is filed under: `id` where the page gives one, else the link's number, else
@@ -143,8 +184,10 @@ class Run {
   }
 
   // Every piece between the markers, dressed with prefix and suffix, as AllTextBetween cuts
-  // them, but at most kMaxRowsPerKind pieces and kPiecesBudget bytes.
-  TextList Cut(std::string_view text, std::string_view left, std::string_view right, const std::string& prefix = {},
+  // them, but at most kMaxRowsPerKind pieces and kPiecesBudget bytes. Each piece is paid from the
+  // work budget of the page cut; pieces that add up to more than it allows overlap as above, and
+  // give nothing either.
+  TextList Cut(WorkBudget& work, std::string_view text, std::string_view left, std::string_view right, const std::string& prefix = {},
                const std::string& suffix = {}) {
     TextList items;
     size_t total = 0;
@@ -159,13 +202,15 @@ class Run {
         cutShort = true;
         break;
       }
-      total += static_cast<size_t>(q - pos) + prefix.size() + suffix.size();
-      if (total > kPiecesBudget) {
+      const size_t piece = static_cast<size_t>(q - pos) + prefix.size() + suffix.size();
+      total += piece;
+      // The search for the right marker read the piece, and the piece is copied.
+      if (total > kPiecesBudget || !work.Spend(WorkBudget::kNodeWork + 2 * piece)) {
         cutShort = true;
         return {};
       }
       items.push_back(prefix + Mid(text, pos, q - pos) + suffix);
-      Yield();
+      YieldNowAndThen();
       if (Stopped()) return {};
     }
     return items;
@@ -175,7 +220,9 @@ class Run {
   bool cutShort = false;
 
  private:
+  static constexpr std::chrono::milliseconds kYieldInterval{10};
   const ItemSource& source_;
+  mutable std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
 };
 
 // The description page at `url`, shown with its address. Where the link's end marker is missing
@@ -205,10 +252,10 @@ std::string TaobaoVideoUrl(const EndpointHosts& hosts, const std::string& owner,
 }
 
 // Character references such as "&nbsp;" stand between attribute names and values.
-TextList CutAttributes(Run& run, const std::string& page, std::string_view left) {
+TextList CutAttributes(Run& run, WorkBudget& work, const std::string& page, std::string_view left) {
   std::string block = TextBetween(page, left, "</ul>");
   RemoveBetween(block, "&", ";");
-  return run.Cut(block, "\">", "</li>");
+  return run.Cut(work, block, "\">", "</li>");
 }
 
 bool Failed(const FetchedPage& page) { return page.status == 0 || page.status >= 400 || page.text.empty(); }
@@ -245,8 +292,9 @@ ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sin
   report.detailPictures = buffer.Count(PictureKind::Detail);
   report.video = buffer.video && !buffer.VideoDropped();
   report.cutShort = run.cutShort || buffer.cutShort;
+  report.cutBeforeCap = report.cutShort && !buffer.AnyKindAtCap();
   if (troubledPage) DiagnoseEmptyRun(report, *troubledPage);
-  if (report.trouble == PageTrouble::None && !run.Stopped()) buffer.ReplayInto(sink, run.Utf8());
+  if (report.trouble == PageTrouble::None && !run.Stopped()) buffer.ReplayInto(sink);
   return report;
 }
 
@@ -261,11 +309,12 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
   const EndpointHosts& hosts = run.Hosts();
   const FetchedPage fetched = run.FetchItemPage(true);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",");
   const std::string owner = TextBetween(page, "videoOwnerId\":\"", "\",");
   const std::string title = TextBetween(page, "<title>", "</title>");
-  out.AppendText(title + "\r\n\r\n");
+  out.AppendTitle(title);
   const std::string videoUrl = TaobaoVideoUrl(hosts, owner, "/p/1/e/6/t/1/", videoId);
   out.SetVideoUrl(videoUrl);
   out.video = !videoUrl.empty();
@@ -274,22 +323,23 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
   // Thumbnails are written "https://…_50x50.jpg" or protocol-relative "//…_50x50.jpg"; cutting
   // from "//" takes both, and pieces that ran across markup are no addresses (the gate drops them).
   const std::string thumbnails = TextBetween(page, "tb-clearfix", "this.WebP");
-  const TextList mainPictures = run.Cut(thumbnails, "//", "_50x50", "https://");
+  const TextList mainPictures = run.Cut(pageWork, thumbnails, "//", "_50x50", "https://");
 
   const std::string memo = TextBetween(page, "propertyMemoMap", "}");
-  const TextList skuNames = run.Cut(memo, "\":\"", "\"");
+  const TextList skuNames = run.Cut(pageWork, memo, "\":\"", "\"");
 
   const std::string skuBlock = TextBetween(page, "tb-skin", "tb-property-type\">数量");
-  const TextList skuPictures = run.Cut(skuBlock, "//gd", "_30x30", "https://gd");
+  const TextList skuPictures = run.Cut(pageWork, skuBlock, "//gd", "_30x30", "https://gd");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
   const std::string descPage = ReadDescription(run, out, descUrl);
-  const TextList detailPictures = run.Cut(descPage, "src=\"https:", "g\"", "https:", "g");
+  WorkBudget descWork(descPage.size());
+  const TextList detailPictures = run.Cut(descWork, descPage, "src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Taobao, mainPictures, skuPictures, detailPictures);
-  AppendLines(out, skuNames);
-  AppendLines(out, CutAttributes(run, page, "attributes-list\">"));
+  out.AppendLines(skuNames);
+  out.AppendLines(CutAttributes(run, pageWork, page, "attributes-list\">"));
   return fetched;
 }
 
@@ -297,32 +347,34 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
   const EndpointHosts& hosts = run.Hosts();
   const FetchedPage fetched = run.FetchItemPage(true);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   const std::string videoId = TextBetween(page, "imgVedioID\":\"", "\",");
   const std::string seller = TextBetween(page, "sellerId\":\"", "\",");
   const std::string title = TextBetween(page, "<title>", "-" + hosts.TmallTitleDomain + "天猫</title>");
-  out.AppendText(title + "\r\n\r\n");
+  out.AppendTitle(title);
   const std::string videoUrl = TaobaoVideoUrl(hosts, seller, "/p/1/e/6/t/1/", videoId);
   out.SetVideoUrl(videoUrl);
   out.video = !videoUrl.empty();
   out.SetItemId(run.ItemName(TextBetween(page, "itemId=", "&")));
 
   const std::string thumbnails = TextBetween(page, "tb-thumb-content", "tb-thumb-right");
-  const TextList mainPictures = run.Cut(thumbnails, "//img", "_60x60", "https://img");
+  const TextList mainPictures = run.Cut(pageWork, thumbnails, "//img", "_60x60", "https://img");
 
   // Every span of the SKU block names a SKU value.
   const std::string skuBlock = TextBetween(page, "tb-skin", "J_Amount");
-  const TextList skuNames = run.Cut(skuBlock, "<span>", "</span>");
-  const TextList skuPictures = run.Cut(skuBlock, "//img", "_40x40", "https://img");
+  const TextList skuNames = run.Cut(pageWork, skuBlock, "<span>", "</span>");
+  const TextList skuPictures = run.Cut(pageWork, skuBlock, "//img", "_40x40", "https://img");
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
   const std::string descPage = ReadDescription(run, out, descUrl);
-  const TextList detailPictures = run.Cut(descPage, "<img src=\"https:", "g\"", "https:", "g");
+  WorkBudget descWork(descPage.size());
+  const TextList detailPictures = run.Cut(descWork, descPage, "<img src=\"https:", "g\"", "https:", "g");
 
   PublishAll(out, Platform::Tmall, mainPictures, skuPictures, detailPictures);
-  AppendLines(out, skuNames);
-  AppendLines(out, CutAttributes(run, page, "J_AttrUL\">"));
+  out.AppendLines(skuNames);
+  out.AppendLines(CutAttributes(run, pageWork, page, "J_AttrUL\">"));
   return fetched;
 }
 
@@ -331,6 +383,7 @@ FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
   // JD pages are fetched without any cookie.
   const FetchedPage fetched = run.FetchItemPage(false);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   const std::string skuId = TextBetween(page, "skuid: ", ",");
   out.SetItemId(run.ItemName(skuId));
@@ -340,17 +393,18 @@ FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
 
   const std::string pictureBase = "https://" + hosts.JdImageHost + "//imgzone//jfs";
   const TextList mainPictures =
-      run.Cut(TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
-  const TextList skuPictures = run.Cut(TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
+      run.Cut(pageWork, TextBetween(page, "spec-list", "preview-info"), "url='jfs", "g'", pictureBase, "g");
+  const TextList skuPictures = run.Cut(pageWork, TextBetween(page, "choose-attrs", "更改"), "jfs", "g\"", pictureBase, "g");
 
   const std::string mobileUrl = "https://" + hosts.JdMobileItemHost + "/detail/" + skuId + "_d10480324630_normal.html";
   // The SKU id comes from the page: the address passes the gate before it is asked for.
   const std::string mobilePage = run.Fetch(PageAddress(mobileUrl).value_or(std::string()), std::nullopt).text;
-  const TextList detailPictures = run.Cut(mobilePage, "jfs", ".", pictureBase, ".jpg");
+  WorkBudget mobileWork(mobilePage.size());
+  const TextList detailPictures = run.Cut(mobileWork, mobilePage, "jfs", ".", pictureBase, ".jpg");
 
   PublishAll(out, Platform::Jd, mainPictures, skuPictures, detailPictures);
   const std::string parameters = TextBetween(page, "parameter2 p-parameter-list\">", "</ul>");
-  AppendLines(out, run.Cut(parameters, "'>", "</li>"));
+  out.AppendLines(run.Cut(pageWork, parameters, "'>", "</li>"));
   return fetched;
 }
 
@@ -359,34 +413,36 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
   // The offer page goes without a cookie; only the description document may get one.
   const FetchedPage fetched = run.FetchItemPage(false);
   const std::string& page = fetched.text;
+  WorkBudget pageWork(page.size());
 
   // Offers are filed under their main video's id; one without a video ("0") under its offer id.
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",\"userId");
   out.SetItemId(run.ItemName(videoId));
   const std::string userId = TextBetween(page, "userId\":\"", "\",\"title");
   const std::string title = TextBetween(page, "<title>", "-阿里巴巴</title>");
-  out.AppendText(title + "\r\n\r\n");
+  out.AppendTitle(title);
   const std::string videoUrl = TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId);
   out.SetVideoUrl(videoUrl);
   out.video = !videoUrl.empty();
 
   const std::string gallery = TextBetween(page, "tab-trigger active", "unit-detail-fav");
-  const TextList mainPictures = run.Cut(gallery, "original\":\"", "\"}'>");
+  const TextList mainPictures = run.Cut(pageWork, gallery, "original\":\"", "\"}'>");
 
   const std::string skuBlock = TextBetween(page, "skuProps", "allTagIds");
-  const TextList skuNames = run.Cut(skuBlock, "name\":\"", "\"}");
-  const TextList skuPictures = run.Cut(skuBlock, "imageUrl\":\"", "\",\"name");
+  const TextList skuNames = run.Cut(pageWork, skuBlock, "name\":\"", "\"}");
+  const TextList skuPictures = run.Cut(pageWork, skuBlock, "imageUrl\":\"", "\",\"name");
 
   // The address comes from the page as it stands, so the cookie goes only where it belongs.
   const std::string descUrl = TextBetween(page, "data-tfs-url=\"", "\" data-enable");
   out.SetDescriptionUrl(descUrl);
   const std::string descDocument = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  WorkBudget descWork(descDocument.size());
   out.SetDescriptionPage(descDocument);
   // The document carries its HTML inside a script string, quotes escaped with backslashes.
-  const TextList detailPictures = run.Cut(descDocument, "src=\\\"", "\\\" /");
+  const TextList detailPictures = run.Cut(descWork, descDocument, "src=\\\"", "\\\" /");
 
   PublishAll(out, Platform::Alibaba, mainPictures, skuPictures, detailPictures);
-  AppendLines(out, skuNames);
+  out.AppendLines(skuNames);
   return fetched;
 }
 
@@ -407,7 +463,7 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
   const ItemPageData d = ReadTaobaoPageData(page.text, run.Utf8(), page.encoding);
   run.Yield();
   if (!d.found) return false;
-  out.AppendText(d.title + "\r\n\r\n");
+  out.AppendTitle(d.title);
   out.SetVideoUrl(d.videoUrl);
   out.SetItemId(run.ItemName(d.itemId));
 
@@ -426,8 +482,8 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
   }
 
   PublishAll(out, platform, d.mainPictures, d.skuPictures, detail);
-  AppendLines(out, d.skuNames);
-  AppendLines(out, d.attributes);
+  out.AppendLines(d.skuNames);
+  out.AppendLines(d.attributes);
   out.video = !d.videoUrl.empty();
   run.cutShort = run.cutShort || d.cutShort;
   return true;
@@ -440,7 +496,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
   run.Yield();
   if (!d.found) return false;
   out.SetItemId(run.ItemName(d.itemId));
-  out.AppendText(d.title + "\r\n\r\n");
+  out.AppendTitle(d.title);
   out.SetVideoUrl(d.videoUrl);
 
   TextList detail;
@@ -454,7 +510,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
   }
 
   PublishAll(out, Platform::Alibaba, d.mainPictures, d.skuPictures, detail);
-  AppendLines(out, d.skuNames);
+  out.AppendLines(d.skuNames);
   out.video = !d.videoUrl.empty();
   run.cutShort = run.cutShort || d.cutShort;
   return true;
@@ -473,7 +529,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
   const std::string itemId = AllDigits(d.itemId) ? d.itemId : skuId;
   out.SetItemId(run.ItemName(itemId));
   out.SetVideoUrl(std::string());
-  if (!d.title.empty()) out.AppendText(d.title + "\r\n\r\n");
+  if (!d.title.empty()) out.AppendTitle(d.title);
 
   const std::string detailUrl =
       "https://" + run.Hosts().JdMobileItemHost + "/detail/" + itemId + "_d10480324630_normal.html";
@@ -482,7 +538,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
   NoteDetailTrouble(run, detailPage, read);
 
   PublishAll(out, Platform::Jd, d.mainPictures, d.skuPictures, read.pictures);
-  AppendLines(out, d.skuNames);
+  out.AppendLines(d.skuNames);
   run.cutShort = run.cutShort || d.cutShort;
   return true;
 }
@@ -495,10 +551,10 @@ using MarkerProcedure = FetchedPage (*)(Run&, HarvestBuffer&);
 ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink, Platform platform,
                                      MarkerProcedure cutPage) {
   Run run(source, platform);
-  HarvestBuffer classic(platform);
+  HarvestBuffer classic(platform, run.Utf8());
   const FetchedPage page = cutPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(platform);
+    HarvestBuffer today(platform, run.Utf8());
     if (ReadTodaysTaobaoPage(run, platform, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);
@@ -574,7 +630,7 @@ ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink) 
 
 ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Jd);
-  HarvestBuffer classic(Platform::Jd);
+  HarvestBuffer classic(Platform::Jd, run.Utf8());
   const FetchedPage desktop = CutJdPage(run, classic);
   if (classic.AnyPicture() || JdDesktopPageHoldsData(desktop.text)) return Deliver(run, classic, sink, &desktop);
   // Today's desktop page is built by scripts (or is a login page); the phone page of the same SKU
@@ -583,17 +639,17 @@ ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   if (skuId.empty()) return Deliver(run, classic, sink, &desktop);
   const FetchedPage phone =
       run.Fetch("https://" + source.hosts.JdMobileItemHost + "/product/" + skuId + ".html", std::nullopt);
-  HarvestBuffer today(Platform::Jd);
+  HarvestBuffer today(Platform::Jd, run.Utf8());
   if (ReadTodaysJdPage(run, skuId, phone, today)) return Deliver(run, today, sink, nullptr);
   return Deliver(run, classic, sink, &phone);
 }
 
 ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Alibaba);
-  HarvestBuffer classic(Platform::Alibaba);
+  HarvestBuffer classic(Platform::Alibaba, run.Utf8());
   const FetchedPage page = CutAlibabaPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(Platform::Alibaba);
+    HarvestBuffer today(Platform::Alibaba, run.Utf8());
     if (ReadTodaysAlibabaPage(run, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);

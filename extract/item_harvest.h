@@ -23,6 +23,10 @@ struct PictureRow {
 class HarvestSink {
  public:
   virtual ~HarvestSink() = default;
+  // Bracket the calls of one run, which come in one go (no window message is handled between
+  // them), so a window may hold its repainting until the end.
+  virtual void DeliveryStarts() {}
+  virtual void DeliveryEnds() {}
   virtual void AppendText(const std::string& text) = 0;          // at the end of 文本数据
   virtual void SetDescriptionUrl(const std::string& url) = 0;    // 详情数据 (replaced)
   virtual void SetDescriptionPage(const std::string& page) = 0;  // 测试 (replaced)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/endpoints.h"
+#include "extract/harvest_bounds.h"
 #include "extract/item_extractors.h"
 #include "fuzz/fuzz_input.h"
 
@@ -47,12 +48,28 @@ class CheckingSink : public HarvestSink {
  public:
   explicit CheckingSink(const PlatformCase& c) : case_(c) {}
 
+  // Everything comes in one bracketed delivery, the text in one piece of bounded lines.
+  void DeliveryStarts() override {
+    FUZZ_CHECK(!delivering && !delivered);
+    delivering = true;
+  }
+  void DeliveryEnds() override {
+    FUZZ_CHECK(delivering);
+    delivering = false;
+    delivered = true;
+  }
   void AppendText(const std::string& text) override {
-    FUZZ_CHECK(text.size() >= 2 && text.ends_with("\r\n"));
+    FUZZ_CHECK(delivering && ++textCalls == 1);
+    FUZZ_CHECK(text.size() >= 2 && text.ends_with("\r\n") && text.size() <= kMaxTextBytes);
+    size_t lines = 0;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2, ++lines)
+      FUZZ_CHECK(end - at <= kMaxLineBytes);
+    FUZZ_CHECK(lines <= kMaxTextLines + 1);  // the title's empty line
   }
   void SetDescriptionUrl(const std::string& url) override { descriptionUrl = url; }
   void SetDescriptionPage(const std::string& page) override { descriptionPage = page; }
   void PublishPictures(const TextList& urls, const std::string& kindLabel) override {
+    FUZZ_CHECK(delivering && urls.size() <= kMaxRowsPerKind);
     static const PictureKind kOrder[] = {PictureKind::Main, PictureKind::Sku, PictureKind::Detail};
     FUZZ_CHECK(publishCalls < 3);
     const PictureKind kind = kOrder[publishCalls++];
@@ -68,6 +85,8 @@ class CheckingSink : public HarvestSink {
 
   int publishCalls = 0;
   int itemIdCalls = 0;
+  int textCalls = 0;
+  bool delivering = false, delivered = false;
   std::optional<std::string> descriptionUrl, descriptionPage, videoUrl;
 
  private:
@@ -209,6 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A run delivers the whole harvest or, when it found nothing, none of it.
   const bool delivered = report.trouble == PageTrouble::None;
+  FUZZ_CHECK(sink.delivered == delivered);
   FUZZ_CHECK(sink.publishCalls == (delivered ? 3 : 0));
   FUZZ_CHECK(sink.itemIdCalls == (delivered ? 1 : 0));
   // A delivered video address is always set: JD's is cleared; the others' is made only of ids the

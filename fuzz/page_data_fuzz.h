@@ -50,7 +50,7 @@ inline void CheckPictures(const TextList& pictures) {
 inline void CheckLines(const TextList& lines) {
   PAGE_DATA_CHECK(lines.size() <= kMaxTextLines);
   for (const std::string& line : lines) {
-    PAGE_DATA_CHECK(!line.empty() && line.size() <= 2 * 1024 + 1);  // "name:value"
+    PAGE_DATA_CHECK(!line.empty() && line.size() <= kMaxLineBytes);
     for (char c : line) PAGE_DATA_CHECK(static_cast<unsigned char>(c) >= 0x20);
   }
 }

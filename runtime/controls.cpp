@@ -1,5 +1,7 @@
 #include "runtime/controls.h"
 
+#include <climits>
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -91,7 +93,7 @@ int ListViewAppendRow(HWND list, std::initializer_list<std::string_view> cells) 
     item.iSubItem = column;
     item.pszText = wide.data();
     if (column == 0) {
-      item.iItem = ListViewRowCount(list);
+      item.iItem = INT_MAX;  // beyond the last row: the list appends it
       row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
       if (row < 0) return -1;
     } else {

@@ -108,3 +108,14 @@ int IndexOfItem(const TextList& items, std::string_view text) {
     if (items[i] == text) return static_cast<int>(i) + 1;
   return -1;
 }
+
+std::string_view CharacterPrefix(std::string_view text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = 0;
+  while (end < text.size()) {
+    const size_t next = end + (static_cast<unsigned char>(text[end]) >= 0x80 ? 2 : 1);
+    if (next > maxBytes) break;
+    end = next;
+  }
+  return text.substr(0, end);
+}

@@ -26,5 +26,9 @@ std::string TextBefore(std::string_view text, std::string_view marker, int start
 // The bytes after the last `marker`; empty when it is not found.
 std::string TextAfterLast(std::string_view text, std::string_view marker);
 
+// The longest start of the text of at most `maxBytes` that ends on a character boundary (a lead
+// byte is never kept without its trailing byte).
+std::string_view CharacterPrefix(std::string_view text, size_t maxBytes);
+
 // The 1-based index of the first item equal to `text`, or -1.
 int IndexOfItem(const TextList& items, std::string_view text);

@@ -147,6 +147,29 @@ TEST_F(ExtractCommandsTest, TaobaoButtonFillsTheWindowFromBothPages) {
   EXPECT_EQ(requests[1].Header("Cookie"), kCookie);
 }
 
+// The raw-data box is disabled and shows a page's first lines only: a long description goes in
+// as its first 4 KB, cut where a character ends, while its pictures are all listed.
+TEST_F(ExtractCommandsTest, ALongDescriptionShowsItsStartInTheDisabledBox) {
+  LoopbackServer server;
+  RouteTaobao(server);
+  std::string desc = "var desc='";
+  for (int i = 0; i < 2000; ++i) desc += "<p>图" + std::to_string(i) + "<img src=\"https://img.alicdn.com/" + std::to_string(i) + ".jpg\"></p>";
+  desc += "';";
+  server.Route(kTaobaoDescPath, GbkPage(desc));
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
+
+  Click(Control::淘宝_按钮);
+
+  const std::string shown = Box(Control::测试);
+  const std::string whole = Utf8ToGbk(desc);
+  ASSERT_LE(shown.size(), 4096u);
+  EXPECT_GE(shown.size(), 4095u);
+  EXPECT_EQ(shown, whole.substr(0, shown.size()));
+  EXPECT_EQ(ListRows().size(), 4u + 2u + 2000u);
+}
+
 TEST_F(ExtractCommandsTest, TmallButtonSendsTheCookieBoxToBothPages) {
   const std::string descPath =
       "/i2/602/345/602345678901/TB1TmDesc.desc%7Cvar%5Edesc%3Bsign%5Eab12cd34%3Blang%5Egbk%3Bt%5E1601234567";
@@ -307,13 +330,31 @@ TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {
   UseServer(server);
   SetBox(Control::url, server.Url("/item.htm?id=601234567890"));
 
+  HWND list = ControlHandle(Control::images_列表框);
+  HWND edit = ControlHandle(Control::文本数据);
   Click(Control::淘宝_按钮);
+  // The list was filled with its repainting held; it is released, so the rows wait to be painted.
+  EXPECT_TRUE(GetUpdateRect(list, nullptr, FALSE));
+  PumpFor(50);
   Click(Control::淘宝_按钮);
+  EXPECT_TRUE(GetUpdateRect(list, nullptr, FALSE));
 
   std::vector<Row> rows = ListRows();
   ASSERT_EQ(rows.size(), 18u);
   EXPECT_EQ(rows[9], (Row{"10", rows[0].url, "淘宝主图图片1"}));
   EXPECT_EQ(rows[17], (Row{"18", rows[8].url, "淘宝详情图片3"}));
+  // The second run's text follows the first's, and the box shows its end, caret there.
+  const std::string text = "\r\n\r\n黑色\r\n米白色（加绒）\r\n面料:羊羔毛\r\n服装版型:宽松\r\n上市年份季节:2020年冬季\r\n"
+                           "颜色分类:黑色米白色\r\n";
+  const std::string title = "秋冬新款 加厚羊羔毛外套女 短款宽松夹克-淘宝网";
+  EXPECT_EQ(Box(Control::文本数据), title + text + title + text);
+  DWORD selStart = 0, selEnd = 0;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+  const auto length = static_cast<DWORD>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+  EXPECT_EQ(selStart, length);
+  EXPECT_EQ(selEnd, length);
+  const auto lines = static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
+  EXPECT_GT(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0) << lines << " lines";
   // An empty cookie box sends no cookie.
   for (const RecordedRequest& r : server.WaitForRequests(4)) EXPECT_FALSE(r.HasHeader("Cookie")) << r.Target();
 }

@@ -44,14 +44,18 @@ ItemPageData ReadJdPhonePageData(std::string_view page, std::string_view picture
                                  PageEncoding encoding) {
   ItemPageData d;
   const bool gbk = ReadsAsGbk(page, encoding);
+  WorkBudget budget(page.size());
   std::optional<Parsed> only, info;
   for (size_t start : ValueStartsAfter(page, "window._itemOnly"))
-    if ((only = ParseAt(page, start, gbk))) break;
-  if (!only) return d;
+    if ((only = ParseAt(page, start, gbk, budget))) break;
+  if (!only) {
+    d.work = budget.Used();
+    return d;
+  }
   for (size_t start : ValueStartsAfter(page, "window._itemInfo"))
-    if ((info = ParseAt(page, start, gbk))) break;
+    if ((info = ParseAt(page, start, gbk, budget))) break;
 
-  const Reader r(*only, utf8ToText);
+  const Reader r(*only, utf8ToText, budget);
   const Json* item = r.Get(r.Root(), "item");
   d.cutShort = only->cutShort;
   for (const Json* image : r.Items(r.Get(item, "image"))) AddJdPicture(d.mainPictures, r.Raw(image), pictureBase, d.cutShort);
@@ -61,37 +65,47 @@ ItemPageData ReadJdPhonePageData(std::string_view page, std::string_view picture
   const std::vector<const Json*> combinations = r.Items(r.Get(item, "newColorSize"));
   std::set<std::string> seen;
   for (const Json* c : combinations) {
+    if (Full(d.skuPictures, kMaxRowsPerKind, r, d.cutShort)) break;
     const std::string path(r.Raw(r.Get(c, "imagePath")));
     if (path.empty() || !seen.insert(path).second) continue;
     AddJdPicture(d.skuPictures, path, pictureBase, d.cutShort);
   }
   const Json* sequence = r.Get(item, "salePropSeq");
   if (sequence && sequence->is_object())
-    for (const Json& values : *sequence)
-      for (const Json* value : r.Items(&values)) AddBounded(d.skuNames, r.Line(value), kMaxTextLines, d.cutShort);
+    for (const Json& values : *sequence) {
+      if (Full(d.skuNames, kMaxTextLines, r, d.cutShort)) break;
+      for (const Json* value : r.Items(&values)) {
+        if (Full(d.skuNames, kMaxTextLines, r, d.cutShort)) break;
+        AddLine(d.skuNames, r, value, d.cutShort);
+      }
+    }
   if (d.skuNames.empty()) {
     // Without the sequence: the distinct values of each dimension, in order of appearance.
     const std::initializer_list<std::string_view> dimensions[] = {{"color", "1"}, {"size", "2"}, {"spec", "3"}};
     for (const auto& keys : dimensions) {
       std::set<std::string> names;
-      for (const Json* c : combinations)
+      for (const Json* c : combinations) {
+        if (Full(d.skuNames, kMaxTextLines, r, d.cutShort)) break;
         for (std::string_view key : keys) {
           std::string name = r.Line(r.Get(c, key));
           if (!name.empty() && names.insert(name).second) AddBounded(d.skuNames, name, kMaxTextLines, d.cutShort);
         }
+      }
     }
   }
 
   d.itemId = r.Text(r.Get(item, "skuId"));
   d.title = r.Line(r.Get(item, "skuName"));
   if (info) {
-    const Reader ri(*info, utf8ToText);
+    const Reader ri(*info, utf8ToText, budget);
     const Json* product = ri.Get(ri.Root(), "product");
     if (std::string name = ri.Line(ri.Get(product, "skuName")); !name.empty()) d.title = name;
     if (d.itemId.empty()) d.itemId = ri.Text(ri.Get(product, "skuId"));
     d.cutShort = d.cutShort || info->cutShort;
   }
   d.found = CallerMayUse(d) || !d.skuPictures.empty();
+  d.cutShort = d.cutShort || budget.Spent();
+  d.work = budget.Used();
   return d;
 }
 

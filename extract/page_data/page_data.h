@@ -29,6 +29,7 @@ struct ItemPageData {
   TextList skuNames;
   TextList attributes;  // "name:value"
   bool cutShort = false;
+  size_t work = 0;  // what the reading cost, in the units of its work budget
 };
 
 struct DetailPictures {
@@ -37,4 +38,5 @@ struct DetailPictures {
   bool refused = false;   // the call was answered with a refusal
   bool challenge = false; // ... with a verification
   bool cutShort = false;
+  size_t work = 0;  // what the reading cost, in the units of its work budget
 };

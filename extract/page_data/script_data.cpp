@@ -1,15 +1,16 @@
 #include "extract/page_data/script_data.h"
 
-#include "extract/harvest_bounds.h"
 #include "text/ascii.h"
 #include "text/original_picture.h"
 #include "text/page_encoding.h"
+#include "text/text_items.h"
 #include "text/url.h"
 
 namespace {
 
-// Picture addresses and text lines longer than this are not what the pages put there.
-constexpr size_t kMaxLineBytes = 1024;
+// A line is read from at most this much of its string: enough for kMaxLineBytes of GBK text
+// whatever the string's characters and blanks, and never the whole of a long string.
+constexpr size_t kMaxLineSourceBytes = 4 * kMaxLineBytes;
 
 using page_data::npos;
 
@@ -64,11 +65,18 @@ bool ReadsAsGbk(std::string_view page, PageEncoding encoding) {
   return encoding == PageEncoding::Gbk;
 }
 
-std::optional<Parsed> ParseAt(std::string_view page, size_t start, bool gbk) {
+std::optional<Parsed> ParseAt(std::string_view page, size_t start, bool gbk, WorkBudget& budget) {
+  if (budget.Spent()) return std::nullopt;
   ScriptLiteralOptions options;
   options.gbk = gbk;
+  options.maxOutputBytes = std::min(options.maxOutputBytes, budget.Remaining());
   std::optional<ScriptLiteral> literal = NormaliseScriptLiteral(page, start, options);
-  if (!literal) return std::nullopt;
+  // A literal that is none may have been scanned to the page's end before it failed.
+  if (!literal) {
+    budget.Spend(page.size() - start);
+    return std::nullopt;
+  }
+  if (!budget.Spend((literal->end - start) + literal->json.size())) return std::nullopt;
   Json root = Json::parse(literal->json, nullptr, /*allow_exceptions=*/false);
   if (root.is_discarded()) return std::nullopt;
   return Parsed{std::move(root), gbk, literal->cutShort};
@@ -99,11 +107,13 @@ const std::string* ReferenceOf(const Json* node) {
 }  // namespace
 
 // Nodes written {"$ref":"$.a.b[0]"} stand for the node at that path; a chain of them that does
-// not end within a few steps (a circle) stands for nothing.
+// not end within a few steps (a circle) stands for nothing. Each reference followed is paid for,
+// however often the same one is reached.
 const Json* Reader::Resolve(const Json* node) const {
   for (int hops = 0; hops < 8; ++hops) {
     const std::string* ref = ReferenceOf(node);
     if (!ref) return node;
+    if (!budget_.Spend(WorkBudget::kNodeWork + ref->size())) return nullptr;
     node = Lookup(*ref);
   }
   return ReferenceOf(node) ? nullptr : node;
@@ -111,7 +121,7 @@ const Json* Reader::Resolve(const Json* node) const {
 
 const Json* Reader::Get(const Json* node, std::string_view key) const {
   node = Resolve(node);
-  if (!node || !node->is_object()) return nullptr;
+  if (!node || !node->is_object() || !Visit()) return nullptr;
   auto it = node->find(key);
   return it == node->end() ? nullptr : Resolve(&*it);
 }
@@ -125,46 +135,62 @@ std::vector<const Json*> Reader::Items(const Json* node) const {
   std::vector<const Json*> items;
   node = Resolve(node);
   if (node && node->is_array())
-    for (const Json& item : *node)
+    for (const Json& item : *node) {
+      if (!Visit()) break;
       if (const Json* resolved = Resolve(&item)) items.push_back(resolved);
+    }
   return items;
 }
 
+// The caller may look at every byte of the string, so all of them are paid for.
 std::string_view Reader::Raw(const Json* node) const {
   node = Resolve(node);
-  return node && node->is_string() ? std::string_view(node->get_ref<const std::string&>()) : std::string_view();
+  if (!node || !node->is_string()) return {};
+  const std::string& raw = node->get_ref<const std::string&>();
+  return budget_.Spend(raw.size()) ? std::string_view(raw) : std::string_view();
 }
 
 std::string Reader::Text(const Json* node) const {
   node = Resolve(node);
   if (!node) return {};
-  if (node->is_string()) return JsonStringToText(node->get_ref<const std::string&>(), gbk_, utf8ToText_);
+  if (node->is_string()) {
+    const std::string& raw = node->get_ref<const std::string&>();
+    if (!budget_.Spend(raw.size())) return {};
+    return JsonStringToText(raw, gbk_, utf8ToText_);
+  }
   if (node->is_number_unsigned()) return std::to_string(node->get<uint64_t>());
   if (node->is_number_integer()) return std::to_string(node->get<int64_t>());
   return {};
 }
 
 std::string Reader::Line(const Json* node) const {
-  std::string text = Text(node);
+  node = Resolve(node);
+  if (!node) return {};
+  std::string text;
+  if (node->is_string()) {
+    std::string_view raw = node->get_ref<const std::string&>();
+    if (raw.size() > kMaxLineSourceBytes) {
+      // Cut where a UTF-8 character starts.
+      size_t end = kMaxLineSourceBytes;
+      while (end > 0 && (static_cast<unsigned char>(raw[end]) & 0xC0) == 0x80) --end;
+      raw = raw.substr(0, end);
+    }
+    if (!budget_.Spend(raw.size())) return {};
+    text = JsonStringToText(raw, gbk_, utf8ToText_);
+  } else {
+    text = Text(node);
+  }
   for (char& c : text)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
   const size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-  if (text.size() > kMaxLineBytes) {
-    // Cut on a character boundary of the GBK text.
-    size_t i = 0;
-    while (i < text.size()) {
-      const size_t next = i + (static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1);
-      if (next > kMaxLineBytes) break;
-      i = next;
-    }
-    text.resize(i);
-  }
-  return text;
+  return std::string(CharacterPrefix(text, kMaxLineBytes));
 }
 
 const Json* Reader::Lookup(std::string_view path) const {
+  // Each step of the path looks up a member or an element; the path's length bounds their number
+  // and was paid for with the reference.
   if (path.empty() || path[0] != '$' || path.size() > 1024) return nullptr;
   const Json* node = &root_;
   size_t i = 1;
@@ -214,9 +240,33 @@ void AddBounded(TextList& list, std::string item, size_t bound, bool& cutShort) 
   list.push_back(std::move(item));
 }
 
+bool Full(const TextList& list, size_t bound, const Reader& r, bool& cutShort) {
+  if (list.size() < bound && !r.Exhausted()) return false;
+  cutShort = true;
+  return true;
+}
+
+void AddLine(TextList& list, const Reader& r, const Json* node, bool& cutShort) {
+  if (!node) return;
+  if (list.size() >= kMaxTextLines) {
+    cutShort = true;
+    return;
+  }
+  AddBounded(list, r.Line(node), kMaxTextLines, cutShort);
+}
+
 void AddPicture(TextList& list, std::string_view address, bool& cutShort) {
   if (std::optional<std::string> url = CompleteAddress(address))
     AddBounded(list, OriginalPictureAddress(*url), kMaxRowsPerKind, cutShort);
+}
+
+void AddPictureOf(TextList& list, const Reader& r, const Json* node, bool& cutShort) {
+  if (!node) return;
+  if (list.size() >= kMaxRowsPerKind) {
+    cutShort = true;
+    return;
+  }
+  AddPicture(list, r.Raw(node), cutShort);
 }
 
 TextList SourceAddresses(std::string_view html, bool& cutShort) {

@@ -119,6 +119,8 @@ std::string FixtureGbk(const std::string& name, const std::map<std::string, std:
   return Utf8ToGbk(text);
 }
 
+void RecordingSink::DeliveryStarts() { calls.push_back("DeliveryStarts"); }
+void RecordingSink::DeliveryEnds() { calls.push_back("DeliveryEnds"); }
 void RecordingSink::AppendText(const std::string& t) {
   calls.push_back("AppendText");
   text += t;

@@ -37,6 +37,8 @@ struct Row {
 // Plays the window: rows numbered by position across runs, kind counters per call, text appended.
 class RecordingSink : public HarvestSink {
  public:
+  void DeliveryStarts() override;
+  void DeliveryEnds() override;
   void AppendText(const std::string& text) override;
   void SetDescriptionUrl(const std::string& url) override;
   void SetDescriptionPage(const std::string& page) override;
