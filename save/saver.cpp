@@ -508,6 +508,7 @@ std::string SaveQuestionText(const SaveOutcome& outcome) {
 
 SaveOutcome SaveResults(const SaveJob& job, const SaveEffects& effects) {
   SaveStop never;  // nobody asks this save to stop
+  EnsureFolder(job.outputFolder);
   return RunSave(job, effects, never);
 }
 
