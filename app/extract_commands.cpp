@@ -36,7 +36,7 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 
 }  // namespace
 
-void MainWindow::RunExtraction(Harvest harvest) {
+std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
   // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
   // blank or a line end around it is used without them; the box keeps what was typed.
@@ -49,7 +49,9 @@ void MainWindow::RunExtraction(Harvest harvest) {
   const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = harvest(source, sink); });
   // A run the gate refused (another is still under way) says nothing; a cleared run has nothing to
   // tell either.
-  if (ran && report && !gate_.WasCleared()) ShowStatus(ExtractionStatusText(*report));
+  if (!ran || !report || gate_.WasCleared()) return std::nullopt;
+  ShowStatus(ExtractionStatusText(*report));
+  return report;
 }
 
 void MainWindow::ExtractTaobaoItem() { RunExtraction(HarvestTaobaoItem); }
