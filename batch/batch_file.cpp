@@ -72,6 +72,18 @@ std::string TextFileAsGbk(std::string_view bytes, const Utf8ToGbkText& toGbk) {
   return std::string(bytes);
 }
 
+std::vector<std::string_view> TextLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 BatchFile ReadBatchText(std::string_view bytes, const Utf8ToGbkText& toGbk) {
   BatchFile file;
   // UTF-16 would read as lines full of zero bytes, each reported as no link.
@@ -79,9 +91,9 @@ BatchFile ReadBatchText(std::string_view bytes, const Utf8ToGbkText& toGbk) {
     file.problem = "批量文件是UTF-16编码，请另存为UTF-8或ANSI编码";
     return file;
   }
-  const TextList lines = SplitText(TextFileAsGbk(bytes, toGbk), "\n");
+  const std::string text = TextFileAsGbk(bytes, toGbk);
   int number = 0;
-  for (const std::string& raw : lines) {
+  for (std::string_view raw : TextLines(text)) {
     ++number;
     const std::string line = TrimBlanks(raw);
     if (line.empty() || line[0] == '#') continue;

@@ -40,3 +40,8 @@ struct BatchFile {
 };
 
 BatchFile ReadBatchText(std::string_view bytes, const Utf8ToGbkText& toGbk);
+
+// The lines of a text, split at every line feed, each without a carriage return at its end. A line
+// feed is never part of a GBK character, so a stray lead byte before one (text that is not quite
+// GBK) cannot join two lines.
+std::vector<std::string_view> TextLines(std::string_view text);

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "text/text_items.h"
-
 namespace {
 
 constexpr char kHeading[] = "链接\t平台\t结果\t主图\tSKU图\t详情图\t视频\t已保存\t未保存\t原因";
@@ -100,9 +98,7 @@ BatchItemResult BatchItemResultOf(const BatchLink& link, const ExtractionReport&
 
 EarlierBatchResults ReadBatchResultsText(std::string_view gbk) {
   EarlierBatchResults earlier;
-  for (const std::string& whole : SplitText(gbk, "\n")) {
-    std::string_view line = whole;
-    if (line.ends_with('\r')) line.remove_suffix(1);
+  for (std::string_view line : TextLines(gbk)) {
     if (line.empty() || line == kHeading) continue;
     earlier.lines.emplace_back(line);
     const std::string_view outcome = FieldAt(line, 2);

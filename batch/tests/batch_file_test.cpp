@@ -49,7 +49,9 @@ TEST(ReadBatchTextTest, Lines) {
       "京东数据x https://item.jd.com/1.html\n"
       "ftp://item.jd.com/1.html\n"
       "   \t\n"
-      "#https://item.jd.com/1.html";
+      "#https://item.jd.com/1.html\n"
+      "x\xE8\n"  // a stray lead byte (not quite GBK) keeps to its line
+      "https://item.jd.com/20.html";
   const BatchFile file = ReadBatchText(text, Utf8ToGbk);
   const Expected expected[] = {
       {3, "http://shop.example.com/item?id=1", Platform::Taobao},  // the button name chooses
@@ -67,6 +69,8 @@ TEST(ReadBatchTextTest, Lines) {
       {15, "淘宝数据", std::nullopt},
       {16, "京东数据x https://item.jd.com/1.html", std::nullopt},
       {17, "ftp://item.jd.com/1.html", std::nullopt},
+      {20, "x\xE8", std::nullopt},
+      {21, "https://item.jd.com/20.html", Platform::Jd},
   };
   ASSERT_EQ(file.links.size(), std::size(expected));
   for (size_t i = 0; i < file.links.size(); ++i) {
