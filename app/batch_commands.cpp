@@ -22,12 +22,13 @@ constexpr size_t kMaxResultsFileBytes = 16 << 20;
 // The worker returns at once after the final question; this bounds the wait for its outcome.
 constexpr unsigned kSaveEndWaitMs = 2000;
 
-// What the batch makes of a save's outcome. The save counts its pictures; the text file and the
-// video are taken as saved.
+// What the batch makes of a save's outcome.
 BatchSaveResult BatchSaveResultOf(const SaveOutcome& outcome) {
   BatchSaveResult result;
   result.pictures = outcome.pictures;
   result.failed = outcome.failed;
+  result.textSaved = outcome.textSaved;
+  result.videoFailed = outcome.video == VideoSaved::Failed;
   return result;
 }
 
@@ -91,11 +92,11 @@ void MainWindow::HarvestNextBatchLink() {
   }
   // The final question comes from the worker at the end of the save: the batch answers it, and
   // goes on with the window's thread.
-  SaveHarvest(prefix, [this, window = window_, index, found](const std::string&, const std::string&) {
+  const bool saving = SaveHarvest(prefix, [this, window = window_, index, found](const std::string&, const std::string&) {
     PostUiTask(window, [this, index, found] { OnBatchItemSaved(index, found); });
     return false;
   });
-  if (!save_) {
+  if (!saving) {
     const int rows = found.mainPictures + found.skuPictures + found.detailPictures;
     batch_->progress.Record(index, BatchItemResultOf(link, found, BatchSaveResult{rows, rows, false, false}));
     WriteBatchResults();

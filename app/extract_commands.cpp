@@ -3,34 +3,101 @@
 // it found.
 #include <windows.h>
 
+#include <memory>
+#include <new>
+
 #include "app/main_window.h"
 #include "extract/item_extractors.h"
 #include "http/page_charset.h"
 #include "http/winhttp_request.h"
+#include "runtime/handles.h"
+#include "runtime/stop_signal.h"
+#include "save/date_time.h"
 #include "text/text_items.h"
 
 namespace {
+
+// One page exchange, shared by the thread that runs it and the window that waits for it; a thread
+// whose window stopped waiting still has everything it writes.
+struct PageExchangeWork {
+  std::string url;
+  std::optional<std::string> cookies;
+  std::string text, status, headers;
+  PageEncoding encoding = PageEncoding::Unknown;
+  UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
 
 // The engine writes merged cookies back into the text it is given; it gets a copy, so the cookie
 // box never changes. Its status text and headers tell a failed request from an error page; the
 // encoding it reports tells the page readers how to read the text. It follows no redirect: WinHttp
 // would send the cookie line on to whatever host the Location names, so the extraction follows
 // them itself.
-FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& cookies,
-                      const std::function<void()>& yield) {
+void ExchangePage(PageExchangeWork& work) {
   WinHttpRequestOptions options;
-  options.yield = yield;
   options.noRedirect = true;
-  std::string copy = cookies.value_or(std::string());
-  if (cookies) options.cookies = &copy;
-  std::string status, headers;
-  options.statusText = &status;
-  options.returnedHeaders = &headers;
-  PageEncoding encoding = PageEncoding::Unknown;
-  options.encoding = &encoding;
-  std::string text = WinHttpPageRequest(url, options);
-  FetchedPage page = FetchedPageFromExchange(std::move(text), status, headers);
-  page.encoding = encoding;
+  std::string copy = work.cookies.value_or(std::string());
+  if (work.cookies) options.cookies = &copy;
+  options.statusText = &work.status;
+  options.returnedHeaders = &work.headers;
+  options.encoding = &work.encoding;
+  work.text = WinHttpPageRequest(work.url, options);
+}
+
+DWORD WINAPI PageExchangeThread(void* parameter) {
+  std::unique_ptr<std::shared_ptr<PageExchangeWork>> held(static_cast<std::shared_ptr<PageExchangeWork>*>(parameter));
+  PageExchangeWork& work = **held;
+  try {
+    ExchangePage(work);
+  } catch (...) {
+    // Nothing may leave a thread procedure; the page counts as not fetched.
+    work.text.clear();
+    work.headers.clear();
+  }
+  SetEvent(work.done.get());
+  return 0;
+}
+
+// Waits for `done` while the window's messages are answered; false when the stop came first.
+// `answer` says false once the thread is to quit: then only the handles are waited for.
+bool WaitAnswering(HANDLE done, const StopSignal& stop, const std::function<bool()>& answer) {
+  const HANDLE waits[] = {done, stop.Event()};
+  const DWORD count = waits[1] ? 2 : 1;
+  bool answering = true;
+  for (;;) {
+    if (stop.Requested()) return false;
+    const DWORD woke = answering ? MsgWaitForMultipleObjectsEx(count, waits, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
+                                 : WaitForMultipleObjects(count, waits, FALSE, INFINITE);
+    if (woke == WAIT_OBJECT_0) return true;
+    if (woke == WAIT_OBJECT_0 + count) {
+      answering = answer();
+    } else if (woke != WAIT_OBJECT_0 + 1) {
+      // A wait that cannot be made: look again in a moment rather than spin.
+      if (WaitForSingleObject(done, 50) == WAIT_OBJECT_0) return true;
+    }
+  }
+}
+
+// WinHttp's calls block for as long as the server takes (up to their time-outs), and the window
+// must answer meanwhile, a close above all: the exchange runs on a thread of its own. A close
+// ends the wait at once; the exchange is then left to end on its thread (closing its handles from
+// outside would not cut off a blocked call under Wine), and ends with the process at the latest.
+FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& cookies,
+                      const std::function<bool()>& answer, const std::shared_ptr<StopSignal>& closing) {
+  if (closing->Requested()) return {};
+  auto work = std::make_shared<PageExchangeWork>();
+  work->url = url;
+  work->cookies = cookies;
+  auto* held = work->done ? new (std::nothrow) std::shared_ptr<PageExchangeWork>(work) : nullptr;
+  UniqueHandle thread(held ? CreateThread(nullptr, 0, PageExchangeThread, held, 0, nullptr) : nullptr);
+  if (!thread) {
+    // Without a thread of its own the page is fetched here, the window waiting.
+    delete held;
+    ExchangePage(*work);
+  } else if (!WaitAnswering(work->done.get(), *closing, answer)) {
+    return {};
+  }
+  FetchedPage page = FetchedPageFromExchange(std::move(work->text), work->status, work->headers);
+  page.encoding = work->encoding;
   return page;
 }
 
@@ -38,17 +105,20 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 
 std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
+  const std::function<bool()> answer = [this] { return PumpPendingMessages(); };
   // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
   // blank or a line end around it is used without them; the box keeps what was typed.
-  const ItemSource source{TrimBlanks(BoxText(Control::url)), [this] { return BoxText(Control::cookie值); },
-                          [yield](const std::string& url, const std::optional<std::string>& cookies) {
-                            return FetchPage(url, cookies, yield);
-                          },
-                          config_.hosts.endpoints, yield, Utf8PageText};
+  ItemSource source{TrimBlanks(BoxText(Control::url)), [this] { return BoxText(Control::cookie值); },
+                    [answer, closing = closing_](const std::string& url, const std::optional<std::string>& cookies) {
+                      return FetchPage(url, cookies, answer, closing);
+                    },
+                    config_.hosts.endpoints, yield, Utf8PageText};
+  source.harvestTime = TimeName(clock_.Now());
+  source.stopped = [closing = closing_] { return closing->Requested(); };
   std::optional<ExtractionReport> report;
   const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = harvest(source, sink); });
-  // A run the gate refused (another is still under way) says nothing; a cleared run has nothing to
-  // tell either.
+  // A run the gate refused (another is still under way) says nothing; a cleared run, or one whose
+  // window went, has nothing to tell either.
   if (!ran || !report || gate_.WasCleared()) return std::nullopt;
   ShowStatus(ExtractionStatusText(*report));
   return report;

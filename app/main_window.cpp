@@ -371,6 +371,10 @@ int MainWindow::HotKeyId(UINT virtualKey) const {
 }
 
 void MainWindow::OnDestroy() {
+  // An extraction under way (this close came through its message pump) ends at once and delivers
+  // nothing more.
+  closing_->Request();
+  gate_.NoteCleared();
   // A save still running is stopped and waited for (with a bound), so that the process never ends
   // in the middle of a file; past the bound its worker writes nothing more.
   if (save_) save_->StopAndWait(kCloseSaveWaitMs);
@@ -397,19 +401,20 @@ int MainWindow::RegisterSystemHotKey(UINT virtualKey) {
 
 // Long work on the window's thread lets the window answer meanwhile; other threads have no windows
 // of ours to serve.
-void MainWindow::PumpPendingMessages() {
-  if (GetCurrentThreadId() != windowThread_) return;
+bool MainWindow::PumpPendingMessages() {
+  if (GetCurrentThreadId() != windowThread_) return true;
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {  // leave it for the message loop
       PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
+      return false;
     }
     if (!window_ || !IsDialogMessageW(window_, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
   }
+  return true;
 }
 
 void MainWindow::RunCreatedHandler() {

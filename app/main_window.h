@@ -27,6 +27,7 @@
 struct ItemSource;
 #include "runtime/handles.h"
 #include "runtime/message_box.h"
+#include "runtime/stop_signal.h"
 #include "save/network_time.h"
 #include "save/saver.h"
 
@@ -163,8 +164,9 @@ class MainWindow : private HarvestSink {
   void AppendLines(const TextList& lines);
 
   // Dispatches the messages waiting for the window's thread (nothing on another thread): long work
-  // on the window's thread calls it so the window keeps painting and answering.
-  void PumpPendingMessages();
+  // on the window's thread calls it so the window keeps painting and answering. False once the
+  // thread is to quit (the message is left for the message loop).
+  bool PumpPendingMessages();
 
  private:
   struct CommandBinding {
@@ -207,9 +209,10 @@ class MainWindow : private HarvestSink {
   // Extraction (extract_commands.cpp). The report, unless the run was refused or cleared.
   using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
   std::optional<ExtractionReport> RunExtraction(Harvest harvest);
-  // Saves what the window holds on a worker (save_commands.cpp). Its status lines carry
-  // `statusPrefix`; `ask`, when given, answers the final question instead of the user.
-  void SaveHarvest(const std::string& statusPrefix,
+  // Saves what the window holds on a worker (save_commands.cpp); false when no save started. Its
+  // status lines carry `statusPrefix`; `ask`, when given, answers the final question instead of
+  // the user.
+  bool SaveHarvest(const std::string& statusPrefix,
                    std::function<bool(const std::string& question, const std::string& caption)> ask);
   // The batch's steps (batch_commands.cpp), each a task on the window's thread.
   void HarvestNextBatchLink();
@@ -251,6 +254,9 @@ class MainWindow : private HarvestSink {
   GdiObject<HBITMAP> helpBitmap_;
   HarvestState harvest_;
   ExtractionGate gate_;
+  // Requested as the window goes: an extraction under way abandons its fetches and ends. Shared
+  // with the fetches, which may outlive the window.
+  std::shared_ptr<StopSignal> closing_ = std::make_shared<StopSignal>();
   StatusClock clock_;
   std::unique_ptr<SaveRun> save_;
   // The batch under way: where it stands, and the save of its current item.

@@ -7,6 +7,12 @@
 #include "runtime/controls.h"
 #include "runtime/ui_task.h"
 
+namespace {
+
+constexpr char kNothingToSave[] = "列表里没有图片，请先获取商品数据（下载数据）";
+
+}  // namespace
+
 void MainWindow::StartSave() {
   // A save pairs the rows and the item id of one harvest: not while an extraction is still adding
   // to them. One save at a time.
@@ -14,12 +20,17 @@ void MainWindow::StartSave() {
   SaveHarvest({}, {});
 }
 
-void MainWindow::SaveHarvest(const std::string& statusPrefix,
+bool MainWindow::SaveHarvest(const std::string& statusPrefix,
                              std::function<bool(const std::string& question, const std::string& caption)> ask) {
   HWND list = control(Control::images_列表框);
   std::vector<SaveRow> rows;
   const int count = list ? ListViewRowCount(list) : 0;
   for (int i = 0; i < count; ++i) rows.push_back({ListViewCell(list, i, 1), ListViewCell(list, i, 2)});
+  // Nothing harvested: no folder, no text file, no question.
+  if (rows.empty()) {
+    ShowStatus(kNothingToSave);
+    return false;
+  }
   SaveJob job = PlanSave(outputRoot_, harvest_.itemId, harvest_.videoUrl, std::move(rows), BoxText(Control::文本数据));
   harvest_.outputFolder = job.outputFolder;
 
@@ -40,4 +51,5 @@ void MainWindow::SaveHarvest(const std::string& statusPrefix,
   effects.ask = std::move(ask);
   effects.openFolder = config_.openFolder ? config_.openFolder : OpenFolderInShell;
   save_ = ::StartSave(std::move(job), std::move(effects));
+  return save_ != nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/harvest_bounds.h"
+#include "extract/item_name.h"
 #include "extract/link_platform.h"
 #include "extract/page_data/alibaba_page_data.h"
 #include "extract/page_data/jd_page_data.h"
@@ -92,10 +93,15 @@ class Run {
   void Yield() const {
     if (source_.yield) source_.yield();
   }
+  bool Stopped() const { return source_.stopped && source_.stopped(); }
+  // What the item is filed under: `id` where the page gives one, else the link's number, else
+  // the time of the harvest.
+  std::string ItemName(const std::string& id) const { return ::ItemName(id, source_.link, source_.harvestTime); }
 
   // Redirects are followed here; each further address gets the cookie only where it belongs.
   FetchedPage Fetch(const std::string& url, const std::optional<std::string>& cookies) const {
     const PageFetch yielding = [this](const std::string& address, const std::optional<std::string>& sent) {
+      if (Stopped()) return FetchedPage();
       FetchedPage page = source_.fetch ? source_.fetch(address, sent) : FetchedPage();
       Yield();
       return page;
@@ -139,6 +145,7 @@ class Run {
       }
       items.push_back(prefix + Mid(text, pos, q - pos) + suffix);
       Yield();
+      if (Stopped()) return {};
     }
     return items;
   }
@@ -181,12 +188,13 @@ void PublishAll(HarvestSink& sink, Platform platform, const TextList& main, cons
   sink.PublishPictures(detail, PictureKindLabel(platform, PictureKind::Detail));
 }
 
+// A page without the video's ids (or with the id "0" of an offer without a video) has no video:
+// no address, rather than one made of the fixed parts alone.
 std::string TaobaoVideoUrl(const EndpointHosts& hosts, const std::string& owner,
                            const std::string& path, const std::string& videoId) {
+  if (!NamesAnItem(owner) || !NamesAnItem(videoId)) return {};
   return "http://" + hosts.TaobaoVideoHost + "/play/u/" + owner + path + videoId + ".mp4";
 }
-
-bool RealVideoId(const std::string& id) { return !id.empty() && id != "0"; }
 
 // Character references such as "&nbsp;" stand between attribute names and values.
 TextList CutAttributes(Run& run, const std::string& page, std::string_view left) {
@@ -221,9 +229,8 @@ void DiagnoseEmptyRun(ExtractionReport& report, const FetchedPage& page) {
 }
 
 // The marker procedure's harvest, or the page data's; only when neither found anything does the
-// page say why.
+// page say why, and then nothing reaches the sink: a failed press leaves the harvest as it was.
 ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sink, const FetchedPage* troubledPage) {
-  buffer.ReplayInto(sink, run.Utf8());
   ExtractionReport report = run.report;
   report.mainPictures = buffer.Count(PictureKind::Main);
   report.skuPictures = buffer.Count(PictureKind::Sku);
@@ -231,6 +238,7 @@ ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sin
   report.video = buffer.video;
   report.cutShort = run.cutShort || buffer.cutShort;
   if (troubledPage) DiagnoseEmptyRun(report, *troubledPage);
+  if (report.trouble == PageTrouble::None && !run.Stopped()) buffer.ReplayInto(sink, run.Utf8());
   return report;
 }
 
@@ -250,9 +258,10 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
   const std::string owner = TextBetween(page, "videoOwnerId\":\"", "\",");
   const std::string title = TextBetween(page, "<title>", "</title>");
   out.AppendText(title + "\r\n\r\n");
-  out.SetVideoUrl(TaobaoVideoUrl(hosts, owner, "/p/1/e/6/t/1/", videoId));
-  out.video = RealVideoId(videoId);
-  out.SetItemId(TextBetween(page, "itemId=", "&"));
+  const std::string videoUrl = TaobaoVideoUrl(hosts, owner, "/p/1/e/6/t/1/", videoId);
+  out.SetVideoUrl(videoUrl);
+  out.video = !videoUrl.empty();
+  out.SetItemId(run.ItemName(TextBetween(page, "itemId=", "&")));
 
   // Thumbnails are written "https://…_50x50.jpg" or protocol-relative "//…_50x50.jpg"; cutting
   // from "//" takes both, and pieces that ran across markup are not addresses.
@@ -285,9 +294,10 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
   const std::string seller = TextBetween(page, "sellerId\":\"", "\",");
   const std::string title = TextBetween(page, "<title>", "-" + hosts.TmallTitleDomain + "天猫</title>");
   out.AppendText(title + "\r\n\r\n");
-  out.SetVideoUrl(TaobaoVideoUrl(hosts, seller, "/p/1/e/6/t/1/", videoId));
-  out.video = RealVideoId(videoId);
-  out.SetItemId(TextBetween(page, "itemId=", "&"));
+  const std::string videoUrl = TaobaoVideoUrl(hosts, seller, "/p/1/e/6/t/1/", videoId);
+  out.SetVideoUrl(videoUrl);
+  out.video = !videoUrl.empty();
+  out.SetItemId(run.ItemName(TextBetween(page, "itemId=", "&")));
 
   const std::string thumbnails = TextBetween(page, "tb-thumb-content", "tb-thumb-right");
   const TextList mainPictures = run.Cut(thumbnails, "//img", "_60x60", "https://img");
@@ -315,7 +325,7 @@ FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
   const std::string& page = fetched.text;
 
   const std::string skuId = TextBetween(page, "skuid: ", ",");
-  out.SetItemId(skuId);
+  out.SetItemId(run.ItemName(skuId));
   // JD items carry no video here; an address left over from an earlier item would be saved under
   // this item's name.
   out.SetVideoUrl(std::string());
@@ -341,14 +351,15 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
   const FetchedPage fetched = run.FetchItemPage(false);
   const std::string& page = fetched.text;
 
-  // Offers are filed under their main video's id.
+  // Offers are filed under their main video's id; one without a video ("0") under its offer id.
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",\"userId");
-  out.SetItemId(videoId);
-  out.video = RealVideoId(videoId);
+  out.SetItemId(run.ItemName(videoId));
   const std::string userId = TextBetween(page, "userId\":\"", "\",\"title");
   const std::string title = TextBetween(page, "<title>", "-阿里巴巴</title>");
   out.AppendText(title + "\r\n\r\n");
-  out.SetVideoUrl(TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId));
+  const std::string videoUrl = TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId);
+  out.SetVideoUrl(videoUrl);
+  out.video = !videoUrl.empty();
 
   const std::string gallery = TextBetween(page, "tab-trigger active", "unit-detail-fav");
   const TextList mainPictures = run.Cut(gallery, "original\":\"", "\"}'>");
@@ -389,7 +400,7 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
   if (!d.found) return false;
   out.AppendText(d.title + "\r\n\r\n");
   out.SetVideoUrl(d.videoUrl);
-  out.SetItemId(d.itemId);
+  out.SetItemId(run.ItemName(d.itemId));
 
   TextList detail;
   const std::string call =
@@ -419,7 +430,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
   const ItemPageData d = ReadAlibabaPageData(page.text, run.Utf8(), page.encoding);
   run.Yield();
   if (!d.found) return false;
-  out.SetItemId(d.itemId);
+  out.SetItemId(run.ItemName(d.itemId));
   out.AppendText(d.title + "\r\n\r\n");
   out.SetVideoUrl(d.videoUrl);
 
@@ -451,7 +462,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
   run.Yield();
   if (!d.found) return false;
   const std::string itemId = AllDigits(d.itemId) ? d.itemId : skuId;
-  out.SetItemId(itemId);
+  out.SetItemId(run.ItemName(itemId));
   out.SetVideoUrl(std::string());
   if (!d.title.empty()) out.AppendText(d.title + "\r\n\r\n");
 

@@ -56,9 +56,17 @@ struct ItemSource {
   // UTF-8 to GBK, for texts of pages that arrive as UTF-8 bytes; may be empty (such characters
   // then read "?").
   Utf8ToText utf8ToText;
+  // The item's name when neither its page nor its link gives one: the date and time of the
+  // harvest. May be empty.
+  std::string harvestTime;
+  // True once the run is to end (its window is going): nothing more is fetched, cut or delivered.
+  // May be empty.
+  std::function<bool()> stopped;
 };
 
-// Each returns what it found (or why it found nothing) for the status line.
+// Each returns what it found (or why it found nothing) for the status line. A run that found
+// nothing (its report tells a PageTrouble) delivers nothing: the harvest stays as it was. The item
+// is named after its id where the page gives one, else as ItemName says (item_name.h).
 ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink);
 ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink);
 ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink);

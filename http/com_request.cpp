@@ -45,6 +45,10 @@ class RequestObject {
     ScopedVariant v;
     return FAILED(GetAutomationProperty(object_, name, v.get())) ? 0 : VariantToDouble(*v.get());
   }
+  bool Readable(const wchar_t* name) {
+    ScopedVariant v;
+    return SUCCEEDED(GetAutomationProperty(object_, name, v.get()));
+  }
   std::string GetBytes(const wchar_t* name) {
     ScopedVariant v;
     if (FAILED(GetAutomationProperty(object_, name, v.get()))) return {};
@@ -129,15 +133,28 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
 
   request.Call(L"Send", {options.postBytes.empty() ? VariantFromWide(GbkToWide(options.postText))
                                                    : VariantFromBytes(options.postBytes)});
-  ScopedVariant done;
   const int boundSeconds = WaitBoundSeconds(options.timeoutSeconds, options.maxExchangeMs);
-  const DWORD waitStart = GetTickCount();
-  request.Call(L"WaitForResponse", {VariantFromInt(boundSeconds)}, done.get());
+  const ULONGLONG waitStart = GetTickCount64();
+  const ULONGLONG boundMs = boundSeconds > 0 ? static_cast<ULONGLONG>(boundSeconds) * 1000 : 0;
   // Only a wait that ran out its bound is a time-out. Wine's object sometimes answers "not done"
-  // at once for a request that has just completed (seen with an empty body); aborting then would
-  // throw the finished response away.
-  const bool waitedOut = boundSeconds >= 0 && GetTickCount() - waitStart >= static_cast<DWORD>(boundSeconds) * 1000;
-  if (done.get()->vt == VT_BOOL && done.get()->boolVal == VARIANT_FALSE && waitedOut) request.Call(L"Abort", {});
+  // early: at once for a request that has just completed (seen with an empty body), and now and
+  // then while the answer is still arriving (seen on a busy machine). A readable status means the
+  // answer is complete; otherwise the wait goes on for what remains of the bound.
+  for (;;) {
+    ScopedVariant done;
+    const ULONGLONG elapsed = GetTickCount64() - waitStart;
+    const int remaining = boundSeconds < 0 ? boundSeconds
+                          : elapsed >= boundMs ? 0
+                                               : static_cast<int>((boundMs - elapsed + 999) / 1000);
+    request.Call(L"WaitForResponse", {VariantFromInt(remaining)}, done.get());
+    const bool notDone = done.get()->vt == VT_BOOL && done.get()->boolVal == VARIANT_FALSE;
+    if (!notDone || boundSeconds < 0 || request.Readable(L"Status")) break;
+    if (GetTickCount64() - waitStart >= boundMs) {
+      request.Call(L"Abort", {});
+      break;
+    }
+    Sleep(20);
+  }
   std::string body = request.GetBytes(L"ResponseBody");
   std::string rawHeaders = request.GetText(L"GetAllResponseHeaders");
   double status = request.GetNumber(L"Status");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -132,6 +133,13 @@ std::string TimeText(double date) {
     text += std::to_string(p.hour) + "时";
   }
   return text;
+}
+
+std::string TimeName(double date) {
+  const DateParts p = PartsOfDate(date);
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+  return name;
 }
 
 std::string StatusLineText(double date, const std::string& message) {

@@ -30,5 +30,8 @@ inline constexpr std::int64_t kChinaTimeOffsetSeconds = 8 * 3600;
 // "2026年12月6日17时45分33秒": the date, then the time down to its last part that is not 0
 // (hours, minutes, seconds), or nothing at midnight.
 std::string TimeText(double date);
+// "20261206-174533": the date and the time to the second, digits only, as a name that sorts by
+// time.
+std::string TimeName(double date);
 // The status line: time text, " - ", message.
 std::string StatusLineText(double date, const std::string& message);

@@ -18,6 +18,7 @@
 #include "runtime/folders.h"
 #include "runtime/handles.h"
 #include "runtime/stop_signal.h"
+#include "save/date_time.h"
 #include "save/file_names.h"
 #include "save/media_body.h"
 
@@ -402,8 +403,9 @@ std::string FileStart(const std::wstring& path, DWORD bytes) {
 
 // The system downloads the video into a temporary file beside `path`, which takes its place only
 // once the download is whole, in its bounds, and answered with a success that can be a video.
-void DownloadVideo(const std::string& url, const std::string& path, const VideoBounds& bounds, SaveStop& stop) {
-  if (url.empty()) return;
+// True when it did.
+bool DownloadVideo(const std::string& url, const std::string& path, const VideoBounds& bounds, SaveStop& stop) {
+  if (url.empty()) return false;
   static std::atomic<unsigned> downloads{0};
   auto download = std::make_shared<VideoDownload>();
   // The wide call: the path holds GBK names, which the ANSI one would read in the system's code page.
@@ -413,13 +415,14 @@ void DownloadVideo(const std::string& url, const std::string& path, const VideoB
   download->temporary = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++downloads) +
                         L".part";
   download->bounds = bounds;
-  if (!RunVideoDownload(download, stop)) return;
+  if (!RunVideoDownload(download, stop)) return false;
   const std::wstring& temporary = download->temporary;
   WriteScope scope(stop);
   const bool video = SUCCEEDED(download->result) && download->responseCode < 400 && !download->tooLarge &&
                      CanBeMedia(download->contentType, FileStart(temporary, kVideoStartBytes));
-  if (!video || !scope.allowed() || !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
-    DeleteFileW(temporary.c_str());
+  if (video && scope.allowed() && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  DeleteFileW(temporary.c_str());
+  return false;
 }
 
 void Report(const SaveEffects& effects, const std::string& message) {
@@ -430,6 +433,8 @@ SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop& st
   SaveOutcome outcome;
   outcome.pictures = static_cast<int>(job.rows.size());
   int saved = 0;
+  // Every file of the save counts: the text file always, the video where there is an address.
+  bool videoSaved = false;
   try {
     AllowWinInetConnectionsPerServer(kPicturesInFlight);
     std::vector<std::string> labels;
@@ -452,14 +457,15 @@ SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop& st
       }
     }
     if (!outcome.stopped && !stop.Requested()) {
-      WriteWholeFile(job.outputFolder + job.itemId + "   SKU与标题.txt", {job.text}, stop);
-      DownloadVideo(job.videoUrl, job.outputFolder + job.itemId + "主图视频 .mp4", job.videoBounds, stop);
+      outcome.textSaved = WriteWholeFile(job.outputFolder + job.itemId + "   SKU与标题.txt", {job.text}, stop);
+      videoSaved = DownloadVideo(job.videoUrl, job.outputFolder + job.itemId + "主图视频 .mp4", job.videoBounds, stop);
     }
   } catch (...) {
     // The worker itself failed (out of memory while reporting, say): what is left counts as not
     // saved, and the save still ends with its question.
   }
   outcome.failed = outcome.pictures - saved;
+  if (!job.videoUrl.empty()) outcome.video = videoSaved ? VideoSaved::Saved : VideoSaved::Failed;
   outcome.stopped = outcome.stopped || stop.Requested();
   if (outcome.stopped) return outcome;  // the window is going: nobody is there to answer
 
@@ -467,7 +473,7 @@ SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop& st
     Report(effects, "所有图片保存完成");
   } catch (...) {
   }
-  if (effects.ask && effects.ask(SaveQuestionText(outcome.pictures, outcome.failed), kSaveQuestionCaption)) {
+  if (effects.ask && effects.ask(SaveQuestionText(outcome), kSaveQuestionCaption)) {
     outcome.openedFolder = true;
     if (effects.openFolder) effects.openFolder(job.outputFolder);
   }
@@ -479,19 +485,25 @@ SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop& st
 SaveJob PlanSave(const std::string& outputRoot, const std::string& itemId, std::string videoUrl,
                  std::vector<SaveRow> rows, std::string text) {
   SaveJob job;
-  job.itemId = SafeFileName(itemId);
-  // Without an item id the pictures go to the output root itself.
-  job.outputFolder = job.itemId.empty() ? outputRoot : outputRoot + job.itemId + "\\";
+  // A harvest always names its item; rows that came without a name still get a folder of their own.
+  job.itemId = SafeFileName(itemId.empty() ? TimeName(CurrentChinaTime()) : itemId);
+  job.outputFolder = outputRoot + job.itemId + "\\";
   job.videoUrl = std::move(videoUrl);
   job.rows = std::move(rows);
   job.text = std::move(text);
   return job;
 }
 
-std::string SaveQuestionText(int pictures, int failed) {
-  if (failed <= 0) return kAllSavedQuestion;
-  return "保存完成，" + std::to_string(pictures) + "张图片中有" + std::to_string(failed) +
-         "张未能保存，是否打开文件夹查看？";
+std::string SaveQuestionText(const SaveOutcome& outcome) {
+  if (outcome.AllSaved()) return kAllSavedQuestion;
+  std::string files;
+  if (!outcome.textSaved) files = "SKU与标题文本";
+  if (outcome.video == VideoSaved::Failed) files += files.empty() ? "主图视频" : "和主图视频";
+  std::string text = "保存完成，";
+  if (outcome.failed > 0)
+    text += std::to_string(outcome.pictures) + "张图片中有" + std::to_string(outcome.failed) + "张未能保存，";
+  if (!files.empty()) text += files + (outcome.failed > 0 ? "也未能保存，" : "未能保存，");
+  return text + "是否打开文件夹查看？";
 }
 
 SaveOutcome SaveResults(const SaveJob& job, const SaveEffects& effects) {

@@ -30,8 +30,9 @@ struct SaveJob {
   VideoBounds videoBounds;
 };
 
-// The job for a harvest: the item's folder under `outputRoot` (which ends with "\\"; the root
-// itself when there is no item id), with the id made safe as a folder name.
+// The job for a harvest: the item's folder under `outputRoot` (which ends with "\\"), named after
+// the item id made safe as a folder name, or after the time of the save when there is no id.
+// Nothing is saved into the output root itself.
 SaveJob PlanSave(const std::string& outputRoot, const std::string& itemId, std::string videoUrl,
                  std::vector<SaveRow> rows, std::string text);
 
@@ -43,13 +44,27 @@ struct SaveEffects {
   std::function<void(const std::string& folder)> openFolder;  // the shell's "open"
 };
 
+// What became of the item's video.
+enum class VideoSaved {
+  Absent,  // the item has no video address: nothing to save
+  Saved,
+  Failed,  // it has one, and no video was saved from it (a failed download, or never reached)
+};
+
+// What a save did, file by file; the final question is made from it.
 struct SaveOutcome {
   int pictures = 0;
   // Pictures that could not be fetched or written, whose answer could not be a picture (a web page
   // in its place), or that were never reached.
   int failed = 0;
+  bool textSaved = false;  // the title and SKU text file was written
+  VideoSaved video = VideoSaved::Absent;
   bool stopped = false;  // asked to stop: the rest was left and nothing was asked
   bool openedFolder = false;
+
+  int SavedPictures() const { return pictures - failed; }
+  // Every picture, the text file and the video (where the item has one).
+  bool AllSaved() const { return failed <= 0 && textSaved && video != VideoSaved::Failed; }
 };
 
 // The worker's routine: fetches and writes everything (several pictures at once; their status
@@ -86,6 +101,7 @@ std::unique_ptr<SaveRun> StartSave(SaveJob job, SaveEffects effects);
 // Shows `folder` in the system's file browser (the shell's "open" verb).
 void OpenFolderInShell(const std::string& folder);
 
-// The final question's text for `failed` of `pictures` pictures not saved.
-std::string SaveQuestionText(int pictures, int failed);
+// The final question's text: success only when every file of the save was saved, else what
+// failed (pictures counted, the text file and the video named).
+std::string SaveQuestionText(const SaveOutcome& outcome);
 inline constexpr char kSaveQuestionCaption[] = "岚栩 - 提示";

@@ -6,8 +6,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_window.h"
@@ -370,6 +372,38 @@ TEST_F(ExtractCommandsTest, ClearDuringARunLeavesAnEmptyHarvest) {
   ASSERT_EQ(rows.size(), 9u);
   EXPECT_EQ(rows[0].number, "1");
   EXPECT_EQ(ItemId(), "601234567890");
+}
+
+// The window goes at once when it is closed while a page loads (here one that never comes), and
+// the run ends with it: nothing more is asked for and nothing is published.
+TEST_F(ExtractCommandsTest, ClosingTheWindowWhileAPageLoadsEndsTheRunAtOnce) {
+  LoopbackServer server;
+  ServerResponse hang;
+  hang.mode = "hang";
+  server.Route("/item.htm", hang);
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  const std::string link = server.Url("/item.htm?id=601234567890");
+  SetBox(Control::url, link);
+  const HWND window = main_->handle();
+  std::atomic<DWORD> closedAt{0};
+  std::thread closer([&] {
+    server.LastRequestFor("/item.htm?id=601234567890", 10000);
+    closedAt = GetTickCount();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+
+  Click(Control::淘宝_按钮);
+  const DWORD returnedAt = GetTickCount();
+  closer.join();
+
+  ASSERT_NE(closedAt.load(), 0u);
+  EXPECT_LT(returnedAt - closedAt, 1000u) << "the run ended " << returnedAt - closedAt << " ms after the close";
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(main_->ExtractionRunning());
+  EXPECT_EQ(ItemId(), "");
+  EXPECT_EQ(VideoUrl(), "");
+  EXPECT_EQ(server.Requests().size(), 1u) << "no description asked for";
 }
 
 // Saved real pages served as their sites would: GBK pages as they are, and the pages that declare

@@ -199,6 +199,21 @@ TEST_F(SaveCommandsTest, DownloadSavesTheHarvestAndItsStatusLinesReachTheLabel) 
   EXPECT_TRUE(Label().ends_with(" - 阿里数据")) << Label();
 }
 
+// Nothing listed (a fresh window, or one whose press found nothing): the download writes nothing,
+// asks nothing and says why.
+TEST_F(SaveCommandsTest, DownloadWithAnEmptyListWritesNothingAndSaysSo) {
+  Shop shop;
+  ASSERT_TRUE(shop.Start(3, 0));
+  MakeWindow(shop);
+  SetControlText(ControlHandle(Control::文本数据), "标题\r\n");
+  Click(Control::数据_下载);
+  EXPECT_FALSE(main_->SaveRunning());
+  EXPECT_TRUE(Label().ends_with(" - 列表里没有图片，请先获取商品数据（下载数据）")) << Label();
+  PumpFor(300);
+  EXPECT_EQ(ListFolder(root_.path() + "\\"), std::set<std::string>{});
+  EXPECT_TRUE(Questions().empty());
+}
+
 TEST_F(SaveCommandsTest, DownloadIsIgnoredWhileAnExtractionRuns) {
   Shop shop;
   ASSERT_TRUE(shop.Start(3, 0, 800));
@@ -324,6 +339,17 @@ class ProgramSaveTest : public ::testing::Test {
     return SendMessageTimeoutW(ControlOf(c), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 60000, &result) != 0;
   }
   std::string ItemFolder() const { return folder_.File("岚栩图片工具箱") + "\\" + kItemId + "\\"; }
+  // Closes the window; the milliseconds until the process has ended (with code 0).
+  DWORD MsFromCloseToEnd() {
+    const DWORD closing = GetTickCount();
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    DWORD exitCode = 1;
+    const bool ended = program_->Wait(10000, &exitCode);
+    const DWORD took = GetTickCount() - closing;
+    EXPECT_TRUE(ended) << "the program did not end";
+    EXPECT_EQ(exitCode, 0u);
+    return took;
+  }
 
   TempFolder folder_{"岚栩程序保存"};
   std::unique_ptr<RunningProgram> program_;
@@ -346,18 +372,31 @@ TEST_F(ProgramSaveTest, ClosedInTheMiddleOfA200PictureSaveTheProgramEndsPromptly
   ASSERT_TRUE(Click(Control::数据_下载));
   ASSERT_TRUE(WaitFor([&] { return ListFolder(ItemFolder()).size() >= 20; }, 60000));
 
-  const DWORD closing = GetTickCount();
-  PostMessageW(main_, WM_CLOSE, 0, 0);
-  DWORD exitCode = 1;
-  ASSERT_TRUE(program_->Wait(10000, &exitCode)) << "the program did not end";
-  const DWORD took = GetTickCount() - closing;
+  const DWORD took = MsFromCloseToEnd();
   EXPECT_LT(took, 1500u) << "the process ended " << took << " ms after the close";
-  EXPECT_EQ(exitCode, 0u);
 
   size_t saved = 0;
   ExpectOnlyWholePictures(ItemFolder(), &saved);
   EXPECT_EQ(saved, 20u);
   EXPECT_EQ(HeadRequests(shop.pictures), 1u) << "the time probe went to the host of the hosts file";
+}
+
+// Closed while a page loads (one that never comes), the program ends within a second, and has
+// written nothing.
+TEST_F(ProgramSaveTest, ClosedWhileAPageLoadsTheProgramEndsWithinASecond) {
+  LoopbackServer pages;
+  ServerResponse hang;
+  hang.mode = "hang";
+  pages.Route("/item.htm", hang);
+  ASSERT_TRUE(pages.Start());
+  Start("# nothing replaced\r\n");
+  SetControlText(ControlOf(Control::url), pages.Url("/item.htm?id=601234567890"));
+  PostMessageW(ControlOf(Control::淘宝_按钮), BM_CLICK, 0, 0);
+  ASSERT_FALSE(pages.LastRequestFor("/item.htm?id=601234567890", 30000).raw.empty());
+
+  const DWORD took = MsFromCloseToEnd();
+  EXPECT_LT(took, 1000u) << "the process ended " << took << " ms after the close";
+  EXPECT_EQ(ListFolder(folder_.File("岚栩图片工具箱") + "\\"), std::set<std::string>{});
 }
 
 TEST_F(ProgramSaveTest, AHostsFileWithMistakesIsReportedBeforeTheWelcome) {

@@ -104,15 +104,12 @@ TEST(TaobaoExtractorTest, HarvestsTheFixtureItem) {
   EXPECT_EQ(run.sink.calls, expectedCalls);
 }
 
-TEST(TaobaoExtractorTest, EmptyPageStillSetsTheFixedPartsAndAsksForTheDescription) {
+TEST(TaobaoExtractorTest, AnEmptyPageStillAsksForTheDescriptionAndDeliversNothing) {
   Session run;  // every request answers ""
   run.Go(HarvestTaobaoItem, kTaobaoLink);
   EXPECT_EQ(run.fetch.requests, (std::vector<FetchRecord>{{kTaobaoLink, "cookie-1"},
                                                           {"https://desc.test/", "cookie-2"}}));
-  EXPECT_EQ(run.sink.videoUrl, "http://video.test/play/u//p/1/e/6/t/1/.mp4");
-  EXPECT_EQ(run.sink.itemId, "");
-  EXPECT_EQ(run.sink.text, "\r\n\r\n");
-  EXPECT_TRUE(run.sink.rows.empty());
+  EXPECT_TRUE(run.sink.calls.empty()) << "no title line, no item id, no video address of the fixed parts";
 }
 
 TEST(TaobaoExtractorTest, EmptyCookieBoxIsSentAsAnEmptyCookieNotAsNone) {
@@ -151,6 +148,12 @@ TEST(TaobaoExtractorTest, ThumbnailCutsTable) {
   }
 }
 
+// A gallery of one picture: a page that yields no picture delivers nothing at all.
+const std::string kOneTaobaoThumbnail =
+    "<ul class=\"tb-clearfix\"><img data-src=\"//gd1.alicdn.com/a.jpg_50x50.jpg\" /></ul><script>this.WebP</script>";
+const std::string kOneTmallThumbnail =
+    "<ul class=\"tb-thumb-content\"><img src=\"//img.alicdn.com/a.jpg_60x60q90.jpg\"></ul><div class=\"tb-thumb-right\">";
+
 TEST(TaobaoExtractorTest, SkuNamesComeFromThePropertyMemoOnly) {
   struct Case {
     const char* name;
@@ -164,7 +167,7 @@ TEST(TaobaoExtractorTest, SkuNamesComeFromThePropertyMemoOnly) {
   };
   for (const Case& c : cases) {
     Session run;
-    run.fetch.pages[kTaobaoLink] = "<script>" + c.script + "</script>";
+    run.fetch.pages[kTaobaoLink] = kOneTaobaoThumbnail + "<script>" + c.script + "</script>";
     run.Go(HarvestTaobaoItem, kTaobaoLink);
     EXPECT_EQ(run.sink.text, c.expectedText) << c.name;
   }
@@ -172,7 +175,7 @@ TEST(TaobaoExtractorTest, SkuNamesComeFromThePropertyMemoOnly) {
 
 TEST(TaobaoExtractorTest, CharacterReferencesLeaveTheAttributes) {
   Session run;
-  run.fetch.pages[kTaobaoLink] =
+  run.fetch.pages[kTaobaoLink] = kOneTaobaoThumbnail +
       "<ul class=\"attributes-list\"><li title=\"&nbsp;棉\">材质:&nbsp;棉</li>"
       "<li title=\"A&amp;B\">品牌:&#160;A&amp;B</li></ul>";
   run.Go(HarvestTaobaoItem, kTaobaoLink);
@@ -237,7 +240,7 @@ TEST(TmallExtractorTest, HarvestsTheFixtureItem) {
 TEST(TmallExtractorTest, TitleWithoutTheSuffixAndApostropheDescriptionLink) {
   Session run;
   // A Taobao-style description link (apostrophe, comma) is not the Tmall form.
-  run.fetch.pages[kTmallLink] =
+  run.fetch.pages[kTmallLink] = kOneTmallThumbnail +
       "<title>春夏新款连衣裙-天猫Tmall.com</title>"
       "<div class=\"tb-skin\"><span>白色</span></div><dd id=\"J_Amount\"></dd>"
       "<script>descUrl: '//descnew.taobao.com/i2/602/TB1x.desc%7Cvar',</script>";
@@ -250,7 +253,8 @@ TEST(TmallExtractorTest, TitleWithoutTheSuffixAndApostropheDescriptionLink) {
 
 TEST(TmallExtractorTest, QuoteCommaDescriptionLinkIsFound) {
   Session run;
-  run.fetch.pages[kTmallLink] = "{\"httpsDescUrl\":\"//descnew.taobao.com/i2/602/TB1x.desc\",\"fetchDcUrl\":\"\"}";
+  run.fetch.pages[kTmallLink] =
+      kOneTmallThumbnail + "{\"httpsDescUrl\":\"//descnew.taobao.com/i2/602/TB1x.desc\",\"fetchDcUrl\":\"\"}";
   run.Go(HarvestTmallItem, kTmallLink);
   EXPECT_EQ(run.sink.descriptionUrl, "https://desc.test/i2/602/TB1x.desc");
 }
@@ -309,9 +313,10 @@ TEST(JdExtractorTest, ClearsTheVideoOfAnEarlierItem) {
 
 TEST(JdExtractorTest, SkuIdNeedsTheBlankAfterItsMarker) {
   Session run;
-  run.fetch.pages[kJdLink] = "<script>var pageConfig = {product: {skuid:100012345678, name: 'x'}};</script>";
+  run.fetch.pages[kJdLink] = "<ul class=\"spec-list\"><li><img data-url='jfs/t1/1/a.jpg'></li></ul><div class=\"preview-info\">"
+                             "<script>var pageConfig = {product: {skuid:100012345678, name: 'x'}};</script>";
   run.Go(HarvestJdItem, kJdLink);
-  EXPECT_EQ(run.sink.itemId, "");
+  EXPECT_EQ(run.sink.itemId, "100012345678") << "the item is named after its link";
   ASSERT_EQ(run.fetch.requests.size(), 2u);
   EXPECT_EQ(run.fetch.requests[1],
             (FetchRecord{"https://m.test/detail/_d10480324630_normal.html", std::nullopt}));
@@ -383,13 +388,87 @@ TEST(AlibabaExtractorTest, OfferWithoutVideoOrDescription) {
       "<div class=\"unit-detail-fav\"></div>"
       "\"skuProps\":[{\"prop\":\"颜色\",\"value\":[{\"name\":\"红\"}]}] iDetailData.allTagIds";
   run.Go(HarvestAlibabaItem, kAlibabaLink);
-  EXPECT_EQ(run.sink.itemId, "");
-  EXPECT_EQ(run.sink.videoUrl, "http://video.test/play/u//p/2/e/6/t/1/.mp4");
+  EXPECT_EQ(run.sink.itemId, "610123456789") << "the offer id of the link";
+  EXPECT_EQ(run.sink.videoUrl, "");
   // Addresses stand as the page writes them; the title lacks the exact suffix.
   EXPECT_EQ(run.sink.rows, Rows("阿里主图图片", {"//cbu01.alicdn.com/a.jpg"}, 1));
   EXPECT_EQ(run.sink.text, "\r\n\r\n红\r\n");
   // The description request is made with an empty address all the same.
   EXPECT_EQ(run.fetch.requests, (std::vector<FetchRecord>{{kAlibabaLink, std::nullopt}, {"", "cookie-1"}}));
+}
+
+// ---- what a run names and leaves out ----
+
+const std::string kOneOfferPicture =
+    "<li class=\"tab-trigger active\" data-imgs='{\"original\":\"//cbu01.alicdn.com/a.jpg\"}'></li>"
+    "<div class=\"unit-detail-fav\"></div>";
+const std::string kOneJdPicture = "<ul class=\"spec-list\"><img data-url='jfs/t1/1/a.jpg'></ul><div class=\"preview-info\">";
+
+// Every item gets a folder of its own: where the page gives no id (or the "0" of an offer without
+// a video), the item is named after the number in its link, failing that after the harvest's time.
+// A page without both of the video's ids has no video, rather than an address of the fixed parts.
+TEST(ItemNameAndVideoTest, WhatThePageLeavesOutComesFromTheLinkOrIsLeftOut) {
+  const std::string noVideo = "\"videoId\":\"0\",\"userId\":\"2206450696202\",\"title\"";
+  struct Case {
+    const char* name;
+    Harvest harvest;
+    std::string link, page, itemId, videoUrl;
+  } cases[] = {
+      {"Taobao without the video's owner or its item id", HarvestTaobaoItem, kTaobaoLink,
+       kOneTaobaoThumbnail + "\"videoId\":\"270123456789\",", "601234567890", ""},
+      {"Taobao without the video id, with its item id", HarvestTaobaoItem, kTaobaoLink,
+       kOneTaobaoThumbnail + "\"videoOwnerId\":\"2200000001\", itemId=555&", "555", ""},
+      {"Tmall without the video id", HarvestTmallItem, kTmallLink, kOneTmallThumbnail + "\"sellerId\":\"2200000002\",",
+       "602345678901", ""},
+      {"JD without the SKU id", HarvestJdItem, kJdLink, kOneJdPicture, "100012345678", ""},
+      {"an offer without a video", HarvestAlibabaItem, kAlibabaLink, kOneOfferPicture + noVideo, "610123456789", ""},
+      {"an offer with a video keeps its video id", HarvestAlibabaItem, kAlibabaLink,
+       kOneOfferPicture + "\"videoId\":\"350123456789\",\"userId\":\"2100000003\",\"title\"", "350123456789",
+       "http://video.test/play/u/2100000003/p/2/e/6/t/1/350123456789.mp4"},
+      {"a link without a number", HarvestAlibabaItem, "https://detail.1688.com/offer.htm?spm=a2615",
+       kOneOfferPicture + noVideo, "20261206-174533", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    fetch.pages[c.link] = c.page;
+    RecordingSink sink;
+    const ExtractionReport report =
+        c.harvest({c.link, nullptr, fetch.Function(), TestHosts(), nullptr, nullptr, "20261206-174533"}, sink);
+    ASSERT_EQ(sink.rows.size(), 1u);
+    EXPECT_EQ(sink.itemId, c.itemId);
+    EXPECT_EQ(sink.videoUrl, c.videoUrl);
+    EXPECT_EQ(report.video, !c.videoUrl.empty());
+  }
+}
+
+// The window is going: the fetch under way is the run's last request, and nothing it found reaches
+// the window.
+TEST(StoppedRunTest, AStopEndsTheRunWithoutAnotherRequestOrAnyDelivery) {
+  struct Case {
+    Harvest harvest;
+    std::string link;
+  } cases[] = {{HarvestTaobaoItem, kTaobaoLink}, {HarvestJdItem, kJdLink}, {HarvestAlibabaItem, kAlibabaLink}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    ScriptedFetch fetch;
+    fetch.pages[kTaobaoLink] = FixtureGbk("taobao_item.html");
+    fetch.pages[kJdLink] = FixtureGbk("jd_item.html");
+    fetch.pages[kAlibabaLink] = FixtureGbk("alibaba_offer.html", {{"DESC_URL", kAlibabaDescUrl}});
+    bool stopped = false;
+    const PageFetch scripted = fetch.Function();
+    ItemSource source{c.link, nullptr,
+                      [&](const std::string& url, const std::optional<std::string>& cookies) {
+                        stopped = true;  // the close comes while the page loads
+                        return scripted(url, cookies);
+                      },
+                      TestHosts()};
+    source.stopped = [&] { return stopped; };
+    RecordingSink sink;
+    c.harvest(source, sink);
+    EXPECT_EQ(fetch.requests.size(), 1u);
+    EXPECT_TRUE(sink.calls.empty());
+  }
 }
 
 // ---- one run at a time, and clearing under a run ----
@@ -764,12 +843,22 @@ TEST(ExtractionReportHarvestTest, PagesThatHoldNoItemSayWhy) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    // The harvest of an item before: a press that finds nothing leaves it as it was.
+    Session earlier;
+    earlier.fetch.pages[kTaobaoLink] = FixtureGbk("taobao_item.html");
+    earlier.fetch.pages[kTaobaoDescUrl] = FixtureGbk("taobao_desc.js");
+    earlier.Go(HarvestTaobaoItem, kTaobaoLink);
+    RecordingSink& sink = earlier.sink;
+    const std::vector<std::string> callsBefore = sink.calls;
     ScriptedFetch fetch;
     fetch.answers[c.link] = c.page;
-    RecordingSink sink;
     const ExtractionReport report =
         c.harvest({c.link, [] { return kTokenCookie; }, fetch.Function(), TodayHosts()}, sink);
-    EXPECT_TRUE(sink.rows.empty());
+    EXPECT_EQ(sink.calls, callsBefore);
+    EXPECT_EQ(sink.rows, kTaobaoRows);
+    EXPECT_EQ(sink.text, kTaobaoText);
+    EXPECT_EQ(sink.itemId, "601234567890");
+    EXPECT_EQ(sink.videoUrl, "http://video.test/play/u/2200000001/p/1/e/6/t/1/270123456789.mp4");
     EXPECT_EQ(report.trouble, c.trouble);
     EXPECT_EQ(ExtractionStatusText(report), c.text);
   }
@@ -993,10 +1082,10 @@ TEST(RedirectTest, ARedirectOffTheWebOrOneTooManyFailsTheFetch) {
     std::string status;
   } rows[] = {
       // The page at the end of five is read (and holds nothing).
-      {"five redirects are followed", 5, "", "阿里数据：页面里没有找到商品数据，页面可能已改版，请检查链接和Cookie"},
-      {"a sixth is not", 6, "", "阿里数据：页面获取失败（重定向次数过多），请检查链接和网络"},
+      {"five redirects are followed", 5, "", "没有找到商品数据：页面可能已改版，请检查链接和Cookie（阿里数据）"},
+      {"a sixth is not", 6, "", "页面获取失败（重定向次数过多），请检查链接和网络（阿里数据）"},
       {"another scheme", 1, "ftp://detail.1688.com/offer.html",
-       "阿里数据：页面获取失败（重定向到了非http(s)地址），请检查链接和网络"},
+       "页面获取失败（重定向到了非http(s)地址），请检查链接和网络（阿里数据）"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -71,6 +71,13 @@ TEST(DateTimeTest, StatusLine) {
             "2026年12月6日17时45分33秒 - 读取 淘宝主图图片1");
 }
 
+// Unlike the status line's text, the name keeps every part, so names of one day sort by time.
+TEST(DateTimeTest, TimeNameKeepsEveryPart) {
+  EXPECT_EQ(TimeName(DateFromParts({2026, 12, 6, 17, 45, 33})), "20261206-174533");
+  EXPECT_EQ(TimeName(DateFromParts({2027, 1, 1, 0, 0, 0})), "20270101-000000");
+  EXPECT_EQ(TimeName(1e300), "99991231-235959");
+}
+
 TEST(DateTimeTest, ValuesFarOutsideTheCalendarAreClamped) {
   EXPECT_EQ(TimeText(1e300), "9999年12月31日23时59分59秒");
   EXPECT_EQ(TimeText(-1e300), "100年1月1日");

@@ -209,6 +209,8 @@ TEST_F(SaverTest, SavesPicturesTextAndVideoUnderTheItemsFolder) {
   const SaveOutcome outcome = SaveAndWait(job);
   EXPECT_EQ(outcome.pictures, 3);
   EXPECT_EQ(outcome.failed, 0);
+  EXPECT_TRUE(outcome.textSaved);
+  EXPECT_EQ(outcome.video, VideoSaved::Saved);
 
   EXPECT_EQ(ListFolder(folder), (std::set<std::string>{"淘宝主图图片1.jpg", "淘宝SKU图片1.jpg", "淘宝详情图片1.jpg",
                                                        "652147895123   SKU与标题.txt", "652147895123主图视频 .mp4"}));
@@ -322,7 +324,7 @@ TEST_F(SaverTest, AWebPageAnsweredInAPicturesPlaceIsNoPicture) {
   EXPECT_TRUE(octet.substr(0, 9000) == RandomBytes(9000, 21));
   EXPECT_EQ(octet.size(), 9004u);
   for (int i : {1, 2, 3, 5}) EXPECT_TRUE(Shown(Numbered("图片数据保存失败 淘宝主图图片", i))) << i;
-  EXPECT_EQ(OnlyQuestion(), "保存完成，5张图片中有4张未能保存，是否打开文件夹查看？");
+  EXPECT_EQ(OnlyQuestion(), "保存完成，5张图片中有4张未能保存，主图视频也未能保存，是否打开文件夹查看？");
 }
 
 // Pictures that finish out of order are still told row by row.
@@ -383,6 +385,7 @@ TEST_F(SaverTest, AVideoDownloadOutOfItsBoundsLeavesNoFile) {
     job.videoBounds = row.bounds;
     const SaveOutcome outcome = SaveAndWait(job);
     EXPECT_EQ(outcome.failed, 0);
+    EXPECT_EQ(outcome.video, VideoSaved::Failed);
     EXPECT_EQ(ListFolder(root_ + "700\\"), (std::set<std::string>{"天猫主图图片1.jpg", "700   SKU与标题.txt"}));
     std::lock_guard<std::mutex> lock(mutex_);
     EXPECT_EQ(status_.back(), "所有图片保存完成");
@@ -436,7 +439,7 @@ TEST_F(SaverTest, AFailingWorkerStillEndsWithTheQuestion) {
   EXPECT_EQ(run_->Outcome().failed, 2);
   std::lock_guard<std::mutex> lock(mutex_);
   ASSERT_EQ(questions_.size(), 1u);
-  EXPECT_EQ(questions_[0].text, "保存完成，3张图片中有2张未能保存，是否打开文件夹查看？");
+  EXPECT_EQ(questions_[0].text, "保存完成，3张图片中有2张未能保存，SKU与标题文本也未能保存，是否打开文件夹查看？");
   EXPECT_EQ(status_.back(), "所有图片保存完成") << "the status line does not stay at the picture being read";
 }
 
@@ -469,12 +472,60 @@ TEST_F(SaverTest, HostileNamesStayInsideTheOutputRoot) {
                                                        ".__.__evil   SKU与标题.txt", ".__.__evil主图视频 .mp4"}));
 }
 
-TEST_F(SaverTest, AnEmptyItemIdSavesIntoTheRoot) {
+// Rows without an item id go to a folder named after the time of the save, never into the root.
+TEST_F(SaverTest, AnEmptyItemIdStillGetsAFolderOfItsOwn) {
   AddRow(server_->Url("/pic/1"), "淘宝主图图片1");
   const SaveJob job = Job("");
-  EXPECT_EQ(job.outputFolder, root_);
+  const std::string name = job.itemId;
+  ASSERT_EQ(name.size(), std::string("20261206-174533").size()) << name;
+  EXPECT_EQ(name.find_first_not_of("0123456789-"), std::string::npos) << name;
+  EXPECT_EQ(job.outputFolder, root_ + name + "\\");
   SaveAndWait(job);
-  EXPECT_EQ(ListFolder(root_), (std::set<std::string>{"淘宝主图图片1.jpg", "   SKU与标题.txt"}));
+  EXPECT_EQ(ListFolder(root_), std::set<std::string>{name});
+  EXPECT_EQ(ListFolder(job.outputFolder), (std::set<std::string>{"淘宝主图图片1.jpg", name + "   SKU与标题.txt"}));
+}
+
+// The text file and the video count like the pictures: one that cannot be written (a folder in its
+// place, a file another program holds open) turns the question into the failure one, naming it.
+TEST_F(SaverTest, ATextFileOrVideoThatCannotBeWrittenIsNamedInTheQuestion) {
+  const std::string text = "99   SKU与标题.txt", video = "99主图视频 .mp4";
+  const struct {
+    const char* name;
+    std::vector<std::string> folders, held;  // in the item's folder before the save
+    const char* question;
+  } rows[] = {
+      {"a folder in the text file's place", {text}, {}, "保存完成，SKU与标题文本未能保存，是否打开文件夹查看？"},
+      {"the text file held open", {}, {text}, "保存完成，SKU与标题文本未能保存，是否打开文件夹查看？"},
+      {"the video held open", {}, {video}, "保存完成，主图视频未能保存，是否打开文件夹查看？"},
+      {"folders in the places of both", {text, video}, {}, "保存完成，SKU与标题文本和主图视频未能保存，是否打开文件夹查看？"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string folder = root_ + "99\\";
+    RemoveTree(folder);
+    CreateDirectoryW(GbkToWide(folder).c_str(), nullptr);
+    for (const std::string& name : row.folders) CreateDirectoryW(GbkToWide(folder + name).c_str(), nullptr);
+    std::vector<UniqueFile> held;
+    for (const std::string& name : row.held)
+      held.emplace_back(CreateFileW(GbkToWide(folder + name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    rows_ = {{server_->Url("/pic/1"), "淘宝主图图片1"}};
+    text_ = "标题\r\n";
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      questions_.clear();
+    }
+    const SaveOutcome outcome = SaveAndWait(Job("99", server_->Url("/video.mp4")));
+    EXPECT_EQ(outcome.failed, 0);
+    const std::string question = row.question;
+    EXPECT_EQ(outcome.textSaved, question.find("SKU与标题文本") == std::string::npos);
+    EXPECT_EQ(outcome.video, question.find("主图视频") == std::string::npos ? VideoSaved::Saved : VideoSaved::Failed);
+    EXPECT_EQ(OnlyQuestion(), row.question);
+    EXPECT_EQ(ReadFileBytes(folder + "淘宝主图图片1.jpg").size(), 1u + 4) << "the pictures are saved all the same";
+    held.clear();
+    const std::set<std::string> files = ListFolder(folder);
+    for (const std::string& name : files) EXPECT_FALSE(name.ends_with(".part")) << name;
+  }
 }
 
 TEST_F(SaverTest, AStopEndsTheSaveAtThePictureBoundaryWithWholeFilesOnly) {
@@ -521,9 +572,20 @@ TEST_F(SaverTest, AWorkerLeftBehindAtTheBoundWritesNothingMore) {
 }
 
 TEST(SaveQuestionTextTest, Table) {
-  EXPECT_EQ(SaveQuestionText(0, 0), "保存成功，是否打开文件夹查看？");
-  EXPECT_EQ(SaveQuestionText(12, 0), "保存成功，是否打开文件夹查看？");
-  EXPECT_EQ(SaveQuestionText(12, 1), "保存完成，12张图片中有1张未能保存，是否打开文件夹查看？");
+  const struct {
+    SaveOutcome outcome;
+    const char* text;
+  } rows[] = {
+      {{.pictures = 12, .textSaved = true}, "保存成功，是否打开文件夹查看？"},
+      {{.pictures = 12, .textSaved = true, .video = VideoSaved::Saved}, "保存成功，是否打开文件夹查看？"},
+      {{.pictures = 12, .failed = 1, .textSaved = true}, "保存完成，12张图片中有1张未能保存，是否打开文件夹查看？"},
+      {{.pictures = 12, .textSaved = true, .video = VideoSaved::Failed}, "保存完成，主图视频未能保存，是否打开文件夹查看？"},
+      {{.pictures = 12, .failed = 12, .textSaved = false},
+       "保存完成，12张图片中有12张未能保存，SKU与标题文本也未能保存，是否打开文件夹查看？"},
+      {{.pictures = 1, .failed = 1, .textSaved = false, .video = VideoSaved::Failed},
+       "保存完成，1张图片中有1张未能保存，SKU与标题文本和主图视频也未能保存，是否打开文件夹查看？"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(SaveQuestionText(row.outcome), row.text);
 }
 
 }  // namespace

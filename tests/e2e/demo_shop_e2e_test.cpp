@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -358,6 +359,40 @@ class ShopProgramTest : public ::testing::Test {
     return folder_.File("岚栩图片工具箱") + "\\" + itemId;
   }
 
+  // The item's folder after a save: one picture per row, as served plus four bytes holding a
+  // number below 10000; the title and SKU text as the text box held it; the video as served, and
+  // none where the shop has none.
+  void ExpectSavedAsServed(const Harvest& expected) const {
+    const std::string folder = ItemFolder(expected.itemId);
+    std::vector<std::string> expectedFiles;
+    for (const Row& row : expected.rows) {
+      SCOPED_TRACE(row.label);
+      expectedFiles.push_back(row.label + ".jpg");
+      const std::string served = g_shop->ServedPicture(row.url);
+      ASSERT_FALSE(served.empty()) << "the shop served nothing for " << row.url;
+      const std::string saved = ReadWindowsFile(folder + "\\" + row.label + ".jpg");
+      ASSERT_EQ(saved.size(), served.size() + 4);
+      EXPECT_TRUE(saved.compare(0, served.size(), served) == 0) << "the picture's bytes differ";
+      std::uint32_t tail = 0;
+      for (int i = 3; i >= 0; --i) tail = tail << 8 | static_cast<unsigned char>(saved[served.size() + i]);
+      EXPECT_LT(tail, 10000u);
+    }
+    const std::string textFile = expected.itemId + "   SKU与标题.txt";
+    expectedFiles.push_back(textFile);
+    EXPECT_EQ(ReadWindowsFile(folder + "\\" + textFile), expected.text);
+    const std::string videoFile = expected.itemId + "主图视频 .mp4";
+    const std::string savedVideo = ReadWindowsFile(folder + "\\" + videoFile);
+    if (expected.video) {
+      expectedFiles.push_back(videoFile);
+      EXPECT_EQ(savedVideo, g_shop->ServedVideo());
+    } else {
+      // The page names no video (or one the shop does not have): nothing to save.
+      EXPECT_TRUE(savedVideo.empty()) << "saved as the video: " << savedVideo.substr(0, 60);
+    }
+    std::sort(expectedFiles.begin(), expectedFiles.end());
+    EXPECT_EQ(FilesIn(folder), expectedFiles);
+  }
+
   TempFolder folder_{"岚栩演示商店"};
   std::unique_ptr<RunningProgram> program_;
   HWND main_ = nullptr;
@@ -418,40 +453,53 @@ TEST_P(DemoShopTest, HarvestsAndSavesTheItemAsThePageShowsIt) {
   EXPECT_NE(status.find(" - 所有图片保存完成"), std::string::npos) << status;
   EXPECT_NE(g_shop->RequestLog().find("HEAD shop.localhost / 200"), std::string::npos);
 
-  // One picture per row, as served plus four bytes holding a number below 10000; the title and
-  // SKU text as the text box held it; the video as served, and none where the shop has none.
-  const std::string folder = ItemFolder(expected.itemId);
-  std::vector<std::string> expectedFiles;
-  for (const Row& row : expected.rows) {
-    SCOPED_TRACE(row.label);
-    expectedFiles.push_back(row.label + ".jpg");
-    const std::string served = g_shop->ServedPicture(row.url);
-    ASSERT_FALSE(served.empty()) << "the shop served nothing for " << row.url;
-    const std::string saved = ReadWindowsFile(folder + "\\" + row.label + ".jpg");
-    ASSERT_EQ(saved.size(), served.size() + 4);
-    EXPECT_TRUE(saved.compare(0, served.size(), served) == 0) << "the picture's bytes differ";
-    std::uint32_t tail = 0;
-    for (int i = 3; i >= 0; --i) tail = tail << 8 | static_cast<unsigned char>(saved[served.size() + i]);
-    EXPECT_LT(tail, 10000u);
-  }
-  const std::string textFile = expected.itemId + "   SKU与标题.txt";
-  expectedFiles.push_back(textFile);
-  EXPECT_EQ(ReadWindowsFile(folder + "\\" + textFile), expected.text);
-  const std::string videoFile = expected.itemId + "主图视频 .mp4";
-  const std::string savedVideo = ReadWindowsFile(folder + "\\" + videoFile);
-  if (expected.video) {
-    expectedFiles.push_back(videoFile);
-    EXPECT_EQ(savedVideo, g_shop->ServedVideo());
-  } else {
-    // The shop answers the page's video address with "404 Not Found": nothing to save.
-    EXPECT_TRUE(savedVideo.empty()) << "saved as the video: " << savedVideo.substr(0, 60);
-  }
-  std::sort(expectedFiles.begin(), expectedFiles.end());
-  EXPECT_EQ(FilesIn(folder), expectedFiles);
+  ExpectSavedAsServed(expected);
 
   Click(Control::数据_清空);
   EXPECT_EQ(RemoteListView(ControlOf(Control::images_列表框)).Rows(), 0);
   EXPECT_EQ(GetControlText(ControlOf(Control::url)), "");
+  CloseAndExpectCleanEnd();
+}
+
+// The program and the shop as above, for a course of presses of its own.
+class DemoShopCourseTest : public DemoShopTest {
+ protected:
+  std::string StatusLine() const { return GetControlText(ControlOf(Control::岚栩_tim)); }
+  // Every name in the output root, folders included.
+  std::set<std::string> InTheOutputRoot() const { return ListFolder(folder_.File("岚栩图片工具箱") + "\\"); }
+};
+
+// As a new user would: the download before anything is listed, then an item harvested, the
+// wrong platform's button pressed with its link (which finds nothing), and the download.
+TEST_F(DemoShopCourseTest, APressThatFindsNothingLeavesTheHarvestAsItWas) {
+  StartProgram();
+  if (HasFatalFailure()) return;
+  Click(Control::数据_下载);
+  EXPECT_NE(StatusLine().find(" - 列表里没有图片，请先获取商品数据"), std::string::npos) << StatusLine();
+  EXPECT_EQ(WaitForMessageBox(program_->id(), kQuestionCaption, 1000), nullptr) << "nothing to ask about";
+  EXPECT_TRUE(InTheOutputRoot().empty());
+
+  const Harvest expected = ExpectedHarvest("taobao-1.html", g_shop->port());
+  SetControlText(ControlOf(Control::url), g_shop->LinkOf("taobao-1.html"));
+  SetControlText(ControlOf(Control::cookie值), g_shop->Cookie());
+  Click(Control::淘宝_按钮);
+  ASSERT_EQ(ReadHarvest().rows, expected.rows);
+  const std::string found = StatusLine();
+  Click(Control::京东_按钮);
+  // Why it found nothing is the status line's business; here only that it found nothing.
+  EXPECT_NE(StatusLine(), found);
+  EXPECT_EQ(StatusLine().find("张图片"), std::string::npos) << StatusLine();
+  const Harvest after = ReadHarvest();
+  EXPECT_EQ(after.rows, expected.rows);
+  EXPECT_EQ(after.text, expected.text);
+
+  Click(Control::数据_下载);
+  std::string question, status;
+  AnswerTheQuestion(&question, &status);
+  EXPECT_EQ(question, kAllSavedQuestion);
+  EXPECT_EQ(InTheOutputRoot(), std::set<std::string>{expected.itemId}) << "nothing loose in the output root";
+  // No blank lines of the failed press at the top of the text file, and the video saved.
+  ExpectSavedAsServed(expected);
   CloseAndExpectCleanEnd();
 }
 

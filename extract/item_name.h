@@ -1,0 +1,18 @@
+#pragma once
+// The name an item's folder and files go under: the id its page gives, else the number its link
+// carries, else the time of its harvest, so that every item gets a folder of its own.
+
+#include <string>
+#include <string_view>
+
+// Whether an id from a page names the item: an empty one does not, nor "0" (the video id of a
+// classic 1688 offer without a video).
+bool NamesAnItem(std::string_view id);
+
+// The item's number in the link the user pasted, or "": the id of a Taobao or Tmall link
+// ("item.htm?id=<n>", also offerId, itemId, skuId, sku or wareId), the number a page of JD or 1688 is
+// named after ("/<n>.html", "/offer/<n>.html"), Taobao's phone page "/i<n>.htm". At most 20 digits.
+std::string ItemNumberOfLink(std::string_view link);
+
+// `id` where it names the item, else the link's number, else `harvestTime` (which may be empty).
+std::string ItemName(const std::string& id, std::string_view link, const std::string& harvestTime);
