@@ -1,15 +1,16 @@
-// The event bindings: which handler each control's click and each system-wide hot key runs. The
-// window walks these tables; they are the one place that names the command handlers.
+// The event bindings: which handler each control's click and each system-wide hot key runs, and
+// which clicks a running batch ignores. The window walks these tables; they are the one place that
+// names the command handlers.
 #include "app/main_window.h"
 
 std::span<const MainWindow::CommandBinding> MainWindow::CommandBindings() {
   static const CommandBinding kBindings[] = {
-      {Control::淘宝_按钮, &MainWindow::ExtractTaobaoItem},
-      {Control::天猫_按钮, &MainWindow::ExtractTmallItem},
-      {Control::京东_按钮, &MainWindow::ExtractJdItem},
-      {Control::阿里_按钮, &MainWindow::ExtractAlibabaItem},
-      {Control::数据_下载, &MainWindow::StartSave},
-      {Control::数据_清空, &MainWindow::ClearData},
+      {Control::淘宝_按钮, &MainWindow::ExtractTaobaoItem, false},
+      {Control::天猫_按钮, &MainWindow::ExtractTmallItem, false},
+      {Control::京东_按钮, &MainWindow::ExtractJdItem, false},
+      {Control::阿里_按钮, &MainWindow::ExtractAlibabaItem, false},
+      {Control::数据_下载, &MainWindow::StartSave, false},
+      {Control::数据_清空, &MainWindow::ClearData, false},
       {Control::帮助, &MainWindow::ShowHelp},
       {Control::tok, &MainWindow::HideHelp},
       {Control::载入淘宝, &MainWindow::LoadTaobaoLogin},

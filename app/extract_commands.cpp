@@ -103,7 +103,7 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 
 }  // namespace
 
-void MainWindow::RunExtraction(Harvest harvest) {
+std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
   const std::function<bool()> answer = [this] { return PumpPendingMessages(); };
   // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
@@ -119,7 +119,9 @@ void MainWindow::RunExtraction(Harvest harvest) {
   const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = harvest(source, sink); });
   // A run the gate refused (another is still under way) says nothing; a cleared run, or one whose
   // window went, has nothing to tell either.
-  if (ran && report && !gate_.WasCleared()) ShowStatus(ExtractionStatusText(*report));
+  if (!ran || !report || gate_.WasCleared()) return std::nullopt;
+  ShowStatus(ExtractionStatusText(*report));
+  return report;
 }
 
 void MainWindow::ExtractTaobaoItem() { RunExtraction(HarvestTaobaoItem); }

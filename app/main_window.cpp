@@ -258,6 +258,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_HOTKEY:
       OnHotKeyMessage(static_cast<int>(wp));
       return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wp));
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -316,6 +319,8 @@ bool MainWindow::OnCreate(const CREATESTRUCTW& create) {
   // The help panel slides over the other controls, so it must paint above them.
   SetWindowPos(control(Control::帮助分组), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   CreateStatusTip();
+  // A batch file dropped from the file browser starts a batch.
+  DragAcceptFiles(window_, TRUE);
   return true;
 }
 
@@ -338,6 +343,7 @@ void MainWindow::OnCommand(int id, int notification) {
   if (notification != BN_CLICKED) return;
   for (const CommandBinding& b : CommandBindings())
     if (ControlCommandId(b.control) == id && b.clicked) {
+      if (batch_ && !b.duringBatch) return;
       (this->*b.clicked)();
       return;
     }
@@ -421,6 +427,9 @@ void MainWindow::RunCreatedHandler() {
   harvest_.outputFolder = outputRoot_;
   hotKeyIds_.clear();
   for (const HotKeyBinding& binding : HotKeyBindings()) hotKeyIds_.push_back(RegisterSystemHotKey(binding.virtualKey));
+  if (!config_.cookie.empty()) SetControlText(control(Control::cookie值), config_.cookie);
+  // Once the message loop runs: the batch's steps are tasks of the window.
+  if (config_.batchFile) PostUiTask(window_, [this, bytes = *config_.batchFile] { StartBatch(bytes); });
 }
 
 bool MainWindow::Create(HINSTANCE instance) {

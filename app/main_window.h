@@ -7,15 +7,18 @@
 // own members (main_window.cpp, window_harvest.cpp) and never each other.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/width_slide_plan.h"
+#include "batch/batch_results.h"
 #include "config/hosts_file.h"
 #include "extract/extraction_gate.h"
 #include "extract/item_extractors.h"
@@ -77,6 +80,8 @@ struct WindowConfig {
   MessageBoxAnswerer answer;   // empty: a person answers the system's boxes
   // Shows a saved item's folder; empty: the system's file browser.
   std::function<void(const std::string& folder)> openFolder;
+  std::string cookie;                    // put into the cookie box at start (GBK)
+  std::optional<std::string> batchFile;  // a batch file's bytes: harvested and saved once the window is up
 };
 
 // The item harvest's state that lives outside the controls.
@@ -107,6 +112,7 @@ class MainWindow : private HarvestSink {
   const std::string& outputRoot() const { return outputRoot_; }
   bool ExtractionRunning() const { return gate_.Running(); }
   bool SaveRunning() const { return save_ && save_->Running(); }
+  bool BatchRunning() const { return batch_ != nullptr; }
 
   // The status line: the message behind the time of the status clock (the network time once the
   // latest save's probe has answered). A line longer than the label ends in "…" there; the whole
@@ -125,6 +131,12 @@ class MainWindow : private HarvestSink {
   // Empties the link box, the picture rows, the item id, video address and output folder, and the
   // three raw-data boxes. The cookie box, the browser and the status line keep what they hold.
   void ClearData();
+  // Harvests and saves every link of a batch file (its bytes) in turn, as the platform buttons and
+  // 下载数据 would, without a question per item, and writes 批量结果.txt into the output root after
+  // each item (batch_commands.cpp). Ignored, with a word in the status line, while a batch, an
+  // extraction or a save runs. Meanwhile the platform, download and clear buttons are ignored.
+  void StartBatch(std::string_view fileBytes);
+
   // Slide the help panel up into view (top 8) or back down out of sight (top 688).
   void ShowHelp();
   void HideHelp();
@@ -160,6 +172,7 @@ class MainWindow : private HarvestSink {
   struct CommandBinding {
     Control control;
     void (MainWindow::*clicked)();
+    bool duringBatch = true;  // false: the click is ignored while a batch runs
   };
   // Every bound click (command_bindings.cpp); every other control event is ignored.
   static std::span<const CommandBinding> CommandBindings();
@@ -177,6 +190,7 @@ class MainWindow : private HarvestSink {
   void OnCommand(int id, int notification);
   LRESULT OnCtlColor(UINT msg, HDC dc, HWND control);
   void OnHotKeyMessage(int id);
+  void OnDropFiles(HDROP drop);
   void OnDestroy();
   void OnNcDestroy();
 
@@ -192,9 +206,19 @@ class MainWindow : private HarvestSink {
   // A line already stamped goes into the status label as it is.
   void SetStatusLine(const std::string& line);
 
-  // Extraction (extract_commands.cpp).
+  // Extraction (extract_commands.cpp). The report, unless the run was refused or cleared.
   using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
-  void RunExtraction(Harvest harvest);
+  std::optional<ExtractionReport> RunExtraction(Harvest harvest);
+  // Saves what the window holds on a worker (save_commands.cpp); false when no save started. Its
+  // status lines carry `statusPrefix`; `ask`, when given, answers the final question instead of
+  // the user.
+  bool SaveHarvest(const std::string& statusPrefix,
+                   std::function<bool(const std::string& question, const std::string& caption)> ask);
+  // The batch's steps (batch_commands.cpp), each a task on the window's thread.
+  void HarvestNextBatchLink();
+  void OnBatchItemSaved(size_t index, const ExtractionReport& report);
+  void WriteBatchResults();
+  void EndBatch();
 
   // The width keys' and the help panel's slides (command_handlers.cpp).
   void ResizeWindowTo(int targetWidth);
@@ -237,4 +261,10 @@ class MainWindow : private HarvestSink {
   std::shared_ptr<StopSignal> closing_ = std::make_shared<StopSignal>();
   StatusClock clock_;
   std::unique_ptr<SaveRun> save_;
+  // The batch under way: where it stands, and the save of its current item.
+  struct BatchRun {
+    BatchProgress progress;
+    size_t current = 0;
+  };
+  std::unique_ptr<BatchRun> batch_;
 };

@@ -17,6 +17,11 @@ void MainWindow::StartSave() {
   // A save pairs the rows and the item id of one harvest: not while an extraction is still adding
   // to them. One save at a time.
   if (gate_.Running() || SaveRunning()) return;
+  SaveHarvest({}, {});
+}
+
+bool MainWindow::SaveHarvest(const std::string& statusPrefix,
+                             std::function<bool(const std::string& question, const std::string& caption)> ask) {
   HWND list = control(Control::images_列表框);
   std::vector<SaveRow> rows;
   const int count = list ? ListViewRowCount(list) : 0;
@@ -24,7 +29,7 @@ void MainWindow::StartSave() {
   // Nothing harvested: no folder, no text file, no question.
   if (rows.empty()) {
     ShowStatus(kNothingToSave);
-    return;
+    return false;
   }
   SaveJob job = PlanSave(outputRoot_, harvest_.itemId, harvest_.videoUrl, std::move(rows), BoxText(Control::文本数据));
   harvest_.outputFolder = job.outputFolder;
@@ -33,14 +38,18 @@ void MainWindow::StartSave() {
   clock_ = StatusClock::Probing(TimeProbeUrl(config_.hosts.timeProbeHost));
   SaveEffects effects;
   // Stamped when the worker reports, shown when the window's thread comes to it.
-  effects.showStatus = [this, window = window_, clock = clock_](const std::string& message) {
-    PostUiTask(window, [this, line = clock.Stamp(message)] { SetStatusLine(line); });
+  effects.showStatus = [this, window = window_, clock = clock_, statusPrefix](const std::string& message) {
+    PostUiTask(window, [this, line = clock.Stamp(statusPrefix + message)] { SetStatusLine(line); });
   };
-  effects.ask = [answer = config_.answer](const std::string& question, const std::string& caption) {
-    // Asked from the worker, whose thread owns no window: the box comes to the front itself, or it
-    // may open behind the main window.
-    return AskUser(answer, MessageBoxRequest{question, caption, MB_YESNO | MB_SETFOREGROUND, nullptr}) == kPressedYes;
-  };
+  if (!ask)
+    ask = [answer = config_.answer](const std::string& question, const std::string& caption) {
+      // Asked from the worker, whose thread owns no window: the box comes to the front itself, or
+      // it may open behind the main window.
+      return AskUser(answer, MessageBoxRequest{question, caption, MB_YESNO | MB_SETFOREGROUND, nullptr}) ==
+             kPressedYes;
+    };
+  effects.ask = std::move(ask);
   effects.openFolder = config_.openFolder ? config_.openFolder : OpenFolderInShell;
   save_ = ::StartSave(std::move(job), std::move(effects));
+  return save_ != nullptr;
 }

@@ -3,35 +3,43 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "batch/batch_file.h"
 #include "config/hosts_file.h"
 #include "effects/ease_animator.h"
 #include "effects/shadow.h"
 #include "effects/skin.h"
+#include "http/page_charset.h"
 #include "runtime/codepage.h"
-#include "runtime/handles.h"
+#include "runtime/folders.h"
+#include "text/text_items.h"
 
 namespace {
 
-// A hosts file is a few lines; anything far larger is not one.
-constexpr DWORD kMaxHostsFileBytes = 1 << 20;
+// A hosts file or a cookie is a few lines; anything far larger is neither.
+constexpr size_t kMaxHostsFileBytes = 1 << 20;
 
-bool ReadSmallFile(const std::wstring& path, std::string& bytes) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxHostsFileBytes) return false;
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  DWORD got = 0;
-  if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-                         got != bytes.size()))
-    return false;
-  return true;
+// A cookie file's text, GBK or UTF-8, as the cookie box takes it.
+void ReadCookieFile(const std::wstring& path, StartupSettings& settings) {
+  std::string bytes;
+  if (!ReadSmallFile(path, kMaxHostsFileBytes, bytes)) {
+    settings.problems.push_back("无法读取Cookie文件：" + WideToGbk(path));
+    return;
+  }
+  settings.config.cookie = TrimBlanks(TextFileAsGbk(bytes, Utf8PageText));
+}
+
+void ReadBatchFile(const std::wstring& path, StartupSettings& settings) {
+  std::string bytes;
+  if (!ReadSmallFile(path, kMaxBatchFileBytes, bytes)) {
+    settings.problems.push_back("无法读取批量文件：" + WideToGbk(path));
+    return;
+  }
+  settings.config.batchFile = std::move(bytes);
 }
 
 void ReadHostsFile(const std::wstring& path, StartupSettings& settings) {
   std::string text;
-  if (!ReadSmallFile(path, text)) {
+  if (!ReadSmallFile(path, kMaxHostsFileBytes, text)) {
     settings.problems.push_back("无法读取主机文件：" + WideToGbk(path));
     return;
   }
@@ -66,6 +74,14 @@ StartupSettings ReadStartupSettings(const wchar_t* commandLine) {
       ReadHostsFile(args[++i], settings);
     } else if (arg == L"--hosts") {
       settings.problems.push_back("--hosts 后面缺少主机文件的路径");
+    } else if (arg == L"--batch" && i + 1 < count) {
+      ReadBatchFile(args[++i], settings);
+    } else if (arg == L"--batch") {
+      settings.problems.push_back("--batch 后面缺少批量文件的路径");
+    } else if (arg == L"--cookie-file" && i + 1 < count) {
+      ReadCookieFile(args[++i], settings);
+    } else if (arg == L"--cookie-file") {
+      settings.problems.push_back("--cookie-file 后面缺少Cookie文件的路径");
     } else {
       settings.problems.push_back("未知的命令行参数：" + WideToGbk(arg));
     }

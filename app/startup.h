@@ -20,8 +20,10 @@ struct StartupSettings {
   std::vector<std::string> problems;  // GBK, for the user; nothing of them was taken
 };
 // The window's configuration for a command line. "--hosts <file>" names a hosts file
-// (config/hosts_file.h) whose hosts replace the shipped ones; it is read now, so a relative path
-// means the folder the program was started from. Without the option nothing changes.
+// (config/hosts_file.h) whose hosts replace the shipped ones, "--cookie-file <file>" a text for the
+// cookie box, "--batch <file>" a batch file (batch/batch_file.h) whose links the window harvests
+// and saves once it is up. Files are read now, so a relative path means the folder the program was
+// started from. Without an option nothing changes.
 StartupSettings ReadStartupSettings(const wchar_t* commandLine);
 // Shows the problems, if any, in one message box.
 void TellStartupProblems(const std::vector<std::string>& problems, const MessageBoxAnswerer& answer);

@@ -4,9 +4,6 @@
 
 #include "extract/harvest_bounds.h"
 
-namespace {
-
-// The platform's button caption, and the name its links go by.
 const char* ButtonCaption(Platform platform) {
   switch (platform) {
     case Platform::Taobao: return "淘宝数据";
@@ -17,6 +14,9 @@ const char* ButtonCaption(Platform platform) {
   return "";
 }
 
+namespace {
+
+// The name a platform's links go by.
 const char* SiteName(Platform platform) {
   switch (platform) {
     case Platform::Taobao: return "淘宝";

@@ -41,6 +41,9 @@ struct ExtractionReport {
   Platform linkPlatform = Platform::Taobao;  // with OtherPlatform: whose site the link is on
 };
 
+// The platform's button caption ("淘宝数据").
+const char* ButtonCaption(Platform platform);
+
 // The status line message for the window (which puts the time in front), leading with what the
 // user needs, the number of pictures or the reason there are none, and naming the button last:
 // "31张图片：主图5，SKU图6，详情图20，视频1个（淘宝数据）", "返回的是登录页，…（天猫数据）",

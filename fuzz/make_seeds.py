@@ -117,6 +117,16 @@ def file_name_seeds(seeds):
     seeds.write("file_names", "broken-gbk", b"\x81\x5c\xff\x80\x7f\x1f" + b"x" * 130)
 
 
+def batch_seeds(seeds):
+    # A batch file, a zero byte, an earlier results file.
+    batch = ("# 上新\r\n天猫数据 https://item.taobao.com/item.htm?id=2\r\nhttps://item.jd.com/3.html\r\n"
+             "detail.1688.com/offer/4.html\nhello world\n\n").encode("gbk")
+    results = ("链接\t平台\t结果\t主图\tSKU图\t详情图\t视频\t已保存\t未保存\t原因\r\n"
+               "https://item.jd.com/3.html\t京东\t完成\t1\t0\t0\t0\t1\t0\t\r\n").encode("gbk")
+    seeds.write("batch_file", "gbk", batch + b"\0" + results)
+    seeds.write("batch_file", "utf-8", b"\xef\xbb\xbf" + "京东数据\thttps://3.cn/x\n".encode("utf-8") + b"\0")
+
+
 def number_seeds(seeds):
     # date_time: a double, six 32-bit parts and a 64-bit second count, little-endian.
     for i, (date, parts, seconds) in enumerate([
@@ -182,6 +192,7 @@ def main():
     text_seeds(seeds, second_pages, fixture)
     header_seeds(seeds)
     file_name_seeds(seeds)
+    batch_seeds(seeds)
     number_seeds(seeds)
     binary_seeds(seeds, args.skins)
     page_data_seeds(seeds, args.source, args.shared)

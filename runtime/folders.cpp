@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "runtime/codepage.h"
+#include "runtime/handles.h"
 
 bool EnsureFolder(std::string path) {
   if (path.empty()) return false;
@@ -28,4 +29,35 @@ bool EnsureFolder(std::string path) {
   }
   DWORD attributes = GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > maxBytes) return false;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  return bytes.empty() ||
+         (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size());
+}
+
+bool ReplaceFileWhole(const std::string& path, std::string_view bytes) {
+  const std::wstring target = GbkToWide(path);
+  const std::wstring temporary = target + L".part";
+  // Small files only: one write call takes them whole.
+  if (bytes.size() > (1u << 30)) return false;
+  bool ok;
+  {
+    UniqueFile file(
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    ok = bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                           written == bytes.size());
+  }
+  ok = ok && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (!ok) DeleteFileW(temporary.c_str());
+  return ok;
 }

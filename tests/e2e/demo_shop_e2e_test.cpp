@@ -93,6 +93,14 @@ std::string ReadWindowsFile(const std::string& path) {
   return out;
 }
 
+std::string GbkToUtf8(const std::string& gbk) {
+  const std::wstring wide = GbkToWide(gbk);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+  return utf8;
+}
+
 // The names (GBK) of the files in a folder.
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
@@ -234,11 +242,7 @@ std::string RecordHarvest(const Harvest& harvest, int port) {
     rest = end == std::string::npos ? std::string() : rest.substr(end + 2);
   }
   ReplaceAll(out, ":" + std::to_string(port) + "/", ":{port}/");
-  const std::wstring wide = GbkToWide(out);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
-  return utf8;
+  return GbkToUtf8(out);
 }
 
 struct ShopPage {
@@ -259,7 +263,8 @@ const ShopPage kPages[] = {
 
 void PrintTo(const ShopPage& page, std::ostream* out) { *out << page.page; }
 
-class DemoShopTest : public ::testing::TestWithParam<ShopPage> {
+// The demo shop for the whole suite, and the program started from a fresh folder.
+class ShopProgramTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     WSADATA winsock;
@@ -277,14 +282,15 @@ class DemoShopTest : public ::testing::TestWithParam<ShopPage> {
     g_shop = nullptr;
   }
 
-  // The program in a fresh folder, started with the shop's hosts, its welcome answered.
-  void StartProgram() {
+  // The program in a fresh folder (or the one of the last start), started with the shop's hosts
+  // and `options`, its welcome answered.
+  void StartProgram(const std::vector<std::string>& options = {}) {
     ASSERT_NE(g_shop, nullptr) << "the demo shop did not start";
     ASSERT_TRUE(CopyInto(BinFile("PictureTool.exe"), folder_.File("PictureTool.exe")));
     ASSERT_TRUE(CopyInto(BinFile("node.dll"), folder_.File("node.dll")));
-    program_ = std::make_unique<RunningProgram>(folder_.File("PictureTool.exe"),
-                                                std::vector<std::string>{"--hosts", g_shop->HostsFile()},
-                                                folder_.path());
+    std::vector<std::string> arguments{"--hosts", g_shop->HostsFile()};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    program_ = std::make_unique<RunningProgram>(folder_.File("PictureTool.exe"), arguments, folder_.path());
     ASSERT_TRUE(program_->started());
     // The first box must be the welcome (one about the command line would come before it).
     HWND welcome = nullptr;
@@ -391,6 +397,8 @@ class DemoShopTest : public ::testing::TestWithParam<ShopPage> {
   std::unique_ptr<RunningProgram> program_;
   HWND main_ = nullptr;
 };
+
+class DemoShopTest : public ShopProgramTest, public ::testing::WithParamInterface<ShopPage> {};
 
 TEST_P(DemoShopTest, HarvestsAndSavesTheItemAsThePageShowsIt) {
   const ShopPage& page = GetParam();
@@ -502,5 +510,145 @@ INSTANTIATE_TEST_SUITE_P(EveryPlatform, DemoShopTest, ::testing::ValuesIn(kPages
                            ReplaceAll(name, "-", "_");
                            return "page_" + name;
                          });
+
+// Batches: the program started with a batch file (UTF-8 with its mark, as Notepad writes it) and a
+// cookie file; each link saved into its item's folder, a results file beside the folders, one
+// question at the end.
+class DemoShopBatchTest : public ShopProgramTest {
+ protected:
+  struct BatchPage {
+    const char* page;
+    const char* platform;  // as the results file names it
+    const char* button;    // written before the link, or nullptr
+  };
+  static constexpr BatchPage kBatchPages[] = {
+      {"taobao-1.html", "淘宝", nullptr},
+      {"tmall-1.html", "天猫", "天猫数据"},
+      {"jd-1.html", "京东", nullptr},
+      {"1688-1.html", "阿里", nullptr},
+      // Its detail pictures come from a call signed with the cookie of the cookie file.
+      {"today-taobao-760000000001.html", "淘宝", nullptr},
+  };
+  std::string BrokenLink() const {
+    return "http://item.jd.localhost:" + std::to_string(g_shop->port()) + "/999999999.html";
+  }
+  void WriteBatchFiles() {
+    std::string batch = "# 一批\r\n";
+    for (const BatchPage& p : kBatchPages)
+      batch += (p.button ? std::string(p.button) + " " : std::string()) + g_shop->LinkOf(p.page) + "\r\n";
+    batch += BrokenLink() + "\r\n\r\n这不是链接\r\n";
+    ASSERT_TRUE(WriteFileBytes(folder_.File("batch.txt"), "\xEF\xBB\xBF" + GbkToUtf8(batch)));
+    ASSERT_TRUE(WriteFileBytes(folder_.File("cookie.txt"), g_shop->Cookie() + "\r\n"));
+  }
+  void StartBatch() { StartProgram({"--batch", "batch.txt", "--cookie-file", "cookie.txt"}); }
+  std::string OutputRoot() const { return folder_.File("岚栩图片工具箱") + "\\"; }
+  std::vector<std::vector<std::string>> ResultLines() const {
+    std::vector<std::vector<std::string>> lines;
+    for (const std::string& line : SplitLines(ReadWindowsFile(OutputRoot() + "批量结果.txt")))
+      lines.push_back(SplitTabs(line));
+    return lines;
+  }
+  // Waits for the question at the end of the batch, returns its text and answers No.
+  std::string BatchQuestion() {
+    HWND box = WaitForMessageBox(program_->id(), kQuestionCaption, kSaveTimeoutMs * 2);
+    if (!box) return {};
+    const std::string text = MessageText(box);
+    EXPECT_TRUE(AnswerMessageBox(box, IDNO, kStepTimeoutMs));
+    return text;
+  }
+};
+
+TEST_F(DemoShopBatchTest, SavesEveryLinkAndResumesWithWhatIsLeft) {
+  ASSERT_NE(g_shop, nullptr);
+  WriteBatchFiles();
+  StartBatch();
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(GetControlText(ControlOf(Control::cookie值)), g_shop->Cookie());
+  EXPECT_EQ(BatchQuestion(), "批量完成：共7个链接，完成5个，部分失败0个，失败2个，跳过0个，是否打开文件夹查看？");
+  const std::string status = GetControlText(ControlOf(Control::岚栩_tim));
+  EXPECT_TRUE(status.ends_with(" - 批量完成")) << status;
+
+  std::vector<std::vector<std::string>> lines = ResultLines();
+  ASSERT_EQ(lines.size(), std::size(kBatchPages) + 3);
+  EXPECT_EQ(lines[0][0], "链接");
+  for (size_t i = 0; i < std::size(kBatchPages); ++i) {
+    const BatchPage& p = kBatchPages[i];
+    const std::vector<std::string>& f = lines[i + 1];
+    SCOPED_TRACE(p.page);
+    ASSERT_EQ(f.size(), 10u);
+    EXPECT_EQ(f[0], g_shop->LinkOf(p.page));
+    EXPECT_EQ(f[1], p.platform);
+    EXPECT_EQ(f[2], "完成");
+    // Every row was listed and saved into the item's folder, with the text file.
+    const Harvest expected = ExpectedHarvest(p.page, g_shop->port());
+    EXPECT_EQ(std::atoi(f[3].c_str()) + std::atoi(f[4].c_str()) + std::atoi(f[5].c_str()),
+              static_cast<int>(expected.rows.size()));
+    EXPECT_EQ(f[7], std::to_string(expected.rows.size()));
+    EXPECT_EQ(f[8], "0");
+    const std::vector<std::string> files = FilesIn(ItemFolder(expected.itemId));
+    for (const Row& row : expected.rows)
+      EXPECT_TRUE(std::binary_search(files.begin(), files.end(), row.label + ".jpg")) << row.label;
+    EXPECT_TRUE(std::binary_search(files.begin(), files.end(), expected.itemId + "   SKU与标题.txt"));
+  }
+  const std::vector<std::string>& broken = lines[std::size(kBatchPages) + 1];
+  EXPECT_EQ(broken[0], BrokenLink());
+  EXPECT_EQ(broken[1], "京东");
+  EXPECT_EQ(broken[2], "失败");
+  EXPECT_EQ(broken[9], "页面获取失败（HTTP 404），请检查链接和网络（京东数据）");
+  const std::vector<std::string>& noLink = lines[std::size(kBatchPages) + 2];
+  EXPECT_EQ(noLink[0], "这不是链接");
+  EXPECT_EQ(noLink[2], "失败");
+  CloseAndExpectCleanEnd();
+
+  // Again in the same folder: what was saved is skipped without a request, the rest is tried again.
+  const size_t pageRequests = SplitLines(g_shop->RequestLog()).size();
+  StartBatch();
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(BatchQuestion(), "批量完成：共7个链接，完成0个，部分失败0个，失败2个，跳过5个，是否打开文件夹查看？");
+  lines = ResultLines();
+  ASSERT_EQ(lines.size(), std::size(kBatchPages) + 3);
+  for (size_t i = 1; i <= std::size(kBatchPages); ++i) EXPECT_EQ(lines[i][2], "已跳过") << lines[i][0];
+  EXPECT_EQ(lines[std::size(kBatchPages) + 1][2], "失败");
+  const std::vector<std::string> log = SplitLines(g_shop->RequestLog());
+  ASSERT_GE(log.size(), pageRequests);
+  for (const BatchPage& p : kBatchPages) {
+    std::string target = g_shop->LinkOf(p.page);
+    target = target.substr(target.find('/', target.find("//") + 2));
+    for (size_t i = pageRequests; i < log.size(); ++i)
+      EXPECT_EQ(log[i].find(" " + target + " "), std::string::npos) << "a skipped link was fetched: " << log[i];
+  }
+  CloseAndExpectCleanEnd();
+}
+
+TEST_F(DemoShopBatchTest, ClosedInTheMiddleItEndsPromptlyWithWholeFiles) {
+  ASSERT_NE(g_shop, nullptr);
+  WriteBatchFiles();
+  StartBatch();
+  if (HasFatalFailure()) return;
+  // The first item is recorded, the second one's pictures are coming in.
+  const std::string second = ItemFolder(ExpectedHarvest(kBatchPages[1].page, g_shop->port()).itemId);
+  ASSERT_TRUE(WaitFor([&] { return ResultLines().size() >= 2 && !FilesIn(second).empty(); }, kSaveTimeoutMs));
+
+  const DWORD closing = GetTickCount();
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  DWORD exitCode = 1;
+  ASSERT_TRUE(program_->Wait(kStepTimeoutMs, &exitCode)) << "the program did not end";
+  const DWORD took = GetTickCount() - closing;
+  EXPECT_LT(took, 1500u) << "the process ended " << took << " ms after the close";
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(WaitForMessageBox(program_->id(), kQuestionCaption, 0), nullptr);
+
+  // No file half written anywhere; the results file whole, every line of it in its ten fields.
+  for (const std::string& folder : {OutputRoot(), second + "\\"})
+    for (const std::string& name : FilesIn(folder)) EXPECT_FALSE(name.ends_with(".part")) << folder << name;
+  const std::string results = ReadWindowsFile(OutputRoot() + "批量结果.txt");
+  ASSERT_TRUE(results.ends_with("\r\n"));
+  const std::vector<std::vector<std::string>> lines = ResultLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_LT(lines.size(), std::size(kBatchPages) + 3) << "the batch went on after the close";
+  for (const std::vector<std::string>& f : lines) EXPECT_EQ(f.size(), 10u) << f[0];
+  EXPECT_EQ(lines[1][0], g_shop->LinkOf(kBatchPages[0].page));
+  EXPECT_EQ(lines[1][2], "完成");
+}
 
 }  // namespace

@@ -19,6 +19,13 @@ std::string ReadFileBytes(const std::string& path) {
   return out;
 }
 
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  UniqueFile f(CreateFileW(GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  return f && WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
 std::set<std::string> ListFolder(const std::string& folder) {
   std::set<std::string> names;
   WIN32_FIND_DATAW data;
