@@ -13,8 +13,9 @@ std::span<const MainWindow::CommandBinding> MainWindow::CommandBindings() {
       {Control::数据_清空, &MainWindow::ClearData, false},
       {Control::帮助, &MainWindow::ShowHelp},
       {Control::tok, &MainWindow::HideHelp},
-      {Control::载入淘宝, &MainWindow::LoadTaobaoLogin},
-      {Control::载入阿里, &MainWindow::LoadAlibabaLogin},
+      // A login empties the cookie box, which the batch's further items still read.
+      {Control::载入淘宝, &MainWindow::LoadTaobaoLogin, false},
+      {Control::载入阿里, &MainWindow::LoadAlibabaLogin, false},
   };
   return kBindings;
 }

@@ -62,11 +62,12 @@ TEST(BatchCommandsTest, ADroppedBatchFileRunsWithTheButtonsIgnoredAndAsksOnceAtT
   const std::string link = "阿里数据 " + server.Url("/offer.html");
   const std::string batchFile = root.path() + "\\链接.txt";
   ASSERT_TRUE(WriteFileBytes(batchFile, "# 两行\r\n" + link + "\r\n这不是链接\r\n"));
+  SetControlText(window.control(Control::cookie值), "t=1");
   SendMessageW(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(GbkToWide(batchFile))), 0);
   // Clicks and a look at the window, all handled while the first page is awaited (the extraction
   // answers the window's messages meanwhile): the clear, platform and download buttons change
-  // nothing.
-  for (Control button : {Control::数据_清空, Control::淘宝_按钮, Control::数据_下载})
+  // nothing, and a login button leaves the cookie box the further items read.
+  for (Control button : {Control::数据_清空, Control::淘宝_按钮, Control::数据_下载, Control::载入淘宝})
     PostMessageW(window.control(button), BM_CLICK, 0, 0);
   bool extracting = false;
   std::string during, linkDuring;
@@ -80,6 +81,7 @@ TEST(BatchCommandsTest, ADroppedBatchFileRunsWithTheButtonsIgnoredAndAsksOnceAtT
   EXPECT_TRUE(extracting);
   EXPECT_NE(during.find(" - 批量 1/2：读取 http://"), std::string::npos) << during;
   EXPECT_EQ(linkDuring, server.Url("/offer.html"));
+  EXPECT_EQ(GetControlText(window.control(Control::cookie值)), "t=1");
   EXPECT_FALSE(window.BatchRunning());
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].text, "批量完成：共2个链接，完成0个，部分失败0个，失败2个，跳过0个，是否打开文件夹查看？");
