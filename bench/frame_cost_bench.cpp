@@ -22,18 +22,9 @@
 #include "runtime/handles.h"
 #include "runtime/message_box.h"
 
-namespace {
+#include "bench/bench_clock.h"
 
-double NowMs() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000 / frequency;
-}
+namespace {
 
 void Pump() {
   MSG msg;
@@ -44,12 +35,6 @@ void Pump() {
 }
 
 // The machine may be shared: the median is what one frame costs when nothing else gets in the way.
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 double MedianMs(int count, const std::function<void(int)>& work) {
   std::vector<double> each;
   for (int i = 0; i < count; ++i) {

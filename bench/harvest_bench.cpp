@@ -25,27 +25,12 @@
 #include "tests/e2e/program_window.h"
 #include "tests/support/window_support.h"
 
+#include "bench/bench_clock.h"
+
 namespace {
 
 constexpr DWORD kStepTimeoutMs = 30000;
 constexpr DWORD kHarvestTimeoutMs = 600000;
-
-double NowMs() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000 / frequency;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 std::string Utf8(const std::string& gbk) {
   const std::wstring wide = GbkToWide(gbk);

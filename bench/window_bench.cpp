@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
+
 namespace {
 
 constexpr wchar_t kMainWindowClass[] = L"Lzv - E-commerce picture tool";
@@ -32,17 +34,6 @@ constexpr int kHelpOkButtonId = 1023;
 constexpr int kHelpShownTop = 8;
 constexpr int kHelpHiddenTop = 688;
 constexpr DWORD kPatienceMs = 30000;
-
-double NowMs() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000 / frequency;
-}
 
 struct TopLevelSearch {
   DWORD process;
@@ -81,13 +72,6 @@ int WidthOf(HWND window) {
   RECT r{};
   GetWindowRect(window, &r);
   return r.right - r.left;
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 class Launched {
