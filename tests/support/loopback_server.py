@@ -37,6 +37,7 @@ import json
 import os
 import select
 import socket
+import stat
 import ssl
 import subprocess
 import sys
@@ -408,8 +409,11 @@ def main():
     # leaves them to be looked at.
     if stopped_by_test:
         for path in (args.routes, args.ready, args.log, args.stop_file):
+            # Only files of its own: a log given as /dev/null (a benchmark's) is a device that a
+            # server run as root would otherwise delete for the whole machine.
             try:
-                os.remove(path)
+                if stat.S_ISREG(os.lstat(path).st_mode):
+                    os.remove(path)
             except OSError:
                 pass
         try:
