@@ -20,6 +20,7 @@ and then "ready". The authority's key is deleted before: nothing more can be iss
 """
 import os
 import re
+import secrets
 import subprocess
 import sys
 import threading
@@ -65,7 +66,8 @@ class Authority:
         os.makedirs(os.path.join(folder, "issued"), exist_ok=True)
         write_text(os.path.join(folder, "ca.cnf"), CONFIG)
         write_text(os.path.join(folder, "index.txt"), "")
-        write_text(os.path.join(folder, "serial"), "1000\n")
+        # Serial numbers of their own: Wine keeps a certificate's revocation status by its serial.
+        write_text(os.path.join(folder, "serial"), secrets.token_hex(8).upper() + "\n")
         write_text(os.path.join(folder, "crlnumber"), "1000\n")
         openssl(folder, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "authority.key",
                 "-out", "authority.pem", "-days", str(VALID_DAYS), "-subj", "/CN=" + name,
