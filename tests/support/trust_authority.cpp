@@ -5,22 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include "runtime/codepage.h"
 #include "tests/support/root_store.h"
-
-namespace {
-
-std::string ReadWhole(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string bytes;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
-
-}  // namespace
+#include "tests/support/test_files.h"
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring verb = argc == 3 ? argv[1] : L"";
@@ -28,7 +15,12 @@ int wmain(int argc, wchar_t** argv) {
     std::fputs("usage: trust_authority add|remove <DER file>\n", stderr);
     return 2;
   }
-  const std::string der = ReadWhole(argv[2]);
+  const std::string path = WideToGbk(argv[2]);
+  if (!FileExists(path)) {
+    std::fprintf(stderr, "trust_authority: no file %s\n", path.c_str());
+    return 1;
+  }
+  const std::string der = ReadFileBytes(path);
   const bool done = verb == L"add" ? TrustAuthority(der) : DistrustAuthority(der);
   if (!done) std::fputs("trust_authority: the Root store refused the change\n", stderr);
   return done ? 0 : 1;
