@@ -24,6 +24,7 @@ struct PageExchangeWork {
   std::optional<std::string> cookies;
   std::string text, status, headers;
   PageEncoding encoding = PageEncoding::Unknown;
+  bool certificateRejected = false;
   UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
@@ -31,12 +32,15 @@ struct PageExchangeWork {
 // box never changes. Its status text and headers tell a failed request from an error page; the
 // encoding it reports tells the page readers how to read the text. It follows no redirect: WinHttp
 // would send the cookie line on to whatever host the Location names, so the extraction follows
-// them itself.
+// them itself. A request that carries cookie text verifies the server's certificate: whoever can
+// present a forged one on the way (an intercepting network) would read the user's login.
 void ExchangePage(PageExchangeWork& work) {
   WinHttpRequestOptions options;
   options.noRedirect = true;
   std::string copy = work.cookies.value_or(std::string());
   if (work.cookies) options.cookies = &copy;
+  options.verifyCertificate = !copy.empty();
+  options.certificateRejected = &work.certificateRejected;
   options.statusText = &work.status;
   options.returnedHeaders = &work.headers;
   options.encoding = &work.encoding;
@@ -98,6 +102,7 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
   }
   FetchedPage page = FetchedPageFromExchange(std::move(work->text), work->status, work->headers);
   page.encoding = work->encoding;
+  page.certificateRejected = work->certificateRejected;
   return page;
 }
 
