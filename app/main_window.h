@@ -278,6 +278,7 @@ class MainWindow : private HarvestSink {
   struct BatchRun {
     BatchProgress progress;
     size_t current = 0;
+    std::string lastWritten;  // the results file as this batch last wrote it
   };
   std::unique_ptr<BatchRun> batch_;
   // The taskbar button's progress, when the config names no other display.

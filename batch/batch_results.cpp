@@ -1,6 +1,6 @@
 #include "batch/batch_results.h"
 
-#include <unordered_set>
+#include <charconv>
 #include <utility>
 
 #include "text/page_encoding.h"
@@ -24,21 +24,35 @@ const char* PlatformName(const std::optional<Platform>& platform) {
 }
 
 // A field keeps to its column and its line.
+void AppendField(std::string& line, std::string_view text) {
+  const size_t start = line.size();
+  line.append(text);
+  for (size_t i = start; i < line.size(); ++i)
+    if (line[i] == '\t' || line[i] == '\r' || line[i] == '\n') line[i] = ' ';
+}
+
 std::string Field(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  std::string out;
+  AppendField(out, text);
   return out;
 }
 
-std::string ResultLine(const BatchItemResult& r) {
-  std::string line = Field(r.link);
-  for (const std::string& f :
-       {std::string(PlatformName(r.platform)), std::string(BatchOutcomeName(r.outcome)), std::to_string(r.mainPictures),
-        std::to_string(r.skuPictures), std::to_string(r.detailPictures), std::to_string(r.video ? 1 : 0),
-        std::to_string(r.saved), std::to_string(r.notSaved), Field(r.reason)})
-    line.append("\t").append(f);
-  return line;
+void AppendCount(std::string& line, int n) {
+  char digits[16];
+  const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, n);
+  line.append("\t").append(digits, end.ptr);
+}
+
+// The results file is rewritten after every item, ten thousand lines and more: each line goes
+// straight into the text.
+void AppendResultLine(std::string& text, const BatchItemResult& r) {
+  AppendField(text, r.link);
+  text.append("\t").append(PlatformName(r.platform)).append("\t").append(BatchOutcomeName(r.outcome));
+  for (int n : {r.mainPictures, r.skuPictures, r.detailPictures, r.video ? 1 : 0, r.saved, r.notSaved})
+    AppendCount(text, n);
+  text.append("\t");
+  AppendField(text, r.reason);
+  text.append("\r\n");
 }
 
 std::string_view FieldAt(std::string_view line, int index) {
@@ -62,7 +76,6 @@ int CountAt(std::string_view line, int index) {
 // The counts of an earlier line, which a link skipped as saved keeps.
 BatchItemResult EarlierResult(std::string_view line) {
   BatchItemResult r;
-  r.link = FieldAt(line, 0);
   r.outcome = BatchOutcome::Done;
   r.mainPictures = CountAt(line, 3);
   r.skuPictures = CountAt(line, 4);
@@ -163,15 +176,16 @@ ResultsFileText ResultsFileAsGbk(std::string_view bytes, const Utf8ToGbkText& to
 
 EarlierBatchResults ReadBatchResultsText(std::string_view gbk) {
   EarlierBatchResults earlier;
-  for (std::string_view line : TextLines(gbk)) {
+  const std::vector<std::string_view> lines = TextLines(gbk);
+  earlier.lines.reserve(lines.size());
+  for (std::string_view line : lines) {
     if (line.empty() || line == kHeading) continue;
     earlier.lines.emplace_back(line);
     const std::string_view outcome = FieldAt(line, 2);
     const bool skippedAsSaved =
         outcome == BatchOutcomeName(BatchOutcome::Skipped) && FieldAt(line, 9).empty();
     if (outcome == BatchOutcomeName(BatchOutcome::Done) || skippedAsSaved) {
-      BatchItemResult r = EarlierResult(line);
-      earlier.complete.insert_or_assign(r.link, std::move(r));
+      earlier.complete.insert_or_assign(std::string(FieldAt(line, 0)), EarlierResult(line));
     }
   }
   return earlier;
@@ -206,6 +220,7 @@ std::optional<size_t> BatchProgress::NextToHarvest() {
     }
     r.link = link.link;
     r.platform = link.platform;
+    recorded_.insert(Field(r.link));
     results_[next_] = std::move(r);
   }
   return std::nullopt;
@@ -215,27 +230,21 @@ void BatchProgress::Record(size_t index, BatchItemResult result) {
   if (index >= results_.size()) return;
   // The same link further down the file is then skipped.
   if (result.outcome == BatchOutcome::Done) doneHere_.insert_or_assign(result.link, result);
+  recorded_.insert(Field(result.link));
   results_[index] = std::move(result);
 }
 
 void BatchProgress::TakeEarlier(EarlierBatchResults earlier) { earlier_ = std::move(earlier); }
 
-// Rewritten after every item, ten thousand lines and more: one allocation for the text, and the
-// links looked up by hash.
 std::string BatchProgress::ResultsText() const {
   std::string text = std::string(kHeading) + "\r\n";
-  std::unordered_set<std::string> recorded;
-  recorded.reserve(results_.size());
   size_t bytes = text.size();
   for (const std::string& line : earlier_.lines) bytes += line.size() + 2;
-  text.reserve(bytes + results_.size() * 128);
-  for (const std::optional<BatchItemResult>& r : results_) {
-    if (!r) continue;
-    text.append(ResultLine(*r)).append("\r\n");
-    recorded.insert(Field(r->link));
-  }
+  text.reserve(bytes + recorded_.size() * 128);
+  for (const std::optional<BatchItemResult>& r : results_)
+    if (r) AppendResultLine(text, *r);
   for (const std::string& line : earlier_.lines)
-    if (!recorded.contains(std::string(FieldAt(line, 0)))) text.append(line).append("\r\n");
+    if (!recorded_.contains(FieldAt(line, 0))) text.append(line).append("\r\n");
   return text;
 }
 

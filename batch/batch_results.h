@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "batch/batch_file.h"
@@ -108,6 +109,12 @@ class BatchProgress {
   std::vector<std::optional<BatchItemResult>> results_;
   EarlierBatchResults earlier_;
   std::map<std::string, BatchItemResult> doneHere_;  // links this batch saved completely
+  // The links this batch has a result for, as their lines write them.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+  std::unordered_set<std::string, TextHash, std::equal_to<>> recorded_;
   size_t cap_;
   size_t taken_ = 0;
   size_t next_ = 0;
