@@ -118,7 +118,7 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
                       return FetchPage(url, cookies, answer, closing);
                     },
                     config_.hosts.endpoints, yield, Utf8PageText};
-  source.harvestTime = TimeName(clock_.Now());
+  source.harvestTime = harvestTimes_.Next(TimeName(clock_.Now()));
   source.stopped = [closing = closing_] { return closing->Requested(); };
   std::optional<ExtractionReport> report;
   const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = harvest(source, sink); });

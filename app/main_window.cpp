@@ -15,6 +15,7 @@
 #include "runtime/controls.h"
 #include "runtime/folders.h"
 #include "runtime/program_dir.h"
+#include "runtime/taskbar_progress.h"
 #include "runtime/ui_task.h"
 
 namespace {
@@ -192,6 +193,17 @@ std::string MainWindow::StampStatus(const std::string& message) const { return c
 
 void MainWindow::ShowStatus(const std::string& message) { SetStatusLine(StampStatus(message)); }
 
+// Without a window there is no button to show it on.
+ProgressDisplay& MainWindow::Progress() {
+  struct Nowhere final : ProgressDisplay {
+    void ShowProgress(int, int, bool) override {}
+    void EndProgress() override {}
+  };
+  static Nowhere nowhere;
+  if (config_.progress) return *config_.progress;
+  return taskbar_ ? *taskbar_ : static_cast<ProgressDisplay&>(nowhere);
+}
+
 void MainWindow::SetStatusLine(const std::string& line) {
   HWND label = control(Control::岚栩_tim);
   if (!label) return;
@@ -319,6 +331,7 @@ bool MainWindow::OnCreate(const CREATESTRUCTW& create) {
   // The help panel slides over the other controls, so it must paint above them.
   SetWindowPos(control(Control::帮助分组), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   CreateStatusTip();
+  if (!config_.progress) taskbar_ = std::make_unique<TaskbarProgress>(window_);
   // A batch file dropped from the file browser starts a batch.
   DragAcceptFiles(window_, TRUE);
   return true;
@@ -392,6 +405,7 @@ void MainWindow::OnNcDestroy() {
   for (HWND& c : controls_) c = nullptr;
   cookieBackground_.reset();
   helpBitmap_.reset();
+  taskbar_.reset();
 }
 
 int MainWindow::RegisterSystemHotKey(UINT virtualKey) {

@@ -23,13 +23,17 @@
 #include "extract/extraction_gate.h"
 #include "extract/item_extractors.h"
 #include "extract/item_harvest.h"
+#include "extract/item_name.h"
 
 struct ItemSource;
 #include "runtime/handles.h"
 #include "runtime/message_box.h"
+#include "runtime/progress_display.h"
 #include "runtime/stop_signal.h"
 #include "save/network_time.h"
 #include "save/saver.h"
+
+class TaskbarProgress;
 
 // In layout order (which is also the tab order).
 enum class Control : int {
@@ -82,12 +86,15 @@ struct WindowConfig {
   std::function<void(const std::string& folder)> openFolder;
   std::string cookie;                    // put into the cookie box at start (GBK)
   std::optional<std::string> batchFile;  // a batch file's bytes: harvested and saved once the window is up
+  // Where a save's and a batch's progress goes; null: the window's taskbar button.
+  ProgressDisplay* progress = nullptr;
 };
 
 // The item harvest's state that lives outside the controls.
 struct HarvestState {
   std::string itemId;
   std::string videoUrl;
+  std::string videoName;     // the video file's name where it is not the item id's
   std::string outputFolder;  // the folder of the last download; ends with "\\" when not empty
 };
 
@@ -134,7 +141,8 @@ class MainWindow : private HarvestSink {
   // Harvests and saves every link of a batch file (its bytes) in turn, as the platform buttons and
   // 下载数据 would, without a question per item, and writes 批量结果.txt into the output root after
   // each item (batch_commands.cpp). Ignored, with a word in the status line, while a batch, an
-  // extraction or a save runs. Meanwhile the platform, download and clear buttons are ignored.
+  // extraction or a save runs. Meanwhile the platform, download and clear buttons are ignored. A
+  // results file it cannot read stops it before its first item, with a message saying why.
   void StartBatch(std::string_view fileBytes);
 
   // Slide the help panel up into view (top 8) or back down out of sight (top 688).
@@ -217,8 +225,12 @@ class MainWindow : private HarvestSink {
   // The batch's steps (batch_commands.cpp), each a task on the window's thread.
   void HarvestNextBatchLink();
   void OnBatchItemSaved(size_t index, const ExtractionReport& report);
-  void WriteBatchResults();
+  // Records the batch's results in 批量结果.txt, merged with what the file holds now; false when
+  // it could not be read or written.
+  bool WriteBatchResults();
+  void ShowBatchProgress();
   void EndBatch();
+  ProgressDisplay& Progress();
 
   // The width keys' and the help panel's slides (command_handlers.cpp).
   void ResizeWindowTo(int targetWidth);
@@ -234,6 +246,7 @@ class MainWindow : private HarvestSink {
   void SetDescriptionPage(const std::string& page) override;
   void SetItemId(const std::string& id) override;
   void SetVideoUrl(const std::string& url) override;
+  void SetVideoName(const std::string& name) override;
 
   WindowConfig config_;
   std::string outputRoot_;
@@ -265,6 +278,11 @@ class MainWindow : private HarvestSink {
   struct BatchRun {
     BatchProgress progress;
     size_t current = 0;
+    std::string lastWritten;  // the results file as this batch last wrote it
   };
   std::unique_ptr<BatchRun> batch_;
+  // The taskbar button's progress, when the config names no other display.
+  std::unique_ptr<TaskbarProgress> taskbar_;
+  // Names of items harvested in the same second stay apart.
+  DistinctNames harvestTimes_;
 };

@@ -31,7 +31,8 @@ bool MainWindow::SaveHarvest(const std::string& statusPrefix,
     ShowStatus(kNothingToSave);
     return false;
   }
-  SaveJob job = PlanSave(outputRoot_, harvest_.itemId, harvest_.videoUrl, std::move(rows), BoxText(Control::文本数据));
+  SaveJob job = PlanSave(outputRoot_, harvest_.itemId, harvest_.videoUrl, std::move(rows), BoxText(Control::文本数据),
+                         harvest_.videoName);
   harvest_.outputFolder = job.outputFolder;
 
   // One time probe per save, from its start; the status lines never wait for it.
@@ -41,15 +42,26 @@ bool MainWindow::SaveHarvest(const std::string& statusPrefix,
   effects.showStatus = [this, window = window_, clock = clock_, statusPrefix](const std::string& message) {
     PostUiTask(window, [this, line = clock.Stamp(statusPrefix + message)] { SetStatusLine(line); });
   };
-  if (!ask)
-    ask = [answer = config_.answer](const std::string& question, const std::string& caption) {
+  // A batch shows its items' progress, not each save's pictures.
+  const bool alone = !ask;
+  const int pictures = static_cast<int>(job.rows.size());
+  if (alone) {
+    effects.showProgress = [this, window = window_](int done, int total, bool failed) {
+      PostUiTask(window, [this, done, total, failed] { Progress().ShowProgress(done, total, failed); });
+    };
+    ask = [this, window = window_, answer = config_.answer](const std::string& question, const std::string& caption) {
       // Asked from the worker, whose thread owns no window: the box comes to the front itself, or
       // it may open behind the main window.
-      return AskUser(answer, MessageBoxRequest{question, caption, MB_YESNO | MB_SETFOREGROUND, nullptr}) ==
-             kPressedYes;
+      const bool yes =
+          AskUser(answer, MessageBoxRequest{question, caption, MB_YESNO | MB_SETFOREGROUND, nullptr}) == kPressedYes;
+      PostUiTask(window, [this] { Progress().EndProgress(); });
+      return yes;
     };
+  }
   effects.ask = std::move(ask);
   effects.openFolder = config_.openFolder ? config_.openFolder : OpenFolderInShell;
   save_ = ::StartSave(std::move(job), std::move(effects));
+  // Before any report of the worker: those come as tasks of this thread.
+  if (alone && save_) Progress().ShowProgress(0, pictures, false);
   return save_ != nullptr;
 }

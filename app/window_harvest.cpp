@@ -74,6 +74,11 @@ void MainWindow::SetDescriptionPage(const std::string& page) {
   if (HWND edit = control(Control::测试)) SetControlText(edit, CharacterPrefix(page, kDescriptionPageShownBytes));
 }
 
-void MainWindow::SetItemId(const std::string& id) { harvest_.itemId = id; }
+void MainWindow::SetItemId(const std::string& id) {
+  harvest_.itemId = id;
+  harvest_.videoName.clear();
+}
 
 void MainWindow::SetVideoUrl(const std::string& url) { harvest_.videoUrl = url; }
+
+void MainWindow::SetVideoName(const std::string& name) { harvest_.videoName = name; }

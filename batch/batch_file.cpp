@@ -97,10 +97,6 @@ BatchFile ReadBatchText(std::string_view bytes, const Utf8ToGbkText& toGbk) {
     ++number;
     const std::string line = TrimBlanks(raw);
     if (line.empty() || line[0] == '#') continue;
-    if (file.links.size() == kMaxBatchLinks) {
-      ++file.leftOut;
-      continue;
-    }
     file.links.push_back(ReadLinkLine(number, line));
   }
   return file;

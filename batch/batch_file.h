@@ -14,9 +14,11 @@
 
 #include "extract/item_harvest.h"
 
-inline constexpr size_t kMaxBatchLinks = 1000;
-// A thousand links of a few hundred bytes each; a file far larger is no batch file.
-inline constexpr size_t kMaxBatchFileBytes = 4 << 20;
+// The links one batch harvests at most; the file's further links are recorded as left for later.
+inline constexpr size_t kMaxBatchLinks = 10000;
+// Ten thousand links of up to a kilobyte each and the lines past them; a file far larger is no
+// batch file.
+inline constexpr size_t kMaxBatchFileBytes = 16 << 20;
 
 // Converts UTF-8 text to GBK (the Windows side names code page 936).
 using Utf8ToGbkText = std::function<std::string(std::string_view utf8)>;
@@ -34,8 +36,7 @@ struct BatchLink {
 };
 
 struct BatchFile {
-  std::vector<BatchLink> links;  // in file order, at most kMaxBatchLinks
-  int leftOut = 0;               // link lines past the limit
+  std::vector<BatchLink> links;  // in file order, every one of the file
   std::string problem;           // GBK: why the file as a whole cannot be read (no links then)
 };
 

@@ -17,7 +17,8 @@ On start it writes into the state folder:
   links.txt     one line per item: saved page, platform, button caption, link to paste, what it is
   pictures.tsv  every picture served so far: address path, then the file holding its bytes
   ready         "<port>" once the port listens
-It stops when asked at /__stop, when the stop file appears, or after --lifetime seconds.
+It stops when asked at /__stop, when the stop file appears, or after --lifetime seconds. With
+--broken it also serves items whose description server fails, for the tool's own tests.
 """
 import argparse
 import hashlib
@@ -60,7 +61,8 @@ PICTURE_TYPES = {".jpg": "image/jpeg", ".jpeg": "image/jpeg", ".png": "image/png
 
 
 class Item:
-    def __init__(self, platform, button, host, path, item_id, page, charset, about, desc=None):
+    def __init__(self, platform, button, host, path, item_id, page, charset, about, desc=None, name=None,
+                 copy_of=None):
         self.platform = platform  # the platform's name as the tool's buttons say it
         self.button = button
         self.host = host
@@ -70,6 +72,8 @@ class Item:
         self.charset = charset
         self.about = about
         self.desc = desc  # our description page (Taobao and Tmall), if any
+        self.name = name or page  # what links.txt calls it
+        self.copy_of = copy_of  # the item id of the page, served as this item's
 
     def link(self, port):
         query = "?id=" + self.item_id if self.item_id else ""
@@ -99,6 +103,14 @@ TODAY_ITEMS = [
     Item("阿里", "阿里数据", "detail.1688" + SUFFIX, "/offer/1007511748868.html", "", "today-1688-1.html", "utf-8",
          "Alibaba (1688) offer page of today's layout"),
 ]
+# A classic item whose description server answers 500: the page of the Taobao item above as another
+# item, its description failing as a server in trouble does.
+BROKEN_ITEMS = [
+    Item("淘宝", "淘宝数据", "item.taobao" + SUFFIX, "/item.htm", "561495525978", "taobao-1.html", "gbk",
+         "Taobao item page of 2018 whose description server answers 500", name="taobao-1-desc-500",
+         copy_of="561495525977"),
+]
+FAILING_DESCRIPTION = 500
 DEMO_COOKIE = "_m_h5_tk=0a1b2c3d4e5f60718293a4b5c6d7e8f9_1765000000000; _m_h5_tk_enc=demo"
 
 # Our own pages that the item pages lead to: (host, path pattern, file, charset).
@@ -163,17 +175,20 @@ class Catalogue:
         self.served_pictures = {}
         self.items = []
         for item in items:
-            self.items.append((item, self._page(item.page, item.charset)))
+            self.items.append((item, self._page(item.page, item.charset, item.copy_of, item.item_id)))
         # Description pages are script text in GBK, whatever their item page's encoding.
         self.descriptions = {item.item_id: self._page(item.desc, "gbk") for item in items if item.desc}
+        self.failing_descriptions = {item.item_id for item in items if item.copy_of}
         self.own = [(host, re.compile(pattern + r"\Z"), self._page(name, charset))
                     for host, pattern, name, charset in OWN_PAGES]
 
-    def _page(self, name, charset):
+    def _page(self, name, charset, old_id=None, new_id=None):
         with open(os.path.join(PAGES, name), "rb") as f:
             data = f.read()
         # Pages are rewritten as text in their own encoding; bytes that do not decode stay as they are.
         text = data.decode(charset, errors="surrogateescape")
+        if old_id:
+            text = text.replace(old_id, new_id)
         body = localise(text, self.port).encode(charset, errors="surrogateescape")
         kind = "application/javascript" if name.endswith(".js") else "text/html"
         return body, "%s; charset=%s" % (kind, charset)
@@ -189,6 +204,9 @@ class Catalogue:
             for item_id, page in self.descriptions.items():
                 if "/" + item_id + "/" in path:
                     return page
+            for item_id in self.failing_descriptions:
+                if "/" + item_id + "/" in path:
+                    return b"description server error\n", "text/plain; charset=utf-8", FAILING_DESCRIPTION
         for own_host, pattern, page in self.own:
             if host == own_host and pattern.match(path):
                 return page
@@ -372,7 +390,7 @@ class Handler(BaseHTTPRequestHandler):
             if page is None:
                 page = shop.catalogue.picture(path)
             if page is not None:
-                status, (body, kind) = 200, page
+                body, kind, status = page[0], page[1], page[2] if len(page) > 2 else 200
         shop.record(self.command, host, self.path, status)
         self.send_response(status)
         self.send_header("Content-Type", kind)
@@ -521,16 +539,18 @@ def main():
     ap.add_argument("--today", action="store_true",
                     help="also serve the pages of today's layouts (the tool must know the hosts TaobaoDescApiHost "
                          "and JdMobileImageHost)")
+    ap.add_argument("--broken", action="store_true",
+                    help="also serve items whose description server fails (for the tool's tests)")
     args = ap.parse_args()
     os.makedirs(args.state, exist_ok=True)
     for stale in ("pictures.tsv", "ready"):
         if os.path.exists(os.path.join(args.state, stale)):
             os.remove(os.path.join(args.state, stale))
-    items = ITEMS + (TODAY_ITEMS if args.today else [])
+    items = ITEMS + (TODAY_ITEMS if args.today else []) + (BROKEN_ITEMS if args.broken else [])
     shop = Shop(args.state, args.log, items)
     write_file(os.path.join(args.state, "hosts.txt"), hosts_file(shop.port, args.today))
     write_file(os.path.join(args.state, "links.txt"), "".join(
-        "%s\t%s\t%s\t%s\t%s\n" % (i.page, i.platform, i.button, i.link(shop.port), i.about) for i in items))
+        "%s\t%s\t%s\t%s\t%s\n" % (i.name, i.platform, i.button, i.link(shop.port), i.about) for i in items))
     write_file(os.path.join(args.state, "cookie.txt"), DEMO_COOKIE + "\n")
     shop.serve()
     write_file(args.ready or os.path.join(args.state, "ready"), "%d\n" % shop.port)

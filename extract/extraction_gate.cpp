@@ -31,6 +31,9 @@ class GatedSink final : public HarvestSink {
   void SetVideoUrl(const std::string& url) override {
     if (!cleared_) target_.SetVideoUrl(url);
   }
+  void SetVideoName(const std::string& name) override {
+    if (!cleared_) target_.SetVideoName(name);
+  }
 
  private:
   HarvestSink& target_;

@@ -30,17 +30,18 @@ const char* SiteName(Platform platform) {
 // JD pages go without the cookie box, so a fresh cookie would not help there.
 bool SendsCookie(Platform platform) { return platform != Platform::Jd; }
 
-std::string FetchFailure(const ExtractionReport& r) {
-  if (!r.failure.empty()) return "页面获取失败（" + r.failure + "）";
-  if (r.status != 0) return "页面获取失败（HTTP " + std::to_string(r.status) + "）";
-  return "页面获取失败";
+// "（HTTP 404）", or the request's failure text in brackets, or nothing when neither tells more.
+std::string WhyNotFetched(int status, const std::string& failure) {
+  if (!failure.empty()) return "（" + failure + "）";
+  if (status >= 400) return "（HTTP " + std::to_string(status) + "）";
+  return {};
 }
 
 std::string TroubleText(const ExtractionReport& r) {
   const bool cookie = SendsCookie(r.platform);
   switch (r.trouble) {
     case PageTrouble::None: break;
-    case PageTrouble::FetchFailed: return FetchFailure(r) + "，请检查链接和网络";
+    case PageTrouble::FetchFailed: return "页面获取失败" + WhyNotFetched(r.status, r.failure) + "，请检查链接和网络";
     case PageTrouble::CertificateRejected: return "页面获取失败（证书无效，Cookie未发送），请检查网络";
     case PageTrouble::EmptyPage: return "返回的页面是空的，请检查链接";
     case PageTrouble::LoginPage:
@@ -55,13 +56,14 @@ std::string TroubleText(const ExtractionReport& r) {
   return {};
 }
 
-std::string DetailText(DetailTrouble detail) {
-  switch (detail) {
+std::string DetailText(const ExtractionReport& r) {
+  switch (r.detail) {
     case DetailTrouble::None: break;
     case DetailTrouble::NoToken: return "详情图未能读取：Cookie里没有接口令牌，请重新登录或粘贴新的Cookie";
     case DetailTrouble::Refused: return "详情图未能读取：描述接口拒绝了请求，请重新登录或粘贴新的Cookie";
     case DetailTrouble::Challenge: return "详情图未能读取：描述接口要求安全验证，请稍等片刻再试";
-    case DetailTrouble::FetchFailed: return "详情图未能读取：详情页获取失败";
+    case DetailTrouble::FetchFailed:
+      return "详情图未能读取：详情页获取失败" + WhyNotFetched(r.detailStatus, r.detailFailure);
     case DetailTrouble::CertificateRejected: return "详情图未能读取：证书无效，Cookie未发送，请检查网络";
   }
   return {};
@@ -71,7 +73,7 @@ std::string DetailText(DetailTrouble detail) {
 std::string FoundText(const ExtractionReport& r) {
   const int total = r.mainPictures + r.skuPictures + r.detailPictures;
   std::string text = std::to_string(total) + "张图片";
-  text += r.detail == DetailTrouble::None ? std::string("：") : "，" + DetailText(r.detail) + "；";
+  text += r.detail == DetailTrouble::None ? std::string("：") : "，" + DetailText(r) + "；";
   text += "主图" + std::to_string(r.mainPictures) + "，SKU图" + std::to_string(r.skuPictures) + "，详情图" +
           std::to_string(r.detailPictures);
   if (r.video) text += "，视频1个";

@@ -39,6 +39,8 @@ struct ExtractionReport {
   int status = 0;        // the HTTP status of the page in trouble; 0 when no response came
   std::string failure;   // the request's failure text when no response came
   DetailTrouble detail = DetailTrouble::None;
+  int detailStatus = 0;       // with FetchFailed: the description page's HTTP status, 0 without a response
+  std::string detailFailure;  // ... and the request's failure text when no response came
   bool cutShort = false;  // a bound on rows or lines cut the page short
   bool cutBeforeCap = false;  // ... though no kind reached its number of rows or lines (work or text size)
   Platform linkPlatform = Platform::Taobao;  // with OtherPlatform: whose site the link is on

@@ -56,6 +56,7 @@ class HarvestBuffer final : public HarvestSink {
     calls_.push_back({Call::Pictures, kindLabel, std::move(kept)});
   }
   void SetItemId(const std::string& id) override { calls_.push_back({Call::ItemId, id, {}}); }
+  void SetVideoName(const std::string& name) override { calls_.push_back({Call::VideoName, name, {}}); }
   void SetVideoUrl(const std::string& url) override {
     std::optional<std::string> address = PageAddress(url);
     videoDropped_ = !url.empty() && !address;
@@ -78,6 +79,7 @@ class HarvestBuffer final : public HarvestSink {
         case Call::Pictures: sink.PublishPictures(call.urls, call.text); break;
         case Call::ItemId: sink.SetItemId(call.text); break;
         case Call::VideoUrl: sink.SetVideoUrl(call.text); break;
+        case Call::VideoName: sink.SetVideoName(call.text); break;
       }
     }
   }
@@ -91,10 +93,14 @@ class HarvestBuffer final : public HarvestSink {
 
   bool video = false;  // the item has a real main video (not just the address's fixed parts)
   bool cutShort = false;
+  // Why this reading's detail pictures are missing, and the description page's answer then.
+  DetailTrouble detail = DetailTrouble::None;
+  int detailStatus = 0;
+  std::string detailFailure;
 
  private:
   struct Call {
-    enum Kind { Text, DescriptionUrl, DescriptionPage, Pictures, ItemId, VideoUrl } kind;
+    enum Kind { Text, DescriptionUrl, DescriptionPage, Pictures, ItemId, VideoUrl, VideoName } kind;
     std::string text;  // the address, page, id, or the kind label of pictures
     TextList urls;
   };
@@ -225,15 +231,26 @@ class Run {
   mutable std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
 };
 
+bool Failed(const FetchedPage& page) { return page.status == 0 || page.status >= 400 || page.text.empty(); }
+
+// The description page did not come: the item's detail pictures are missing.
+void NoteUnfetchedDescription(HarvestBuffer& out, const FetchedPage& page) {
+  out.detail = page.certificateRejected ? DetailTrouble::CertificateRejected : DetailTrouble::FetchFailed;
+  out.detailStatus = page.status;
+  out.detailFailure = page.failure;
+}
+
 // The description page at `url`, shown with its address. Where the link's end marker is missing
 // (a page saved by a browser, another platform's page) the cut runs on into the markup after the
-// link, up to a hundred kilobytes of it; the address ends where the markup begins.
-std::string ReadDescription(const Run& run, HarvestSink& out, const std::string& url) {
+// link, up to a hundred kilobytes of it; the address ends where the markup begins. A page that
+// `named` its description and did not get it is missing its detail pictures.
+std::string ReadDescription(const Run& run, HarvestBuffer& out, const std::string& url, bool named) {
   const std::string address = url.substr(0, url.find_first_of("\"'<> \t\r\n"));
   out.SetDescriptionUrl(address);
-  std::string page = run.FetchWithCookieWhereItBelongs(address).text;
-  out.SetDescriptionPage(page);
-  return page;
+  FetchedPage fetched = run.FetchWithCookieWhereItBelongs(address);
+  if (named && Failed(fetched)) NoteUnfetchedDescription(out, fetched);
+  out.SetDescriptionPage(fetched.text);
+  return std::move(fetched.text);
 }
 
 void PublishAll(HarvestSink& sink, Platform platform, const TextList& main, const TextList& sku,
@@ -257,8 +274,6 @@ TextList CutAttributes(Run& run, WorkBudget& work, const std::string& page, std:
   RemoveBetween(block, "&", ";");
   return run.Cut(work, block, "\">", "</li>");
 }
-
-bool Failed(const FetchedPage& page) { return page.status == 0 || page.status >= 400 || page.text.empty(); }
 
 // Why a run found no picture, told from the page that should have held them.
 void DiagnoseEmptyRun(ExtractionReport& report, const FetchedPage& page) {
@@ -293,6 +308,9 @@ ExtractionReport Deliver(Run& run, const HarvestBuffer& buffer, HarvestSink& sin
   report.skuPictures = buffer.Count(PictureKind::Sku);
   report.detailPictures = buffer.Count(PictureKind::Detail);
   report.video = buffer.video && !buffer.VideoDropped();
+  report.detail = buffer.detail;
+  report.detailStatus = buffer.detailStatus;
+  report.detailFailure = buffer.detailFailure;
   report.cutShort = run.cutShort || buffer.cutShort;
   report.cutBeforeCap = report.cutShort && !buffer.AnyKindAtCap();
   if (troubledPage) DiagnoseEmptyRun(report, *troubledPage);
@@ -335,7 +353,7 @@ FetchedPage CutTaobaoPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "',");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  const std::string descPage = ReadDescription(run, out, descUrl);
+  const std::string descPage = ReadDescription(run, out, descUrl, !descPath.empty());
   WorkBudget descWork(descPage.size());
   const TextList detailPictures = run.Cut(descWork, descPage, "src=\"https:", "g\"", "https:", "g");
 
@@ -370,7 +388,7 @@ FetchedPage CutTmallPage(Run& run, HarvestBuffer& out) {
 
   const std::string descPath = TextBetween(page, "//" + hosts.TaobaoDescLinkHost + "/", "\",");
   const std::string descUrl = "https://" + hosts.TaobaoDescHost + "/" + descPath;
-  const std::string descPage = ReadDescription(run, out, descUrl);
+  const std::string descPage = ReadDescription(run, out, descUrl, !descPath.empty());
   WorkBudget descWork(descPage.size());
   const TextList detailPictures = run.Cut(descWork, descPage, "<img src=\"https:", "g\"", "https:", "g");
 
@@ -400,7 +418,9 @@ FetchedPage CutJdPage(Run& run, HarvestBuffer& out) {
 
   const std::string mobileUrl = "https://" + hosts.JdMobileItemHost + "/detail/" + skuId + "_d10480324630_normal.html";
   // The SKU id comes from the page: the address passes the gate before it is asked for.
-  const std::string mobilePage = run.Fetch(PageAddress(mobileUrl).value_or(std::string()), std::nullopt).text;
+  const FetchedPage mobile = run.Fetch(PageAddress(mobileUrl).value_or(std::string()), std::nullopt);
+  if (!skuId.empty() && Failed(mobile)) NoteUnfetchedDescription(out, mobile);
+  const std::string& mobilePage = mobile.text;
   WorkBudget mobileWork(mobilePage.size());
   const TextList detailPictures = run.Cut(mobileWork, mobilePage, "jfs", ".", pictureBase, ".jpg");
 
@@ -417,15 +437,17 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
   const std::string& page = fetched.text;
   WorkBudget pageWork(page.size());
 
-  // Offers are filed under their main video's id; one without a video ("0") under its offer id.
+  // Offers are filed under the offer number of their link, as today's are under the page's offer
+  // id: offers of one seller may share their main video. The video keeps its video id's name.
   const std::string videoId = TextBetween(page, "videoId\":\"", "\",\"userId");
-  out.SetItemId(run.ItemName(videoId));
+  out.SetItemId(run.ItemName(std::string()));
   const std::string userId = TextBetween(page, "userId\":\"", "\",\"title");
   const std::string title = TextBetween(page, "<title>", "-阿里巴巴</title>");
   out.AppendTitle(title);
   const std::string videoUrl = TaobaoVideoUrl(hosts, userId, "/p/2/e/6/t/1/", videoId);
   out.SetVideoUrl(videoUrl);
   out.video = !videoUrl.empty();
+  if (out.video) out.SetVideoName(videoId);
 
   const std::string gallery = TextBetween(page, "tab-trigger active", "unit-detail-fav");
   const TextList mainPictures = run.Cut(pageWork, gallery, "original\":\"", "\"}'>");
@@ -437,7 +459,9 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
   // The address comes from the page as it stands, so the cookie goes only where it belongs.
   const std::string descUrl = TextBetween(page, "data-tfs-url=\"", "\" data-enable");
   out.SetDescriptionUrl(descUrl);
-  const std::string descDocument = run.FetchWithCookieWhereItBelongs(descUrl).text;
+  const FetchedPage desc = run.FetchWithCookieWhereItBelongs(descUrl);
+  if (!descUrl.empty() && Failed(desc)) NoteUnfetchedDescription(out, desc);
+  const std::string& descDocument = desc.text;
   WorkBudget descWork(descDocument.size());
   out.SetDescriptionPage(descDocument);
   // The document carries its HTML inside a script string, quotes escaped with backslashes.
@@ -450,15 +474,13 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
 
 // ---- today's pages ----
 
-void NoteDetailTrouble(Run& run, const FetchedPage& answer, const DetailPictures& read) {
+void NoteDetailTrouble(Run& run, HarvestBuffer& out, const FetchedPage& answer, const DetailPictures& read) {
   if (read.challenge)
-    run.report.detail = DetailTrouble::Challenge;
+    out.detail = DetailTrouble::Challenge;
   else if (read.refused)
-    run.report.detail = DetailTrouble::Refused;
-  else if (answer.certificateRejected)
-    run.report.detail = DetailTrouble::CertificateRejected;
+    out.detail = DetailTrouble::Refused;
   else if (Failed(answer) || !read.readable)
-    run.report.detail = DetailTrouble::FetchFailed;
+    NoteUnfetchedDescription(out, answer);
   run.cutShort = run.cutShort || read.cutShort;
 }
 
@@ -475,13 +497,13 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
   const std::string call =
       TaobaoDescriptionCallUrl(run.Hosts().TaobaoDescApiHost, run.Cookies(), d.itemId, d.descriptionUrl, NowMs());
   if (call.empty()) {
-    run.report.detail = DetailTrouble::NoToken;
+    out.detail = DetailTrouble::NoToken;
   } else {
     out.SetDescriptionUrl(call);
     const FetchedPage answer = run.FetchWithCookieWhereItBelongs(call);
     out.SetDescriptionPage(answer.text);
     DetailPictures read = ReadTaobaoDescriptionAnswer(answer.text, answer.encoding);
-    NoteDetailTrouble(run, answer, read);
+    NoteDetailTrouble(run, out, answer, read);
     detail = std::move(read.pictures);
   }
 
@@ -509,7 +531,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
     const FetchedPage document = run.FetchWithCookieWhereItBelongs(d.descriptionUrl);
     out.SetDescriptionPage(document.text);
     DetailPictures read = ReadAlibabaDescription(document.text, document.encoding);
-    NoteDetailTrouble(run, document, read);
+    NoteDetailTrouble(run, out, document, read);
     detail = std::move(read.pictures);
   }
 
@@ -539,7 +561,7 @@ bool ReadTodaysJdPage(Run& run, const std::string& skuId, const FetchedPage& pho
       "https://" + run.Hosts().JdMobileItemHost + "/detail/" + itemId + "_d10480324630_normal.html";
   const FetchedPage detailPage = run.Fetch(detailUrl, std::nullopt);
   const DetailPictures read = ReadJdDetailPictures(detailPage.text, pictureBase);
-  NoteDetailTrouble(run, detailPage, read);
+  NoteDetailTrouble(run, out, detailPage, read);
 
   PublishAll(out, Platform::Jd, d.mainPictures, d.skuPictures, read.pictures);
   out.AppendLines(d.skuNames);

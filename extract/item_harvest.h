@@ -34,6 +34,9 @@ class HarvestSink {
   virtual void PublishPictures(const TextList& urls, const std::string& kindLabel) = 0;
   virtual void SetItemId(const std::string& id) = 0;
   virtual void SetVideoUrl(const std::string& url) = 0;
+  // The name the video file goes under where it is not the item's (a classic 1688 offer's video
+  // keeps its video id); a SetItemId forgets an earlier one.
+  virtual void SetVideoName(const std::string& name) {}
 };
 
 // Each text followed by "\r\n", appended one by one.

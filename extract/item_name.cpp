@@ -44,3 +44,9 @@ std::string ItemName(const std::string& id, std::string_view link, const std::st
   if (std::string number = ItemNumberOfLink(link); !number.empty()) return number;
   return harvestTime;
 }
+
+std::string DistinctNames::Next(const std::string& name) {
+  if (name.empty()) return name;
+  const int times = ++given_[name];
+  return times == 1 ? name : name + "-" + std::to_string(times);
+}

@@ -2,6 +2,7 @@
 // The name an item's folder and files go under: the id its page gives, else the number its link
 // carries, else the time of its harvest, so that every item gets a folder of its own.
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -16,3 +17,14 @@ std::string ItemNumberOfLink(std::string_view link);
 
 // `id` where it names the item, else the link's number, else `harvestTime` (which may be empty).
 std::string ItemName(const std::string& id, std::string_view link, const std::string& harvestTime);
+
+// Names given out one after the other, kept apart: a name given out before comes back with "-2",
+// "-3", … ("20261206-174533-2"), so that items harvested within one second, named after its time,
+// get folders of their own.
+class DistinctNames {
+ public:
+  std::string Next(const std::string& name);
+
+ private:
+  std::map<std::string, int> given_;  // each name and how often it was asked for
+};

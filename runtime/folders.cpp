@@ -32,15 +32,38 @@ bool EnsureFolder(std::string path) {
 }
 
 bool ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes) {
+  return ReadWholeFile(path, maxBytes, bytes).failure == FileReadFailure::None;
+}
+
+FileReading ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& bytes) {
+  bytes.clear();
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  if (!file) {
+    const DWORD error = GetLastError();
+    switch (error) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND: return {FileReadFailure::Missing, error};
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_LOCK_VIOLATION: return {FileReadFailure::InUse, error};
+      default: return {FileReadFailure::Other, error};
+    }
+  }
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || static_cast<unsigned long long>(size.QuadPart) > maxBytes) return false;
+  if (!GetFileSizeEx(file.get(), &size)) return {FileReadFailure::Other, GetLastError()};
+  if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) return {FileReadFailure::TooLarge, 0};
   bytes.resize(static_cast<size_t>(size.QuadPart));
   DWORD got = 0;
-  return bytes.empty() ||
-         (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size());
+  if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
+    const DWORD error = GetLastError();
+    bytes.clear();
+    return {error == ERROR_LOCK_VIOLATION ? FileReadFailure::InUse : FileReadFailure::Other, error};
+  }
+  if (got != bytes.size()) {
+    bytes.clear();
+    return {FileReadFailure::Other, 0};
+  }
+  return {};
 }
 
 bool ReplaceFileWhole(const std::string& path, std::string_view bytes) {

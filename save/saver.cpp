@@ -454,11 +454,13 @@ SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop& st
         }
         if (picture == PictureOutcome::Saved) ++saved;
         Report(effects, (picture == PictureOutcome::Saved ? "图片数据保存完成 " : "图片数据保存失败 ") + label);
+        const int done = static_cast<int>(i) + 1;
+        if (effects.showProgress) effects.showProgress(done, outcome.pictures, saved < done);
       }
     }
     if (!outcome.stopped && !stop.Requested()) {
       outcome.textSaved = WriteWholeFile(job.outputFolder + job.itemId + "   SKU与标题.txt", {job.text}, stop);
-      videoSaved = DownloadVideo(job.videoUrl, job.outputFolder + job.itemId + "主图视频 .mp4", job.videoBounds, stop);
+      videoSaved = DownloadVideo(job.videoUrl, job.outputFolder + job.videoName + "主图视频 .mp4", job.videoBounds, stop);
     }
   } catch (...) {
     // The worker itself failed (out of memory while reporting, say): what is left counts as not
@@ -483,10 +485,11 @@ SaveOutcome RunSave(const SaveJob& job, const SaveEffects& effects, SaveStop& st
 }  // namespace
 
 SaveJob PlanSave(const std::string& outputRoot, const std::string& itemId, std::string videoUrl,
-                 std::vector<SaveRow> rows, std::string text) {
+                 std::vector<SaveRow> rows, std::string text, const std::string& videoName) {
   SaveJob job;
   // A harvest always names its item; rows that came without a name still get a folder of their own.
   job.itemId = SafeFileName(itemId.empty() ? TimeName(CurrentChinaTime()) : itemId);
+  job.videoName = videoName.empty() ? job.itemId : SafeFileName(videoName);
   job.outputFolder = outputRoot + job.itemId + "\\";
   job.videoUrl = std::move(videoUrl);
   job.rows = std::move(rows);

@@ -24,6 +24,7 @@ struct VideoBounds {
 struct SaveJob {
   std::string outputFolder;  // the item's folder, ending with "\\"
   std::string itemId;        // already safe as a file name
+  std::string videoName;     // the video file's name before "主图视频 .mp4", safe as a file name
   std::string videoUrl;
   std::vector<SaveRow> rows;
   std::string text;  // 文本数据 as it stood when the save began
@@ -32,13 +33,16 @@ struct SaveJob {
 
 // The job for a harvest: the item's folder under `outputRoot` (which ends with "\\"), named after
 // the item id made safe as a folder name, or after the time of the save when there is no id.
-// Nothing is saved into the output root itself.
+// Nothing is saved into the output root itself. The video goes under `videoName` where one is
+// given, else under the item id.
 SaveJob PlanSave(const std::string& outputRoot, const std::string& itemId, std::string videoUrl,
-                 std::vector<SaveRow> rows, std::string text);
+                 std::vector<SaveRow> rows, std::string text, const std::string& videoName = {});
 
 // What a save does besides fetching and writing files. Called on the worker thread.
 struct SaveEffects {
   std::function<void(const std::string& message)> showStatus;
+  // After each picture, in row order: how many of all were handled, and whether any failed.
+  std::function<void(int done, int total, bool failed)> showProgress;
   // The final question (Yes and No); true for Yes. Left empty, the answer is No.
   std::function<bool(const std::string& question, const std::string& caption)> ask;
   std::function<void(const std::string& folder)> openFolder;  // the shell's "open"

@@ -47,3 +47,25 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+
+std::optional<std::string> Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  if (bytes.size() % 2 != 0) return std::nullopt;
+  auto unit = [&](size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+    return bigEndian ? (a << 8 | b) : (b << 8 | a);
+  };
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 2 < bytes.size()) {
+      const char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendUtf8(out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
+  }
+  return out;
+}

@@ -270,7 +270,9 @@ TEST_F(ExtractCommandsTest, AlibabaButtonSendsTheCookieToTheDescriptionOnly) {
   EXPECT_EQ(Box(Control::文本数据),
             "厂家直销 304不锈钢保温杯 大容量商务水杯 可定制logo\r\n\r\n象牙白\r\n磨砂黑\r\n樱花粉\r\n500ml\r\n750ml\r\n");
   EXPECT_EQ(Box(Control::详情数据), server.Url("/tfscom/TB1OfferDesc"));
-  EXPECT_EQ(ItemId(), "350123456789");
+  // Filed under the offer number of the link; the video keeps its video id's name.
+  EXPECT_EQ(ItemId(), "610123456789");
+  EXPECT_EQ(main_->harvest().videoName, "350123456789");
   EXPECT_EQ(VideoUrl(), "http://video.test/play/u/2100000003/p/2/e/6/t/1/350123456789.mp4");
 
   std::vector<RecordedRequest> offerRequests = offers.WaitForRequests(1);

@@ -26,7 +26,9 @@
 namespace {
 
 const char kProbeDate[] = "Sun, 06 Dec 2026 09:45:33 GMT";
-const char kItemId[] = "350123456789";
+// An offer is filed under the offer number of its link; its video keeps the video id's name.
+const char kOfferPath[] = "/offer/610000000001.html";
+const char kItemId[] = "610000000001";
 constexpr size_t kPictureBytes = 20 * 1024;
 
 std::string Numbered(const std::string& prefix, int n) {
@@ -89,7 +91,7 @@ struct Shop {
     if (!pictures.Start()) return false;
     desc.Route("/desc.js", Gbk(DescDocument(pictures, count), descDelayMs));
     if (!desc.Start()) return false;
-    pages.Route("/offer.html", Gbk(OfferPage(desc.Url("/desc.js"))));
+    pages.Route(kOfferPath, Gbk(OfferPage(desc.Url("/desc.js"))));
     return pages.Start();
   }
 };
@@ -139,6 +141,7 @@ class SaveCommandsTest : public ::testing::Test {
       return static_cast<int>((r.buttons & 0xF) == MB_YESNO ? kPressedNo : kPressedOk);
     };
     config.openFolder = [](const std::string&) {};
+    config.progress = &progress_;
     main_ = std::make_unique<MainWindow>(config);
     ASSERT_TRUE(main_->Create(GetModuleHandleW(nullptr)));
   }
@@ -147,7 +150,7 @@ class SaveCommandsTest : public ::testing::Test {
   // The whole latest status line: the label shows a long one shortened, its tooltip whole.
   std::string Label() const { return ToolTipText(main_->statusTip(), ControlHandle(Control::岚栩_tim)); }
   void Extract(const Shop& shop) {
-    SetControlText(ControlHandle(Control::url), shop.pages.Url("/offer.html"));
+    SetControlText(ControlHandle(Control::url), shop.pages.Url(kOfferPath));
     Click(Control::阿里_按钮);
   }
   std::vector<Asked> Questions() {
@@ -166,6 +169,7 @@ class SaveCommandsTest : public ::testing::Test {
   std::unique_ptr<MainWindow> main_;
   std::mutex mutex_;
   std::vector<Asked> asked_;
+  ProgressRecorder progress_;
 };
 
 TEST_F(SaveCommandsTest, DownloadSavesTheHarvestAndItsStatusLinesReachTheLabel) {
@@ -181,7 +185,7 @@ TEST_F(SaveCommandsTest, DownloadSavesTheHarvestAndItsStatusLinesReachTheLabel) 
   EXPECT_EQ(main_->harvest().outputFolder, ItemFolder());
   EXPECT_EQ(ListFolder(ItemFolder()),
             (std::set<std::string>{"阿里详情图片1.jpg", "阿里详情图片2.jpg", "阿里详情图片3.jpg",
-                                   "350123456789   SKU与标题.txt", "350123456789主图视频 .mp4"}));
+                                   "610000000001   SKU与标题.txt", "350123456789主图视频 .mp4"}));
 
   const std::vector<Asked> questions = Questions();
   ASSERT_EQ(questions.size(), 1u);
@@ -197,6 +201,29 @@ TEST_F(SaveCommandsTest, DownloadSavesTheHarvestAndItsStatusLinesReachTheLabel) 
   main_->ShowStatus("阿里数据");
   EXPECT_TRUE(Label().starts_with("2026年12月6日17时45分")) << Label();
   EXPECT_TRUE(Label().ends_with(" - 阿里数据")) << Label();
+}
+
+// Pictures done of all on the taskbar button, in row order, marked once one failed; nothing once
+// the question was answered.
+TEST_F(SaveCommandsTest, TheTaskbarButtonShowsThePicturesDone) {
+  for (const bool failing : {false, true}) {
+    SCOPED_TRACE(failing ? "the second picture fails" : "every picture saved");
+    Shop shop;
+    ServerResponse missing;
+    missing.status = 404;
+    if (failing) shop.pictures.Route("/pic/2.jpg", missing);
+    ASSERT_TRUE(shop.Start(3, 0));
+    MakeWindow(shop);
+    progress_.reports.clear();
+    Extract(shop);
+    Click(Control::数据_下载);
+    ASSERT_TRUE(PumpUntil([&] { return !progress_.reports.empty() && progress_.reports.back() == "end"; }, 60000))
+        << Label();
+    const std::vector<std::string> expected =
+        failing ? std::vector<std::string>{"0/3", "1/3", "2/3 failed", "3/3 failed", "end"}
+                : std::vector<std::string>{"0/3", "1/3", "2/3", "3/3", "end"};
+    EXPECT_EQ(progress_.reports, expected);
+  }
 }
 
 // Nothing listed (a fresh window, or one whose press found nothing): the download writes nothing,
@@ -218,7 +245,7 @@ TEST_F(SaveCommandsTest, DownloadIsIgnoredWhileAnExtractionRuns) {
   Shop shop;
   ASSERT_TRUE(shop.Start(3, 0, 800));
   MakeWindow(shop);
-  SetControlText(ControlHandle(Control::url), shop.pages.Url("/offer.html"));
+  SetControlText(ControlHandle(Control::url), shop.pages.Url(kOfferPath));
   // The download click waits in the queue and arrives while the extraction fetches its pages.
   PostMessageW(ControlHandle(Control::数据_下载), BM_CLICK, 0, 0);
   Click(Control::阿里_按钮);
@@ -256,12 +283,12 @@ TEST_F(SaveCommandsTest, ClearExtractAndDownloadDuringASaveChangeNothingOfIt) {
   Click(Control::数据_下载);  // ignored: one save at a time
 
   ASSERT_TRUE(SaveEnds());
-  std::set<std::string> expected{"350123456789   SKU与标题.txt", "350123456789主图视频 .mp4"};
+  std::set<std::string> expected{"610000000001   SKU与标题.txt", "350123456789主图视频 .mp4"};
   for (int i = 1; i <= kRows; ++i) expected.insert(Numbered("阿里详情图片", i) + ".jpg");
   EXPECT_EQ(ListFolder(ItemFolder()), expected);
   const std::string text = GetControlText(ControlHandle(Control::文本数据));
   EXPECT_EQ(text, "标题B\r\n");
-  EXPECT_EQ(FileSize(ItemFolder() + "350123456789   SKU与标题.txt"), std::string("标题A\r\n").size());
+  EXPECT_EQ(FileSize(ItemFolder() + "610000000001   SKU与标题.txt"), std::string("标题A\r\n").size());
   EXPECT_EQ(Questions().size(), 1u);
 }
 
@@ -366,7 +393,7 @@ TEST_F(ProgramSaveTest, ClosedInTheMiddleOfA200PictureSaveTheProgramEndsPromptly
         shop.pictures.HostPort() + "\r\n");
   ASSERT_EQ(boxes_.size(), 1u) << "the hosts file was read without a complaint";
 
-  SetControlText(ControlOf(Control::url), shop.pages.Url("/offer.html"));
+  SetControlText(ControlOf(Control::url), shop.pages.Url(kOfferPath));
   ASSERT_TRUE(Click(Control::阿里_按钮));
   ASSERT_EQ(SendMessageW(ControlOf(Control::images_列表框), LVM_GETITEMCOUNT, 0, 0), 200);
   ASSERT_TRUE(Click(Control::数据_下载));

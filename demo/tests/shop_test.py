@@ -33,11 +33,14 @@ def fetch(url, method="GET"):
         return error.code, error.headers, error.read()
 
 
-class ShopTest(unittest.TestCase):
+class RunningShop(unittest.TestCase):
+    """The shop started with `options` for the tests of a class."""
+    options = []
+
     @classmethod
     def setUpClass(cls):
         cls.state = tempfile.mkdtemp(prefix="demo-shop-test-")
-        cls.process = subprocess.Popen([sys.executable, SHOP, "--state", cls.state, "--lifetime", "300", "--today"])
+        cls.process = subprocess.Popen([sys.executable, SHOP, "--state", cls.state, "--lifetime", "300"] + cls.options)
         ready = os.path.join(cls.state, "ready")
         for _ in range(300):
             if os.path.exists(ready):
@@ -57,6 +60,10 @@ class ShopTest(unittest.TestCase):
         fetch("http://127.0.0.1:%d/__stop" % cls.port)
         cls.process.wait(timeout=30)
         shutil.rmtree(cls.state, ignore_errors=True)
+
+
+class ShopTest(RunningShop):
+    options = ["--today"]
 
     def test_every_link_gives_its_page_and_names_only_the_shop_for_pictures(self):
         # Started with --today: the pages of both eras.
@@ -165,6 +172,23 @@ class ShopTest(unittest.TestCase):
     def test_unknown_addresses_are_not_found(self):
         for url in ("http://item.taobao.localhost:%d/item.htm?id=1", "https://shop.localhost:%d/nothing.html"):
             self.assertEqual(fetch(url % self.port)[0], 404)
+
+
+class BrokenShopTest(RunningShop):
+    """With --broken: a classic item whose description server fails, beside the working one."""
+    options = ["--broken"]
+
+    def test_the_copied_item_names_its_own_description_which_fails(self):
+        names = [name for name, _, _, _, _ in self.links]
+        self.assertEqual(names, ["taobao-1.html", "tmall-1.html", "jd-1.html", "1688-1.html", "taobao-1-desc-500"])
+        link_host = self.hosts["TaobaoDescLinkHost"]
+        for name, item_id, status in (("taobao-1.html", "561495525977", 200), ("taobao-1-desc-500", "561495525978", 500)):
+            with self.subTest(name=name):
+                _, _, body = fetch(next(link for n, _, _, link, _ in self.links if n == name))
+                self.assertIn(b"itemId=" + item_id.encode(), body)
+                path = re.search(rb"//" + re.escape(link_host.encode()) + rb"/([^'\"]+)", body).group(1).decode()
+                self.assertIn("/%s/" % item_id, path)
+                self.assertEqual(fetch("https://%s/%s" % (self.hosts["TaobaoDescHost"], path))[0], status)
 
 
 if __name__ == "__main__":

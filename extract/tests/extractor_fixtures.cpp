@@ -142,10 +142,15 @@ void RecordingSink::PublishPictures(const TextList& urls, const std::string& kin
 void RecordingSink::SetItemId(const std::string& id) {
   calls.push_back("SetItemId");
   itemId = id;
+  videoName.clear();
 }
 void RecordingSink::SetVideoUrl(const std::string& url) {
   calls.push_back("SetVideoUrl");
   videoUrl = url;
+}
+void RecordingSink::SetVideoName(const std::string& name) {
+  calls.push_back("SetVideoName");
+  videoName = name;
 }
 void RecordingSink::Clear() {
   rows.clear();
@@ -154,6 +159,7 @@ void RecordingSink::Clear() {
   descriptionPage.clear();
   itemId.clear();
   videoUrl.clear();
+  videoName.clear();
 }
 
 PageFetch ScriptedFetch::Function() {

@@ -45,11 +45,12 @@ class RecordingSink : public HarvestSink {
   void PublishPictures(const TextList& urls, const std::string& kindLabel) override;
   void SetItemId(const std::string& id) override;
   void SetVideoUrl(const std::string& url) override;
+  void SetVideoName(const std::string& name) override;
   void Clear();  // what the clear button empties
 
   std::vector<std::string> calls;  // the calls in order, e.g. "PublishPictures 淘宝主图图片 3"
   std::vector<Row> rows;
-  std::string text, descriptionUrl, descriptionPage, itemId, videoUrl;
+  std::string text, descriptionUrl, descriptionPage, itemId, videoUrl, videoName;
 };
 
 struct FetchRecord {

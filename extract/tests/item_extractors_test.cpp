@@ -374,7 +374,9 @@ TEST(AlibabaExtractorTest, HarvestsTheFixtureOffer) {
   EXPECT_EQ(run.sink.text,
             "厂家直销 304不锈钢保温杯 大容量商务水杯 可定制logo\r\n\r\n"
             "象牙白\r\n磨砂黑\r\n樱花粉\r\n500ml\r\n750ml\r\n");
-  EXPECT_EQ(run.sink.itemId, "350123456789");
+  // Filed under the offer number of the link; the video keeps its video id's name.
+  EXPECT_EQ(run.sink.itemId, "610123456789");
+  EXPECT_EQ(run.sink.videoName, "350123456789");
   EXPECT_EQ(run.sink.videoUrl, "http://video.test/play/u/2100000003/p/2/e/6/t/1/350123456789.mp4");
   EXPECT_EQ(run.sink.descriptionUrl, kAlibabaDescUrl);
   EXPECT_EQ(run.sink.descriptionPage, FixtureGbk("alibaba_desc.js"));
@@ -422,8 +424,9 @@ TEST(ItemNameAndVideoTest, WhatThePageLeavesOutComesFromTheLinkOrIsLeftOut) {
        "602345678901", ""},
       {"JD without the SKU id", HarvestJdItem, kJdLink, kOneJdPicture, "100012345678", ""},
       {"an offer without a video", HarvestAlibabaItem, kAlibabaLink, kOneOfferPicture + noVideo, "610123456789", ""},
-      {"an offer with a video keeps its video id", HarvestAlibabaItem, kAlibabaLink,
-       kOneOfferPicture + "\"videoId\":\"350123456789\",\"userId\":\"2100000003\",\"title\"", "350123456789",
+      // Offers of one seller may share their video: each keeps its own folder.
+      {"an offer with a video", HarvestAlibabaItem, kAlibabaLink,
+       kOneOfferPicture + "\"videoId\":\"350123456789\",\"userId\":\"2100000003\",\"title\"", "610123456789",
        "http://video.test/play/u/2100000003/p/2/e/6/t/1/350123456789.mp4"},
       {"a link without a number", HarvestAlibabaItem, "https://detail.1688.com/offer.htm?spm=a2615",
        kOneOfferPicture + noVideo, "20261206-174533", ""},
@@ -790,7 +793,9 @@ TEST(TodaysPagesTest, AFailedJdDetailPageLeavesTheOtherRows) {
   struct Case {
     const char* name;
     FetchedPage detail;
-  } cases[] = {{"no response", Answer("", 0, "712 接收响应失败!")}, {"an error page", Answer("<html>Not Found</html>", 404)}};
+    const char* why;
+  } cases[] = {{"no response", Answer("", 0, "712 接收响应失败!"), "（712 接收响应失败!）"},
+               {"an error page", Answer("<html>Not Found</html>", 404), "（HTTP 404）"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedFetch fetch;
@@ -802,7 +807,49 @@ TEST(TodaysPagesTest, AFailedJdDetailPageLeavesTheOtherRows) {
     EXPECT_EQ(sink.rows.size(), 4u);
     EXPECT_EQ(report.detail, DetailTrouble::FetchFailed);
     EXPECT_EQ(report.trouble, PageTrouble::None);
-    EXPECT_EQ(ExtractionStatusText(report), "4张图片，详情图未能读取：详情页获取失败；主图2，SKU图2，详情图0（京东数据）");
+    EXPECT_EQ(ExtractionStatusText(report),
+              std::string("4张图片，详情图未能读取：详情页获取失败") + c.why + "；主图2，SKU图2，详情图0（京东数据）");
+  }
+}
+
+// On pages of the classic layouts too: a description page the page names that does not come
+// leaves the item's detail pictures out, and the report says so; a page that names none does not.
+TEST(ClassicPagesTest, ADescriptionPageThatDoesNotComeIsReported) {
+  const FetchedPage serverError = Answer("<html>500</html>", 500);
+  const FetchedPage noResponse = Answer("", 0, "712 接收响应失败!");
+  struct Case {
+    const char* name;
+    Harvest harvest;
+    std::string link, page, descUrl;
+    FetchedPage answer;
+    size_t rows;
+    DetailTrouble detail;
+    const char* status;
+  } cases[] = {
+      {"Taobao", HarvestTaobaoItem, kTaobaoLink, FixtureGbk("taobao_item.html"), kTaobaoDescUrl, serverError, 6,
+       DetailTrouble::FetchFailed, "6张图片，详情图未能读取：详情页获取失败（HTTP 500）；主图4，SKU图2，详情图0，视频1个（淘宝数据）"},
+      {"Tmall", HarvestTmallItem, kTmallLink, FixtureGbk("tmall_item.html"), kTmallDescUrl, noResponse, 5,
+       DetailTrouble::FetchFailed,
+       "5张图片，详情图未能读取：详情页获取失败（712 接收响应失败!）；主图3，SKU图2，详情图0，视频1个（天猫数据）"},
+      {"JD", HarvestJdItem, kJdLink, FixtureGbk("jd_item.html"), kJdMobileUrl, serverError, 5,
+       DetailTrouble::FetchFailed, "5张图片，详情图未能读取：详情页获取失败（HTTP 500）；主图3，SKU图2，详情图0（京东数据）"},
+      {"1688", HarvestAlibabaItem, kAlibabaLink, FixtureGbk("alibaba_offer.html", {{"DESC_URL", kAlibabaDescUrl}}),
+       kAlibabaDescUrl, Answer("", 200), 4, DetailTrouble::FetchFailed,
+       "4张图片，详情图未能读取：详情页获取失败；主图2，SKU图2，详情图0，视频1个（阿里数据）"},
+      {"1688 naming no description", HarvestAlibabaItem, kAlibabaLink, kOneOfferPicture, "", serverError, 1,
+       DetailTrouble::None, "1张图片：主图1，SKU图0，详情图0（阿里数据）"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    fetch.pages[c.link] = c.page;
+    fetch.answers[c.descUrl] = c.answer;
+    RecordingSink sink;
+    const ExtractionReport report = c.harvest({c.link, nullptr, fetch.Function(), TestHosts()}, sink);
+    EXPECT_EQ(sink.rows.size(), c.rows);
+    EXPECT_EQ(report.detail, c.detail);
+    EXPECT_EQ(report.trouble, PageTrouble::None);
+    EXPECT_EQ(ExtractionStatusText(report), c.status);
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 // Links as the platforms' pages and apps hand them out.
@@ -26,7 +29,9 @@ TEST(ItemNameTest, TheItemsNumberInRealLinkShapes) {
       {"https://item.taobao.com/item.htm?id=abc", ""},
       {"https://item.taobao.com/item.htm?xid=561495525977", ""},
       {"https://item.taobao.com/item.htm?id=0", ""},
+      {"https://item.taobao.com/item.htm?id=12345678901234567890", "12345678901234567890"},  // 20 digits
       {"https://item.taobao.com/item.htm?id=123456789012345678901", ""},
+      {"https://item.jd.com/12345678901234567890.html", "12345678901234567890"},
       {"https://item.taobao.com/item.htm#id=561495525977", ""},
       {"https://m.tb.cn/h.5Fw7Qz8", ""},
       {"", ""},
@@ -48,6 +53,16 @@ TEST(ItemNameTest, ThePagesIdThenTheLinksNumberThenTheTime) {
       {"0", "", "20261206-174533"},
   };
   for (const auto& row : rows) EXPECT_EQ(ItemName(row.id, row.link, "20261206-174533"), row.name) << row.id << " " << row.link;
+}
+
+// Items harvested within one second, named after its time, get folders of their own.
+TEST(ItemNameTest, NamesGivenOutBeforeGetANumber) {
+  DistinctNames names;
+  const std::vector<std::string> given = {names.Next("20261206-174533"), names.Next("20261206-174533"),
+                                          names.Next("20261206-174534"), names.Next("20261206-174533"),
+                                          names.Next("")};
+  EXPECT_EQ(given, (std::vector<std::string>{"20261206-174533", "20261206-174533-2", "20261206-174534",
+                                             "20261206-174533-3", ""}));
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 // by hand against the page before it becomes the expectation.
 #include <winsock2.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +27,7 @@
 #include "browser/tests/browser_test_support.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
+#include "runtime/handles.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/root_store.h"
 #include "tests/support/test_files.h"
@@ -116,6 +119,36 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
+// Wine without the taskbar button's interface for the programs of one file name, as a system may
+// be: the library that serves it is not loaded for them.
+class NoTaskbarInterface {
+ public:
+  explicit NoTaskbarInterface(const std::string& exe) : key_(L"Software\\Wine\\AppDefaults\\" + GbkToWide(exe)) {
+    HKEY overrides = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                    &overrides, nullptr);
+    const RegistryKey held(overrides);
+    const wchar_t disabled[] = L"";
+    RegSetValueExW(held.get(), L"explorerframe", 0, REG_SZ, reinterpret_cast<const BYTE*>(disabled), sizeof disabled);
+  }
+  ~NoTaskbarInterface() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
+  NoTaskbarInterface(const NoTaskbarInterface&) = delete;
+  NoTaskbarInterface& operator=(const NoTaskbarInterface&) = delete;
+
+ private:
+  std::wstring key_;
+};
+
+// Whether `process` has loaded the module of that name.
+bool ModuleLoaded(DWORD process, const wchar_t* name) {
+  UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process));
+  if (!snapshot) return false;
+  MODULEENTRY32W module{sizeof module};
+  for (BOOL more = Module32FirstW(snapshot.get(), &module); more; more = Module32NextW(snapshot.get(), &module))
+    if (_wcsicmp(module.szModule, name) == 0) return true;
+  return false;
+}
+
 bool PortListens(int port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address{};
@@ -136,7 +169,7 @@ class DemoShop {
     const char* tag = std::getenv("PT_RUN_TAG");
     const std::string cmd = "/usr/bin/python3 " + SourceDir() + "/demo/shop.py --state " + state_ +
                             " --stop-file " + state_ + "/stop --lifetime 1200 --log " + state_ +
-                            "/requests.log --today --tag " + (tag ? tag : "none");
+                            "/requests.log --today --broken --tag " + (tag ? tag : "none");
     if (!StartUnixProgram(cmd)) return false;
     started_ = true;
     if (!WaitFor([&] { return std::atoi(ReadUnixFile(state_ + "/ready").c_str()) > 0; }, kStartTimeoutMs)) return false;
@@ -288,13 +321,13 @@ class ShopProgramTest : public ::testing::Test {
 
   // The program in a fresh folder (or the one of the last start), started with the shop's hosts
   // and `options`, its welcome answered.
-  void StartProgram(const std::vector<std::string>& options = {}) {
+  void StartProgram(const std::vector<std::string>& options = {}, const std::string& exe = "PictureTool.exe") {
     ASSERT_NE(g_shop, nullptr) << "the demo shop did not start";
-    ASSERT_TRUE(CopyInto(BinFile("PictureTool.exe"), folder_.File("PictureTool.exe")));
+    ASSERT_TRUE(CopyInto(BinFile("PictureTool.exe"), folder_.File(exe)));
     ASSERT_TRUE(CopyInto(BinFile("node.dll"), folder_.File("node.dll")));
     std::vector<std::string> arguments{"--hosts", g_shop->HostsFile()};
     arguments.insert(arguments.end(), options.begin(), options.end());
-    program_ = std::make_unique<RunningProgram>(folder_.File("PictureTool.exe"), arguments, folder_.path());
+    program_ = std::make_unique<RunningProgram>(folder_.File(exe), arguments, folder_.path());
     ASSERT_TRUE(program_->started());
     // The first box must be the welcome (one about the command line would come before it).
     HWND welcome = nullptr;
@@ -536,15 +569,25 @@ class DemoShopBatchTest : public ShopProgramTest {
   std::string BrokenLink() const {
     return "http://item.jd.localhost:" + std::to_string(g_shop->port()) + "/999999999.html";
   }
+  // A classic item whose description server answers 500: read and saved without its detail
+  // pictures, so partly failed, and tried again by every later batch.
+  static constexpr char kFailingDescription[] = "taobao-1-desc-500";
+  // The lines after the pages': the failing description, the broken link, the line that is no link.
+  static constexpr size_t kFailingLine = std::size(kBatchPages) + 1;
+  static constexpr size_t kBrokenLine = kFailingLine + 1;
+  static constexpr size_t kNoLinkLine = kBrokenLine + 1;
   void WriteBatchFiles() {
     std::string batch = "# 一批\r\n";
     for (const BatchPage& p : kBatchPages)
       batch += (p.button ? std::string(p.button) + " " : std::string()) + g_shop->LinkOf(p.page) + "\r\n";
+    batch += g_shop->LinkOf(kFailingDescription) + "\r\n";
     batch += BrokenLink() + "\r\n\r\n这不是链接\r\n";
     ASSERT_TRUE(WriteFileBytes(folder_.File("batch.txt"), "\xEF\xBB\xBF" + GbkToUtf8(batch)));
     ASSERT_TRUE(WriteFileBytes(folder_.File("cookie.txt"), g_shop->Cookie() + "\r\n"));
   }
-  void StartBatch() { StartProgram({"--batch", "batch.txt", "--cookie-file", "cookie.txt"}); }
+  void StartBatch(const std::string& exe = "PictureTool.exe") {
+    StartProgram({"--batch", "batch.txt", "--cookie-file", "cookie.txt"}, exe);
+  }
   std::string OutputRoot() const { return folder_.File("岚栩图片工具箱") + "\\"; }
   std::vector<std::vector<std::string>> ResultLines() const {
     std::vector<std::vector<std::string>> lines;
@@ -568,12 +611,14 @@ TEST_F(DemoShopBatchTest, SavesEveryLinkAndResumesWithWhatIsLeft) {
   StartBatch();
   if (HasFatalFailure()) return;
   EXPECT_EQ(GetControlText(ControlOf(Control::cookie值)), g_shop->Cookie());
-  EXPECT_EQ(BatchQuestion(), "批量完成：共7个链接，完成5个，部分失败0个，失败2个，跳过0个，是否打开文件夹查看？");
+  EXPECT_EQ(BatchQuestion(), "批量完成：共8个链接，完成5个，部分失败1个，失败2个，跳过0个，是否打开文件夹查看？");
   const std::string status = GetControlText(ControlOf(Control::岚栩_tim));
   EXPECT_TRUE(status.ends_with(" - 批量完成")) << status;
+  // The taskbar button's progress: the interface was asked for.
+  EXPECT_TRUE(ModuleLoaded(program_->id(), L"explorerframe.dll"));
 
   std::vector<std::vector<std::string>> lines = ResultLines();
-  ASSERT_EQ(lines.size(), std::size(kBatchPages) + 3);
+  ASSERT_EQ(lines.size(), kNoLinkLine + 1);
   EXPECT_EQ(lines[0][0], "链接");
   for (size_t i = 0; i < std::size(kBatchPages); ++i) {
     const BatchPage& p = kBatchPages[i];
@@ -594,26 +639,47 @@ TEST_F(DemoShopBatchTest, SavesEveryLinkAndResumesWithWhatIsLeft) {
       EXPECT_TRUE(std::binary_search(files.begin(), files.end(), row.label + ".jpg")) << row.label;
     EXPECT_TRUE(std::binary_search(files.begin(), files.end(), expected.itemId + "   SKU与标题.txt"));
   }
-  const std::vector<std::string>& broken = lines[std::size(kBatchPages) + 1];
+  const std::vector<std::string>& failing = lines[kFailingLine];
+  ASSERT_EQ(failing.size(), 10u);
+  EXPECT_EQ(failing[0], g_shop->LinkOf(kFailingDescription));
+  EXPECT_EQ(failing[2], "部分失败");
+  EXPECT_EQ(failing[5], "0");
+  EXPECT_NE(failing[9].find("，详情图未能读取：详情页获取失败（HTTP 500）；"), std::string::npos) << failing[9];
+  EXPECT_TRUE(failing[9].ends_with("（淘宝数据）")) << failing[9];
+  const std::vector<std::string>& broken = lines[kBrokenLine];
   EXPECT_EQ(broken[0], BrokenLink());
   EXPECT_EQ(broken[1], "京东");
   EXPECT_EQ(broken[2], "失败");
   EXPECT_EQ(broken[9], "页面获取失败（HTTP 404），请检查链接和网络（京东数据）");
-  const std::vector<std::string>& noLink = lines[std::size(kBatchPages) + 2];
+  const std::vector<std::string>& noLink = lines[kNoLinkLine];
   EXPECT_EQ(noLink[0], "这不是链接");
   EXPECT_EQ(noLink[2], "失败");
   CloseAndExpectCleanEnd();
 
-  // Again in the same folder: what was saved is skipped without a request, the rest is tried again.
+  // Again in the same folder, where the system has no taskbar interface this time (as may be):
+  // what was saved is skipped without a request, the rest is tried again, all the same.
   const size_t pageRequests = SplitLines(g_shop->RequestLog()).size();
-  StartBatch();
+  const NoTaskbarInterface without("PictureToolNoTaskbar.exe");
+  StartBatch("PictureToolNoTaskbar.exe");
   if (HasFatalFailure()) return;
-  EXPECT_EQ(BatchQuestion(), "批量完成：共7个链接，完成0个，部分失败0个，失败2个，跳过5个，是否打开文件夹查看？");
+  EXPECT_EQ(BatchQuestion(), "批量完成：共8个链接，完成0个，部分失败1个，失败2个，跳过5个，是否打开文件夹查看？");
+  EXPECT_FALSE(ModuleLoaded(program_->id(), L"explorerframe.dll"));
   lines = ResultLines();
-  ASSERT_EQ(lines.size(), std::size(kBatchPages) + 3);
-  for (size_t i = 1; i <= std::size(kBatchPages); ++i) EXPECT_EQ(lines[i][2], "已跳过") << lines[i][0];
-  EXPECT_EQ(lines[std::size(kBatchPages) + 1][2], "失败");
+  ASSERT_EQ(lines.size(), kNoLinkLine + 1);
+  for (size_t i = 1; i <= std::size(kBatchPages); ++i) {
+    EXPECT_EQ(lines[i][2], "已跳过") << lines[i][0];
+    // The counts of the line that saved it.
+    const Harvest expected = ExpectedHarvest(kBatchPages[i - 1].page, g_shop->port());
+    EXPECT_EQ(lines[i][7], std::to_string(expected.rows.size())) << lines[i][0];
+  }
+  EXPECT_EQ(lines[kFailingLine][2], "部分失败");
+  EXPECT_EQ(lines[kBrokenLine][2], "失败");
   const std::vector<std::string> log = SplitLines(g_shop->RequestLog());
+  const std::string failingTarget = g_shop->LinkOf(kFailingDescription).substr(
+      g_shop->LinkOf(kFailingDescription).find("/item.htm"));
+  EXPECT_TRUE(std::any_of(log.begin() + static_cast<std::ptrdiff_t>(pageRequests), log.end(),
+                          [&](const std::string& line) { return line.find(" " + failingTarget + " ") != std::string::npos; }))
+      << "the partly failed link was tried again";
   ASSERT_GE(log.size(), pageRequests);
   for (const BatchPage& p : kBatchPages) {
     std::string target = g_shop->LinkOf(p.page);
@@ -649,7 +715,7 @@ TEST_F(DemoShopBatchTest, ClosedInTheMiddleItEndsPromptlyWithWholeFiles) {
   ASSERT_TRUE(results.ends_with("\r\n"));
   const std::vector<std::vector<std::string>> lines = ResultLines();
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_LT(lines.size(), std::size(kBatchPages) + 3) << "the batch went on after the close";
+  EXPECT_LT(lines.size(), kNoLinkLine + 1) << "the batch went on after the close";
   for (const std::vector<std::string>& f : lines) EXPECT_EQ(f.size(), 10u) << f[0];
   EXPECT_EQ(lines[1][0], g_shop->LinkOf(kBatchPages[0].page));
   EXPECT_EQ(lines[1][2], "完成");

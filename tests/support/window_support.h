@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/progress_display.h"
+
 // A window's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND window);
 // The window's class name (GBK).
@@ -41,4 +43,13 @@ class HeldHotKeys {
   HANDLE release_ = nullptr;
   HANDLE thread_ = nullptr;
   bool holdsAll_ = false;
+};
+
+// What a save or a batch reports to the taskbar button, in order: "2/5", "3/5 failed", "end".
+struct ProgressRecorder final : ProgressDisplay {
+  std::vector<std::string> reports;
+  void ShowProgress(int done, int total, bool failed) override {
+    reports.push_back(std::to_string(done) + "/" + std::to_string(total) + (failed ? " failed" : ""));
+  }
+  void EndProgress() override { reports.push_back("end"); }
 };

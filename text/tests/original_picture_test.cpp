@@ -30,6 +30,7 @@ TEST(OriginalPictureTest, CopiesEndingsGo) {
       {"https://img.alicdn.com/a_250x250.jpg", "https://img.alicdn.com/a_250x250.jpg"},
       {"https://img.alicdn.com/a.jpg_x250.jpg", "https://img.alicdn.com/a.jpg_x250.jpg"},
       {"https://img.alicdn.com/v1.2.jpg", "https://img.alicdn.com/v1.2.jpg"},
+      {"https://cbu01.alicdn.com/img/a.200x200abc.jpg", "https://cbu01.alicdn.com/img/a.200x200abc.jpg"},
       // 360buyimg: the sized folder, a "!" ending and a format after the extension.
       {"https://img10.360buyimg.com/n1/s450x450_jfs/t1/1/2/3/a.jpg", "https://img10.360buyimg.com/n1/jfs/t1/1/2/3/a.jpg"},
       {"https://img30.360buyimg.com/sku/jfs/t1/a.jpg!q70.dpg", "https://img30.360buyimg.com/sku/jfs/t1/a.jpg"},
