@@ -6,6 +6,7 @@
 #include "extract/page_data/script_data.h"
 #include "text/ascii.h"
 #include "text/original_picture.h"
+#include "text/url.h"
 
 using namespace page_data;
 
@@ -130,14 +131,7 @@ DetailPictures ReadJdDetailPictures(std::string_view page, std::string_view pict
 }
 
 std::string JdSkuIdOfLink(std::string_view link) {
-  const std::string_view path = link.substr(0, link.find_first_of("?#"));
-  const size_t html = path.rfind(".html");
-  if (html != npos) {
-    size_t begin = html;
-    while (begin > 0 && IsAsciiDigit(path[begin - 1])) --begin;
-    if (begin < html && begin > 0 && path[begin - 1] == '/' && html - begin <= 20)
-      return std::string(path.substr(begin, html - begin));
-  }
+  if (const std::string_view number = PageNumberOfLink(link); !number.empty()) return std::string(number);
   for (std::string_view name : {"sku", "skuId", "wareId"}) {
     const std::string value = QueryValue(link, name);
     if (!value.empty() && value.size() <= 20 && value.find_first_not_of("0123456789") == std::string::npos)
