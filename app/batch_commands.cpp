@@ -68,17 +68,6 @@ BatchSaveResult BatchSaveResultOf(const SaveOutcome& outcome) {
   return result;
 }
 
-// The harvest of the platform's button.
-ExtractionReport (*HarvestFor(Platform platform))(const ItemSource&, HarvestSink&) {
-  switch (platform) {
-    case Platform::Taobao: return HarvestTaobaoItem;
-    case Platform::Tmall: return HarvestTmallItem;
-    case Platform::Jd: return HarvestJdItem;
-    case Platform::Alibaba: return HarvestAlibabaItem;
-  }
-  return HarvestTaobaoItem;
-}
-
 }  // namespace
 
 void MainWindow::StartBatch(std::string_view fileBytes) {
@@ -124,7 +113,7 @@ void MainWindow::HarvestNextBatchLink() {
   ClearData();
   SetControlText(control(Control::url), link.link);
   ShowStatus(prefix + "读取 " + link.link);
-  const std::optional<ExtractionReport> report = RunExtraction(HarvestFor(*link.platform));
+  const std::optional<ExtractionReport> report = RunExtraction(*link.platform);
   // The window may have been closed while the pages were fetched.
   if (!window_ || !batch_) return;
   ExtractionReport found = report.value_or(ExtractionReport{});

@@ -108,7 +108,7 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 
 }  // namespace
 
-std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
+std::optional<ExtractionReport> MainWindow::RunExtraction(Platform button) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
   const std::function<bool()> answer = [this] { return PumpPendingMessages(); };
   // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
@@ -121,7 +121,7 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
   source.harvestTime = harvestTimes_.Next(TimeName(clock_.Now()));
   source.stopped = [closing = closing_] { return closing->Requested(); };
   std::optional<ExtractionReport> report;
-  const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = harvest(source, sink); });
+  const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = HarvestItem(button, source, sink); });
   // A run the gate refused (another is still under way) says nothing; a cleared run, or one whose
   // window went, has nothing to tell either.
   if (!ran || !report || gate_.WasCleared()) return std::nullopt;
@@ -129,7 +129,7 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
   return report;
 }
 
-void MainWindow::ExtractTaobaoItem() { RunExtraction(HarvestTaobaoItem); }
-void MainWindow::ExtractTmallItem() { RunExtraction(HarvestTmallItem); }
-void MainWindow::ExtractJdItem() { RunExtraction(HarvestJdItem); }
-void MainWindow::ExtractAlibabaItem() { RunExtraction(HarvestAlibabaItem); }
+void MainWindow::ExtractTaobaoItem() { RunExtraction(Platform::Taobao); }
+void MainWindow::ExtractTmallItem() { RunExtraction(Platform::Tmall); }
+void MainWindow::ExtractJdItem() { RunExtraction(Platform::Jd); }
+void MainWindow::ExtractAlibabaItem() { RunExtraction(Platform::Alibaba); }

@@ -37,6 +37,7 @@ struct ControlLayout {
 constexpr DWORD kTab = WS_TABSTOP;
 constexpr DWORD kMultiLine = ES_MULTILINE | ES_AUTOVSCROLL;
 constexpr int P(Control c) { return static_cast<int>(c); }
+const char* ButtonOf(Platform platform) { return PlatformRowOf(platform).buttonName; }
 
 // The window's controls in creation order, which is also the tab order.
 const ControlLayout kLayout[] = {
@@ -50,10 +51,10 @@ const ControlLayout kLayout[] = {
     {Control::分组框3, Kind::GroupBox, kWindow, 384, 8, 480, 192, " 【Images数据控制台】 ", 0, WS_EX_CONTROLPARENT},
     {Control::透明标签2, Kind::TransparentLabel, P(Control::分组框3), 8, 27, 64, 24, "宝贝链接：", 0, WS_EX_TRANSPARENT},
     {Control::url, Kind::Edit, P(Control::分组框3), 64, 27, 404, 24, "", ES_AUTOHSCROLL | kTab, WS_EX_CLIENTEDGE},
-    {Control::淘宝_按钮, Kind::Button, P(Control::分组框3), 8, 65, 100, 32, "淘宝数据", kTab, 0},
-    {Control::天猫_按钮, Kind::Button, P(Control::分组框3), 128, 64, 100, 32, "天猫数据", kTab, 0},
-    {Control::阿里_按钮, Kind::Button, P(Control::分组框3), 248, 64, 100, 32, "阿里数据", kTab, 0},
-    {Control::京东_按钮, Kind::Button, P(Control::分组框3), 368, 64, 100, 32, "京东数据", kTab, 0},
+    {Control::淘宝_按钮, Kind::Button, P(Control::分组框3), 8, 65, 100, 32, ButtonOf(Platform::Taobao), kTab, 0},
+    {Control::天猫_按钮, Kind::Button, P(Control::分组框3), 128, 64, 100, 32, ButtonOf(Platform::Tmall), kTab, 0},
+    {Control::阿里_按钮, Kind::Button, P(Control::分组框3), 248, 64, 100, 32, ButtonOf(Platform::Alibaba), kTab, 0},
+    {Control::京东_按钮, Kind::Button, P(Control::分组框3), 368, 64, 100, 32, ButtonOf(Platform::Jd), kTab, 0},
     {Control::数据_下载, Kind::Button, P(Control::分组框3), 8, 108, 100, 32, "下载数据", kTab, 0},
     {Control::数据_清空, Kind::Button, P(Control::分组框3), 129, 108, 100, 32, "清空数据", kTab, 0},
     {Control::帮助, Kind::Button, P(Control::分组框3), 249, 108, 100, 32, "使用帮助", kTab, 0},

@@ -214,9 +214,9 @@ class MainWindow : private HarvestSink {
   // A line already stamped goes into the status label as it is.
   void SetStatusLine(const std::string& line);
 
-  // Extraction (extract_commands.cpp). The report, unless the run was refused or cleared.
-  using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
-  std::optional<ExtractionReport> RunExtraction(Harvest harvest);
+  // What the platform's button does (extract_commands.cpp). The report, unless the run was refused
+  // or cleared.
+  std::optional<ExtractionReport> RunExtraction(Platform button);
   // Saves what the window holds on a worker (save_commands.cpp); false when no save started. Its
   // status lines carry `statusPrefix`; `ask`, when given, answers the final question instead of
   // the user.

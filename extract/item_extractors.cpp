@@ -586,17 +586,17 @@ ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink
   return Deliver(run, classic, sink, &page);
 }
 
+}  // namespace
+
 // A link of another platform's site is not fetched: that page holds nothing this button reads, and
 // this platform's cookie has no business there. A Taobao link pressed with Tmall's button is, since
 // Taobao sends a Tmall item on to Tmall's page; only when nothing comes of it does the link's
 // platform stand in for the page's reason.
-using PlatformHarvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
-ExtractionReport HarvestForButton(const ItemSource& source, HarvestSink& sink, Platform button,
-                                  PlatformHarvest harvest) {
+ExtractionReport HarvestItem(Platform button, const ItemSource& source, HarvestSink& sink) {
   const std::optional<LinkOwner> owner = LinkOwnerOf(source.link);
   ExtractionReport report;
   report.platform = button;
-  if (!owner || ButtonReadsLinkOf(button, *owner)) report = harvest(source, sink);
+  if (!owner || ButtonReadsLinkOf(button, *owner)) report = PlatformRowOf(button).read(source, sink);
   const bool nothing = report.mainPictures + report.skuPictures + report.detailPictures == 0;
   if (owner && nothing && LinkOfAnotherPlatform(button, *owner)) {
     report.trouble = PageTrouble::OtherPlatform;
@@ -605,24 +605,15 @@ ExtractionReport HarvestForButton(const ItemSource& source, HarvestSink& sink, P
   return report;
 }
 
-ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink);
-ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink);
-ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink);
-ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink);
-
-}  // namespace
-
 ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink) {
-  return HarvestForButton(source, sink, Platform::Taobao, HarvestTaobaoPages);
+  return HarvestItem(Platform::Taobao, source, sink);
 }
 ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink) {
-  return HarvestForButton(source, sink, Platform::Tmall, HarvestTmallPages);
+  return HarvestItem(Platform::Tmall, source, sink);
 }
-ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) {
-  return HarvestForButton(source, sink, Platform::Jd, HarvestJdPages);
-}
+ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink) { return HarvestItem(Platform::Jd, source, sink); }
 ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink) {
-  return HarvestForButton(source, sink, Platform::Alibaba, HarvestAlibabaPages);
+  return HarvestItem(Platform::Alibaba, source, sink);
 }
 
 FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusText, std::string_view returnedHeaders) {
@@ -644,8 +635,6 @@ FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusTex
 }
 
 // The platforms' procedures, for links they read.
-namespace {
-
 ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink) {
   return HarvestTaobaoFamily(source, sink, Platform::Taobao, CutTaobaoPage);
 }
@@ -661,7 +650,7 @@ ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   if (classic.AnyPicture() || JdDesktopPageHoldsData(desktop.text)) return Deliver(run, classic, sink, &desktop);
   // Today's desktop page is built by scripts (or is a login page); the phone page of the same SKU
   // still carries the data.
-  const std::string skuId = JdSkuIdOfLink(source.link);
+  const std::string skuId = ItemNumberOfLink(source.link, Platform::Jd);
   if (skuId.empty()) return Deliver(run, classic, sink, &desktop);
   const FetchedPage phone =
       run.Fetch("https://" + source.hosts.JdMobileItemHost + "/product/" + skuId + ".html", std::nullopt);
@@ -680,5 +669,3 @@ ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink
   }
   return Deliver(run, classic, sink, &page);
 }
-
-}  // namespace

@@ -1,5 +1,6 @@
 #include "extract/item_name.h"
 
+#include "extract/platforms.h"
 #include "text/ascii.h"
 #include "text/url.h"
 
@@ -12,18 +13,26 @@ bool IsItemNumber(std::string_view text) {
   return true;
 }
 
+std::string NumberOfQuery(std::string_view link, const PlatformRow& row) {
+  for (std::string_view name : row.linkNumberNames)
+    if (std::string value = QueryValue(link, name); IsItemNumber(value)) return value;
+  return {};
+}
+
 }  // namespace
 
 bool NamesAnItem(std::string_view id) { return !id.empty() && id != "0"; }
 
 std::string ItemNumberOfLink(std::string_view link) {
   if (const std::string_view number = PageNumberOfLink(link); IsItemNumber(number)) return std::string(number);
-  // The item's own id before a SKU's, which Tmall links carry beside it.
-  for (std::string_view name : {"id", "offerId", "itemId", "skuId", "sku", "wareId"}) {
-    const std::string value = QueryValue(link, name);
-    if (IsItemNumber(value)) return value;
-  }
+  for (const PlatformRow& row : PlatformRows())
+    if (std::string number = NumberOfQuery(link, row); !number.empty()) return number;
   return {};
+}
+
+std::string ItemNumberOfLink(std::string_view link, Platform platform) {
+  if (const std::string_view number = PageNumberOfLink(link); IsItemNumber(number)) return std::string(number);
+  return NumberOfQuery(link, PlatformRowOf(platform));
 }
 
 std::string ItemName(const std::string& id, std::string_view link, const std::string& harvestTime) {

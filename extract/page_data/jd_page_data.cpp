@@ -6,7 +6,6 @@
 #include "extract/page_data/script_data.h"
 #include "text/ascii.h"
 #include "text/original_picture.h"
-#include "text/url.h"
 
 using namespace page_data;
 
@@ -130,12 +129,3 @@ DetailPictures ReadJdDetailPictures(std::string_view page, std::string_view pict
   return result;
 }
 
-std::string JdSkuIdOfLink(std::string_view link) {
-  if (const std::string_view number = PageNumberOfLink(link); !number.empty()) return std::string(number);
-  for (std::string_view name : {"sku", "skuId", "wareId"}) {
-    const std::string value = QueryValue(link, name);
-    if (!value.empty() && value.size() <= 20 && value.find_first_not_of("0123456789") == std::string::npos)
-      return value;
-  }
-  return {};
-}

@@ -1075,7 +1075,8 @@ TEST(CookieScopeHarvestTest, DescriptionAddressTakenFromTheOfferPage) {
     std::string link, descUrl;
     bool cookie;
   } cases[] = {
-      {kAlibabaLink, "https://img.alicdn.com/tfscom/TB1OfferDesc", true},
+      // The picture hosts serve description documents to anybody: no platform's, no cookie.
+      {kAlibabaLink, "https://img.alicdn.com/tfscom/TB1OfferDesc", false},
       {kAlibabaLink, "https://detail.1688.com/desc/TB1", true},
       {"https://shop.example/offer/1.html", "https://shop.example/desc/TB1", true},
       {kAlibabaLink, "https://evil.example/steal", false},
