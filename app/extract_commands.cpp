@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <new>
 
 #include "app/main_window.h"
 #include "extract/item_extractors.h"
@@ -12,6 +11,7 @@
 #include "http/winhttp_request.h"
 #include "runtime/handles.h"
 #include "runtime/stop_signal.h"
+#include "runtime/worker.h"
 #include "save/date_time.h"
 #include "text/text_items.h"
 
@@ -47,18 +47,15 @@ void ExchangePage(PageExchangeWork& work) {
   work.text = WinHttpPageRequest(work.url, options);
 }
 
-DWORD WINAPI PageExchangeThread(void* parameter) {
-  std::unique_ptr<std::shared_ptr<PageExchangeWork>> held(static_cast<std::shared_ptr<PageExchangeWork>*>(parameter));
-  PageExchangeWork& work = **held;
+void ExchangePageOnWorker(PageExchangeWork& work) {
   try {
     ExchangePage(work);
   } catch (...) {
-    // Nothing may leave a thread procedure; the page counts as not fetched.
+    // The page counts as not fetched.
     work.text.clear();
     work.headers.clear();
   }
   SetEvent(work.done.get());
-  return 0;
 }
 
 // Waits for `done` while the window's messages are answered; false when the stop came first.
@@ -91,11 +88,9 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
   auto work = std::make_shared<PageExchangeWork>();
   work->url = url;
   work->cookies = cookies;
-  auto* held = work->done ? new (std::nothrow) std::shared_ptr<PageExchangeWork>(work) : nullptr;
-  UniqueHandle thread(held ? CreateThread(nullptr, 0, PageExchangeThread, held, 0, nullptr) : nullptr);
-  if (!thread) {
+  const bool started = work->done && StartWorker([work] { ExchangePageOnWorker(*work); });
+  if (!started) {
     // Without a thread of its own the page is fetched here, the window waiting.
-    delete held;
     ExchangePage(*work);
   } else if (!WaitAnswering(work->done.get(), *closing, answer)) {
     return {};

@@ -9,7 +9,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <new>
 #include <random>
 
 #include "http/header_text.h"
@@ -18,6 +17,7 @@
 #include "runtime/folders.h"
 #include "runtime/handles.h"
 #include "runtime/stop_signal.h"
+#include "runtime/worker.h"
 #include "save/date_time.h"
 #include "save/file_names.h"
 #include "save/media_body.h"
@@ -206,11 +206,8 @@ class PictureBatch {
                SaveStop& stop)
       : rows_(rows), paths_(std::move(paths)), tails_(std::move(tails)), stop_(stop), outcomes_(rows.size(), kPending) {
     const size_t workers = rows.size() < kPicturesInFlight ? rows.size() : kPicturesInFlight;
-    for (size_t i = 0; i < workers; ++i) {
-      UniqueHandle worker(
-          CreateThread(nullptr, kWorkerStack, Worker, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-      if (worker) workers_.push_back(std::move(worker));
-    }
+    for (size_t i = 0; i < workers; ++i)
+      if (UniqueHandle worker = StartWorker([this] { Work(); }, kWorkerStack)) workers_.push_back(std::move(worker));
     // Without a thread of its own the save still goes on, one picture after the other.
     if (workers_.empty()) Work();
   }
@@ -236,11 +233,6 @@ class PictureBatch {
 
  private:
   static constexpr signed char kPending = -1, kFailed = 0, kSaved = 1;
-
-  static DWORD WINAPI Worker(void* self) {
-    static_cast<PictureBatch*>(self)->Work();
-    return 0;
-  }
 
   void Work() {
     for (;;) {
@@ -341,34 +333,26 @@ class VideoDownloadCallback final : public IBindStatusCallback, public IHttpNego
   VideoDownload& download_;
 };
 
-DWORD WINAPI VideoDownloadThread(void* parameter) {
-  std::unique_ptr<std::shared_ptr<VideoDownload>> held(static_cast<std::shared_ptr<VideoDownload>*>(parameter));
-  VideoDownload& download = **held;
+void DownloadOnWorker(VideoDownload& download) {
   try {
     ScopedCoInitialize com;  // the download binds through COM
     VideoDownloadCallback callback(download);
     download.result = URLDownloadToFileW(nullptr, download.url.c_str(), download.temporary.c_str(), 0, &callback);
   } catch (...) {
-    // Nothing may leave a thread procedure; the download counts as failed.
+    // The download counts as failed.
     download.result = E_FAIL;
   }
   std::lock_guard<std::mutex> lock(download.lock);
   download.finished = true;
   if (download.givenUp) DeleteFileW(download.temporary.c_str());
-  return 0;
 }
 
 // Runs the download on a thread of its own and waits for it, at most bounds.maxMs in all and
 // bounds.stallMs without news; true when it finished by itself. Otherwise the download is given
 // up: it breaks off at its next progress report and removes its partial file.
 bool RunVideoDownload(const std::shared_ptr<VideoDownload>& download, const SaveStop& stop) {
-  auto* held = new (std::nothrow) std::shared_ptr<VideoDownload>(download);
-  if (!held) return false;
-  UniqueHandle thread(CreateThread(nullptr, 0, VideoDownloadThread, held, 0, nullptr));
-  if (!thread) {
-    delete held;
-    return false;
-  }
+  const UniqueHandle thread = StartWorker([download] { DownloadOnWorker(*download); });
+  if (!thread) return false;
   const ULONGLONG start = GetTickCount64();
   download->lastNews = start;
   const HANDLE waits[] = {thread.get(), stop.Signal().Event()};
@@ -536,17 +520,11 @@ struct SaveRun::Impl {
 
 namespace {
 
-DWORD WINAPI SaveThread(void* parameter) {
-  std::unique_ptr<std::shared_ptr<SaveShared>> held(static_cast<std::shared_ptr<SaveShared>*>(parameter));
-  SaveShared& shared = **held;
-  try {
-    SaveOutcome outcome = RunSave(shared.job, shared.effects, shared.stop);
-    std::lock_guard<std::mutex> lock(shared.lock);
-    shared.outcome = outcome;
-  } catch (...) {
-    // Nothing may leave a thread procedure; what was written stays written.
-  }
-  return 0;
+// What was written stays written, whatever ends the save.
+void SaveOnWorker(SaveShared& shared) {
+  SaveOutcome outcome = RunSave(shared.job, shared.effects, shared.stop);
+  std::lock_guard<std::mutex> lock(shared.lock);
+  shared.outcome = outcome;
 }
 
 }  // namespace
@@ -581,11 +559,7 @@ std::unique_ptr<SaveRun> StartSave(SaveJob job, SaveEffects effects) {
   shared->effects = std::move(effects);
   auto impl = std::make_unique<SaveRun::Impl>();
   impl->shared = shared;
-  auto* held = new std::shared_ptr<SaveShared>(shared);
-  impl->thread.reset(CreateThread(nullptr, 0, SaveThread, held, 0, nullptr));
-  if (!impl->thread) {
-    delete held;
-    return nullptr;
-  }
+  impl->thread = StartWorker([shared] { SaveOnWorker(*shared); });
+  if (!impl->thread) return nullptr;
   return std::unique_ptr<SaveRun>(new SaveRun(std::move(impl)));
 }
