@@ -166,7 +166,7 @@ bool MainWindow::WriteBatchResults() {
     if (now.problem.empty()) {
       if (now.changed) batch_->progress.TakeEarlier(std::move(now.earlier));
       std::string text = batch_->progress.ResultsText();
-      written = ReplaceFileWhole(path, text);
+      written = ReplaceFileWhole(path, {text});
       batch_->lastWritten = written ? std::move(text) : std::string();
     }
   }

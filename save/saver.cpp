@@ -94,37 +94,10 @@ class WriteScope {
   bool allowed_;
 };
 
-bool WriteParts(HANDLE file, std::initializer_list<std::string_view> parts) {
-  for (std::string_view part : parts) {
-    while (!part.empty()) {
-      // WriteFile takes a 32-bit count; larger parts go in pieces.
-      const DWORD size = part.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(part.size());
-      DWORD written = 0;
-      if (!WriteFile(file, part.data(), size, &written, nullptr) || written == 0) return false;
-      part.remove_prefix(written);
-    }
-  }
-  return true;
-}
-
-// Writes the parts one after the other into a temporary file beside `path` and then puts it in
-// place of `path`, so that `path` never holds part of a file: it keeps what it had until the new
-// file is whole. The temporary file is held exclusively while it is written and removed on failure.
+// A file is written whole (ReplaceFileWhole), and only while the save may still write.
 bool WriteWholeFile(const std::string& path, std::initializer_list<std::string_view> parts, SaveStop& stop) {
   WriteScope scope(stop);
-  if (!scope.allowed()) return false;
-  const std::wstring target = GbkToWide(path);
-  const std::wstring temporary = target + L".part";
-  bool ok;
-  {
-    UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    ok = WriteParts(file.get(), parts);
-  }
-  ok = ok && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-  if (!ok) DeleteFileW(temporary.c_str());
-  return ok;
+  return scope.allowed() && ReplaceFileWhole(path, parts);
 }
 
 // Every save draws from its own generator, seeded afresh, so two saves give different tails.
