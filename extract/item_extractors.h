@@ -11,6 +11,7 @@
 
 #include "config/endpoints.h"
 #include "extract/extraction_report.h"
+#include "extract/harvest_bounds.h"
 #include "extract/item_harvest.h"
 #include "extract/page_data/script_literal.h"
 #include "text/page_encoding.h"
@@ -24,6 +25,7 @@ struct FetchedPage {
   // readers then judge from the text.
   PageEncoding encoding = PageEncoding::Unknown;
   std::string location;  // where a redirect answer sends the request on
+  bool cutShort = false;  // the body went on past kMaxPageBytes and was read up to there
 
   FetchedPage() = default;
   // A page that came back whole, so a fetch may simply return the text.
@@ -62,6 +64,8 @@ struct ItemSource {
   // True once the run is to end (its window is going): nothing more is fetched, cut or delivered.
   // May be empty.
   std::function<bool()> stopped;
+  // How many bytes of text lines the harvest may still take (kMaxTextBytes less what it holds).
+  size_t textRoom = kMaxTextBytes;
 };
 
 // Each returns what it found (or why it found nothing) for the status line. A run that found
