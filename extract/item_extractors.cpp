@@ -24,9 +24,9 @@ namespace {
 // Everything a run delivers, kept in order until the run knows which reading of the page stands,
 // then handed to the window's sink in one go. At most kMaxRowsPerKind rows per kind get through,
 // and lines up to kMaxTextLines and the text room the harvest has left, each cut to kMaxLineBytes;
-// what a bound holds back marks the run as cut short. Every address passes the page address gate first: a row, the
-// video or the description address that is no clean http(s) address is dropped (an address is
-// then empty).
+// what a bound holds back marks the run as cut short. Every address passes the page address gate
+// first: a row, the video or the description address that is no clean http(s) address is dropped
+// (an address is then empty).
 class HarvestBuffer final : public HarvestSink {
  public:
   HarvestBuffer(Platform platform, const Utf8ToText& utf8, size_t textRoom)
