@@ -27,6 +27,7 @@ struct PageExchangeWork {
   std::string text, status, headers;
   PageEncoding encoding = PageEncoding::Unknown;
   bool cut = false;  // the body went on past kMaxPageBytes
+  bool certificateRejected = false;
   UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
@@ -34,8 +35,9 @@ struct PageExchangeWork {
 // box never changes. Its status text and headers tell a failed request from an error page; the
 // encoding it reports tells the page readers how to read the text. It follows no redirect: WinHttp
 // would send the cookie line on to whatever host the Location names, so the extraction follows
-// them itself. A body longer than any item page is read up to the page bound, and the run then
-// counts as cut short.
+// them itself. A request that carries cookie text verifies the server's certificate: whoever can
+// present a forged one on the way (an intercepting network) would read the user's login. A body
+// longer than any item page is read up to the page bound, and the run then counts as cut short.
 void ExchangePage(PageExchangeWork& work) {
   WinHttpRequestOptions options;
   options.noRedirect = true;
@@ -43,6 +45,8 @@ void ExchangePage(PageExchangeWork& work) {
   options.bodyCut = &work.cut;
   std::string copy = work.cookies.value_or(std::string());
   if (work.cookies) options.cookies = &copy;
+  options.verifyCertificate = !copy.empty();
+  options.certificateRejected = &work.certificateRejected;
   options.statusText = &work.status;
   options.returnedHeaders = &work.headers;
   options.encoding = &work.encoding;
@@ -105,6 +109,7 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
   FetchedPage page = FetchedPageFromExchange(std::move(work->text), work->status, work->headers);
   page.encoding = work->encoding;
   page.cutShort = work->cut;
+  page.certificateRejected = work->certificateRejected;
   return page;
 }
 

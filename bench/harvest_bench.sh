@@ -66,7 +66,7 @@ trap cleanup EXIT
 
 python3 "$here/bench/harvest_pages.py" "$here" "$work/pages"
 python3 "$here/tests/support/loopback_server.py" --routes "$work/pages/routes.json" --ready "$work/ready" \
-  --log /dev/null --stop-file "$work/stop" --lifetime 3600 --tag "$PT_RUN_TAG" &
+  --log "$work/server.log" --stop-file "$work/stop" --lifetime 3600 --tag "$PT_RUN_TAG" &
 for _ in $(seq 1 200); do [ -s "$work/ready" ] && break; sleep 0.05; done
 read -r port tls_port <"$work/ready"
 sed -i "s|@SERVER@|http://127.0.0.1:$port|" "$work"/pages/offer_*.html

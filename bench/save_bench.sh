@@ -55,7 +55,7 @@ start_server() {
   mkdir -p "$work/$1"
   printf '%s' "$2" >"$work/$1/routes.json"
   python3 "$here/tests/support/loopback_server.py" --routes "$work/$1/routes.json" --ready "$work/$1/ready" \
-    --log /dev/null --stop-file "$work/$1/stop" --lifetime 1800 --tag "$PT_RUN_TAG" &
+    --log "$work/$1/server.log" --stop-file "$work/$1/stop" --lifetime 1800 --tag "$PT_RUN_TAG" &
   servers+=("$work/$1")
   for _ in $(seq 1 200); do [ -s "$work/$1/ready" ] && break; sleep 0.05; done
   port=$(cut -d' ' -f1 "$work/$1/ready")

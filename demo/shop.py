@@ -4,8 +4,11 @@ on one loopback port so the tool can be tried with no account and no network.
 
 The item pages are saved real pages (pages/, see SOURCES.md) with the addresses of their picture
 and description servers moved to names under ".localhost", which resolve to this machine. One port
-answers both plain HTTP and HTTPS (a connection that opens with a TLS handshake gets TLS, with a
-self-signed certificate), because the tool builds "https://" addresses from host names itself.
+answers both plain HTTP and HTTPS (a connection that opens with a TLS handshake gets TLS), because
+the tool builds "https://" addresses from host names itself. Its certificates come from an
+authority of its own, made afresh at each start (tls/authority.der), which the scripts that run the
+tool against the shop have its Wine prefix trust while they run: the tool sends the cookie only to
+a server whose certificate the system trusts.
 Pictures are real JPEG or PNG files, drawn once per address with ImageMagick and kept in the state
 folder, so the same address always gives the same bytes.
 
@@ -34,6 +37,9 @@ from http.server import BaseHTTPRequestHandler
 from urllib.parse import unquote, urlsplit
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
+import tls_certificates  # noqa: E402  (beside the tests' servers, which use it too)
+
 PAGES = os.path.join(HERE, "pages")
 # Names under .localhost resolve to the loopback address (nss-myhostname on Linux).
 SUFFIX = ".localhost"
@@ -106,6 +112,10 @@ OWN_PAGES = [
      "utf-8"),
     ("itemcdn.tmall" + SUFFIX, r"/1688offer/icoss1516487213c4a2fa40226c2e8b", "today-1688-1-desc.js", "utf-8"),
 ]
+# Where the shop serves its authority's revocation list; and how many host names it issues
+# certificates for at most (one per name a client asks for).
+REVOCATION_LIST_PATH = "/__tls/authority.crl"
+MAX_CERTIFIED_HOSTS = 200
 # The signed description call of today's Taobao and Tmall pages; the answer goes by the item id in
 # its "data" parameter.
 DESC_API_HOST = "h5api.m.taobao" + SUFFIX
@@ -349,6 +359,8 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/__stop":
             shop.stop.set()
             status, body = 200, b"stopping\n"
+        elif path == REVOCATION_LIST_PATH:
+            status, body, kind = 200, shop.certificates.revocation_list(), "application/pkix-crl"
         else:
             page = shop.catalogue.page_for(host, path, query)
             if page is None and path == "/" and host == INDEX_HOST:
@@ -379,9 +391,7 @@ class Shop:
         self.log_lock = threading.Lock()
         self.listeners = bind_loopback()
         self.port = self.listeners[0].getsockname()[1]
-        cert, key = make_cert(os.path.join(state, "tls"))
-        self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        self.tls.load_cert_chain(cert, key)
+        self.certificates = Certificates(os.path.join(state, "tls"), self.port)
         self.items = items
         self.catalogue = Catalogue(self.port, state, items)
 
@@ -412,7 +422,7 @@ class Shop:
             # A TLS connection opens with a handshake record (type 22).
             first = conn.recv(1, socket.MSG_PEEK)
             if first == b"\x16":
-                conn = self.tls.wrap_socket(conn, server_side=True)
+                conn = self.certificates.default.wrap_socket(conn, server_side=True)
             Handler(conn, address, self)
         except (OSError, ssl.SSLError, ValueError):
             pass
@@ -455,17 +465,43 @@ def ipv6_loopback_works():
         return False
 
 
-def make_cert(folder):
-    cert = os.path.join(folder, "cert.pem")
-    key = os.path.join(folder, "key.pem")
-    if not (os.path.exists(cert) and os.path.exists(key)):
-        os.makedirs(folder, exist_ok=True)
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650",
-                        "-subj", "/CN=localhost", "-keyout", key + ".tmp", "-out", cert + ".tmp"],
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.replace(key + ".tmp", key)
-        os.replace(cert + ".tmp", cert)
-    return cert, key
+class Certificates:
+    """The shop's certificates: a new authority at each start (in `folder`), and for each host name
+    a client asks for (TLS's server name indication) a certificate of its own, so a client that
+    trusts the authority verifies every name of the shop. The authority's revocation list is
+    served at REVOCATION_LIST_PATH on the shop's port."""
+
+    def __init__(self, folder, port):
+        shutil.rmtree(folder, ignore_errors=True)
+        crl = "http://127.0.0.1:%d%s" % (port, REVOCATION_LIST_PATH)
+        self.authority = tls_certificates.Authority(folder, "PictureTool demo shop authority", crl)
+        self.contexts = {}
+        self.lock = threading.Lock()
+        self.default = self._context(self.authority.issue("default", ["localhost", "127.0.0.1"]))
+        self.default.sni_callback = self._choose
+
+    def _context(self, cert):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, self.authority.key)
+        return context
+
+    def _choose(self, connection, name, _context):
+        """Called during the handshake with the name the client asked for."""
+        with self.lock:
+            context = self.contexts.get(name)
+            if context is None and name and len(self.contexts) < MAX_CERTIFIED_HOSTS:
+                try:
+                    cert = self.authority.issue_for_host(name)
+                except (OSError, subprocess.CalledProcessError):
+                    cert = None  # the default certificate answers, and the client judges it
+                if cert:
+                    context = self.contexts[name] = self._context(cert)
+        if context is not None:
+            connection.context = context
+
+    def revocation_list(self):
+        with open(self.authority.path("authority.crl"), "rb") as f:
+            return f.read()
 
 
 def write_file(path, text):
@@ -476,7 +512,7 @@ def write_file(path, text):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--state", required=True, help="folder for the hosts file, pictures and certificate")
+    ap.add_argument("--state", required=True, help="folder for the hosts file, pictures and certificates")
     ap.add_argument("--ready", help="written with the port once it listens (default: <state>/ready)")
     ap.add_argument("--stop-file", help="the shop stops when this file appears")
     ap.add_argument("--log", help="one line per request: method, host, target, status")

@@ -41,9 +41,11 @@ std::string TroubleText(const ExtractionReport& r) {
   switch (r.trouble) {
     case PageTrouble::None: break;
     case PageTrouble::FetchFailed: return FetchFailure(r) + "，请检查链接和网络";
+    case PageTrouble::CertificateRejected: return "页面获取失败（证书无效，Cookie未发送），请检查网络";
     case PageTrouble::EmptyPage: return "返回的页面是空的，请检查链接";
     case PageTrouble::LoginPage:
       return cookie ? "返回的是登录页，请重新登录或粘贴新的Cookie" : "返回的是登录页，请稍后再试";
+    case PageTrouble::LoginPageOverHttp: return "返回的是登录页：页面转到了未加密的http地址，Cookie未发送";
     case PageTrouble::ChallengePage: return "遇到安全验证页，请稍等片刻再试";
     case PageTrouble::NoSuchItem: return "商品不存在或已下架";
     case PageTrouble::NoItemData:
@@ -60,6 +62,7 @@ std::string DetailText(DetailTrouble detail) {
     case DetailTrouble::Refused: return "详情图未能读取：描述接口拒绝了请求，请重新登录或粘贴新的Cookie";
     case DetailTrouble::Challenge: return "详情图未能读取：描述接口要求安全验证，请稍等片刻再试";
     case DetailTrouble::FetchFailed: return "详情图未能读取：详情页获取失败";
+    case DetailTrouble::CertificateRejected: return "详情图未能读取：证书无效，Cookie未发送，请检查网络";
   }
   return {};
 }

@@ -9,8 +9,10 @@
 enum class PageTrouble {
   None,
   FetchFailed,    // no response, or an error status
+  CertificateRejected,  // the server's certificate failed the check: nothing, no cookie, was sent
   EmptyPage,      // a response without content
   LoginPage,      // the site asked for a login instead (missing or expired cookie)
+  LoginPageOverHttp,  // ... after a redirect from https to plain http, where the cookie did not go
   ChallengePage,  // the site answered with a verification or block page
   NoSuchItem,     // the item does not exist or was taken down
   NoItemData,     // a page without any of the expected markers or data: a changed layout
@@ -24,6 +26,7 @@ enum class DetailTrouble {
   Refused,      // the description call was refused (expired token, not logged in)
   Challenge,    // the description call answered with a verification
   FetchFailed,  // the description page or call brought nothing back
+  CertificateRejected,  // the description server's certificate failed the check: nothing was sent
 };
 
 struct ExtractionReport {

@@ -269,13 +269,15 @@ void DiagnoseEmptyRun(ExtractionReport& report, const FetchedPage& page) {
   if (report.mainPictures + report.skuPictures + report.detailPictures > 0) return;
   report.status = page.status;
   if (page.status == 0) {
-    report.trouble = PageTrouble::FetchFailed;
+    report.trouble = page.certificateRejected ? PageTrouble::CertificateRejected : PageTrouble::FetchFailed;
     report.failure = page.failure;
     return;
   }
   switch (RecognisePage(page.text)) {
     case PageKind::Challenge: report.trouble = PageTrouble::ChallengePage; return;
-    case PageKind::Login: report.trouble = PageTrouble::LoginPage; return;
+    case PageKind::Login:
+      report.trouble = page.cookieWithheldOverHttp ? PageTrouble::LoginPageOverHttp : PageTrouble::LoginPage;
+      return;
     case PageKind::NoSuchItem: report.trouble = PageTrouble::NoSuchItem; return;
     case PageKind::Other: break;
   }
@@ -457,6 +459,8 @@ void NoteDetailTrouble(Run& run, const FetchedPage& answer, const DetailPictures
     run.report.detail = DetailTrouble::Challenge;
   else if (read.refused)
     run.report.detail = DetailTrouble::Refused;
+  else if (answer.certificateRejected)
+    run.report.detail = DetailTrouble::CertificateRejected;
   else if (Failed(answer) || !read.readable)
     run.report.detail = DetailTrouble::FetchFailed;
   run.cutShort = run.cutShort || read.cutShort;

@@ -25,6 +25,11 @@ struct FetchedPage {
   // readers then judge from the text.
   PageEncoding encoding = PageEncoding::Unknown;
   std::string location;  // where a redirect answer sends the request on
+  // The server's certificate failed the check that a request carrying the cookie makes: nothing
+  // was sent.
+  bool certificateRejected = false;
+  // The cookie would have gone along, but a redirect led from https to plain http: it did not.
+  bool cookieWithheldOverHttp = false;
   bool cutShort = false;  // the body went on past kMaxPageBytes and was read up to there
 
   FetchedPage() = default;
@@ -41,7 +46,8 @@ FetchedPage FetchedPageFromExchange(std::string text, std::string_view statusTex
 
 // Fetches a page without following redirects (a redirect comes back with its status and location;
 // the extraction follows it). `cookies` absent: the request carries no cookie at all; present (even
-// empty): the cookie box text to send.
+// empty): the cookie box text to send. A request that carries cookie text goes only to a server
+// whose certificate passes the system's check (certificateRejected otherwise).
 using PageFetch =
     std::function<FetchedPage(const std::string& url, const std::optional<std::string>& cookies)>;
 // Reads the cookie box as it is now.

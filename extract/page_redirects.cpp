@@ -39,6 +39,8 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
+bool IsHttps(std::string_view url) { return EqualsIgnoringCase(SchemeOf(url), "https"); }
+
 FetchedPage Failure(const char* why) {
   FetchedPage page;
   page.failure = why;
@@ -79,15 +81,27 @@ FetchedPage FetchFollowingRedirects(const PageFetch& fetch, const std::string& u
   if (!fetch) return FetchedPage();
   std::string address = url;
   std::optional<std::string> sent = cookies;
+  // Once the way went over https, plain http is a downgrade anyone on the network could have
+  // asked for: the cookie would travel readable to all. The hop is still followed without it (an
+  // item page needs no login), and the page says so in case it turns out to want one.
+  bool encryptedBefore = IsHttps(address);
+  bool withheld = false;
   for (int redirects = 0;; ++redirects) {
     FetchedPage page = fetch(address, sent);
-    if (!IsRedirect(page.status) || page.location.empty()) return page;
+    if (!IsRedirect(page.status) || page.location.empty()) {
+      page.cookieWithheldOverHttp = withheld;
+      return page;
+    }
     if (redirects == kMaxRedirects) return Failure(kFailureTooMany);
     std::optional<std::string> next = RedirectTarget(address, page.location);
     if (!next) return Failure(kFailureScheme);
     address = std::move(*next);
     // Decided for each address afresh: a detour through a foreign host does not cost the platform's
     // own hosts further on their cookie.
-    sent = cookies && cookieMayGo && cookieMayGo(address) ? cookies : std::nullopt;
+    const bool belongs = cookies && cookieMayGo && cookieMayGo(address);
+    const bool https = IsHttps(address);
+    withheld = belongs && encryptedBefore && !https;
+    sent = belongs && !withheld ? cookies : std::nullopt;
+    encryptedBefore = encryptedBefore || https;
   }
 }

@@ -17,8 +17,10 @@ inline constexpr int kMaxRedirects = 5;
 std::optional<std::string> RedirectTarget(std::string_view from, std::string_view location);
 
 // Fetches `url` and follows up to kMaxRedirects redirects. The first request carries `cookies` as
-// given; each further one carries them only where `cookieMayGo` allows. A redirect to an address
-// of another scheme, or one redirect too many, ends the fetch as failed (status 0 and a failure).
+// given; each further one carries them only where `cookieMayGo` allows, and never over plain http
+// once the way went over https (the page then tells cookieWithheldOverHttp). A redirect to an
+// address of another scheme, or one redirect too many, ends the fetch as failed (status 0 and a
+// failure).
 FetchedPage FetchFollowingRedirects(const PageFetch& fetch, const std::string& url,
                                     const std::optional<std::string>& cookies,
                                     const std::function<bool(const std::string& url)>& cookieMayGo);

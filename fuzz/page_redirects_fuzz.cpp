@@ -1,11 +1,14 @@
 // Redirect targets: whatever Location a server sends, the address followed is an http or https
 // address without a fragment; one that is not the Location itself was resolved against the
-// answering address and keeps its scheme.
+// answering address and keeps its scheme. And a chain of redirects: once a request went over
+// https, no request over plain http carries the cookie.
 //
-// Input: two texts separated by a zero byte: the address that answered and its Location.
+// Input: texts separated by zero bytes: the address that answered (the first address of the
+// chain) and its Location, then the Locations of the chain's further hops.
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "extract/page_redirects.h"
 #include "fuzz/fuzz_input.h"
@@ -41,5 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t start = location.find_first_not_of(" \t");
   location.remove_prefix(start == std::string_view::npos ? location.size() : start);
   if (!location.starts_with(*target)) FUZZ_CHECK(SchemeOf(*target) == SchemeOf(from));
+
+  const std::vector<std::string_view> locations = fuzz::SplitAtZeros(fuzz::AsText(data, size), kMaxRedirects + 2);
+  size_t hop = 0;
+  bool encrypted = false;
+  const PageFetch fetch = [&](const std::string& url, const std::optional<std::string>& cookies) {
+    FUZZ_CHECK(!(encrypted && cookies && SchemeOf(url) == "http:"));
+    encrypted = encrypted || SchemeOf(url) == "https:";
+    FetchedPage page;
+    page.status = 302;
+    page.location = std::string(locations[++hop]);
+    return page;
+  };
+  FetchFollowingRedirects(fetch, std::string(from), "cookie", [](const std::string&) { return true; });
   return 0;
 }

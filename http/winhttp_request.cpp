@@ -33,6 +33,7 @@ const char kMessageHeaders[] = "710 设置协议头失败!";
 const char kMessageSend[] = "711 发送请求失败!";
 const char kMessageNoResponse[] = "712 服务器未响应!";
 const char kMessageRead[] = "713 读取数据失败!";
+const char kMessageCertificateRejected[] = "714 服务器证书未通过验证!";
 
 struct DefaultHeader {
   const char* marker;  // searched ignoring case anywhere in the block
@@ -83,6 +84,8 @@ class PageExchange {
     SetStatus(message);
     return {};
   }
+  // A failed send or response: a certificate that failed the check is told apart.
+  std::string FailExchange(const char* message);
   void SetStatus(std::string_view text) {
     if (o_.statusText) o_.statusText->assign(text);
   }
@@ -141,7 +144,9 @@ std::string PageExchange::Run(std::string_view url) {
   if (!OpenRequest()) return Fail(kMessageRequest);
 
   if (!SetCredentials()) return Fail(kMessageCredentials);
-  if (!SetOption(WINHTTP_OPTION_SECURITY_FLAGS,
+  // A verified request keeps WinHttp's own checks, which are the system's.
+  if (!o_.verifyCertificate &&
+      !SetOption(WINHTTP_OPTION_SECURITY_FLAGS,
                  SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                      SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID))
     return Fail(kMessageCertificates);
@@ -157,9 +162,9 @@ std::string PageExchange::Run(std::string_view url) {
   Reached();
   if (!AddHeaders()) return Fail(kMessageHeaders);
   Reached();
-  if (!Send()) return Fail(kMessageSend);
+  if (!Send()) return FailExchange(kMessageSend);
   Reached();
-  if (!ReceiveResponse()) return Fail(kMessageNoResponse);
+  if (!ReceiveResponse()) return FailExchange(kMessageNoResponse);
 
   // A body that fails to arrive whole is no page: a cut page would be sliced as if it were one.
   std::optional<std::string> body = ReadBody();
@@ -256,7 +261,10 @@ bool PageExchange::AddHeaders() {
 }
 
 bool PageExchange::Send() {
-  if (deadline_.Passed()) return false;
+  if (deadline_.Passed()) {
+    SetLastError(ERROR_WINHTTP_TIMEOUT);
+    return false;
+  }
   const std::string& body = o_.postBytes.empty() ? o_.postText : o_.postBytes;
   const DWORD length = static_cast<DWORD>(body.size());
   return WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
@@ -264,8 +272,34 @@ bool PageExchange::Send() {
                             length, length, 0);
 }
 
+// The errors of a connection whose certificate failed the check. Windows names the fault; Wine
+// reports every one as a secure-channel error.
+bool IsCertificateFailure(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE: return true;
+    default: return false;
+  }
+}
+
+std::string PageExchange::FailExchange(const char* message) {
+  if (!o_.verifyCertificate || !IsCertificateFailure(GetLastError())) return Fail(message);
+  if (o_.certificateRejected) *o_.certificateRejected = true;
+  return Fail(kMessageCertificateRejected);
+}
+
 bool PageExchange::ReceiveResponse() {
-  if (deadline_.Passed()) return false;
+  if (deadline_.Passed()) {
+    SetLastError(ERROR_WINHTTP_TIMEOUT);
+    return false;
+  }
   return WinHttpReceiveResponse(request_.get(), nullptr);
 }
 

@@ -37,6 +37,11 @@ struct WinHttpRequestOptions {
   // out: what the returned text is: GBK (re-decoded from the declared charset, or received bytes
   // that do not read as UTF-8) or UTF-8 bytes as received. Written when a response came.
   PageEncoding* encoding = nullptr;
+  // The server's certificate must pass the system's check (a trusted chain, the host's name, its
+  // dates; revocation too where cookies go): a failed check ends the call before anything is sent
+  // (certificateRejected). Otherwise certificate errors are ignored.
+  bool verifyCertificate = false;
+  bool* certificateRejected = nullptr;  // out: written true when the check failed
   bool mergeCookies = true;
   bool completeHeaders = true;  // add the default request headers the block lacks
   std::string postBytes;        // takes precedence over postText when not empty

@@ -1,8 +1,10 @@
 # Sourced by scripts/demo and scripts/screenshot: starts and stops the demo shop (demo/shop.py).
 # Use: start_demo_shop <state folder> [--today]; then $PT_SHOP_PORT, $PT_SHOP_STATE (hosts.txt, links.txt,
-# pictures.tsv inside) and $PT_SHOP_LOG are set; stop_demo_shop ends it.
+# pictures.tsv inside) and $PT_SHOP_LOG are set; once the Wine session runs, trust_demo_shop has its
+# prefix trust the shop's certificates; stop_demo_shop ends both.
 
 shop_pid=""
+shop_trust_tool=""
 
 # The shop's host names end in .localhost; the machine must resolve them to itself (scripts/setup
 # installs the resolver module that does).
@@ -23,7 +25,8 @@ start_demo_shop() {
   python3 "$here/demo/shop.py" --state "$PT_SHOP_STATE" --stop-file "$PT_SHOP_STATE/stop" \
     --log "$PT_SHOP_LOG" --tag "${PT_RUN_TAG:-demo$$}" "$@" </dev/null >"$PT_SHOP_STATE/shop.out" 2>&1 &
   shop_pid=$!
-  for _ in $(seq 1 300); do
+  # A new certificate authority first: a few seconds on a busy machine.
+  for _ in $(seq 1 600); do
     [ -s "$PT_SHOP_STATE/ready" ] && break
     if ! kill -0 "$shop_pid" 2>/dev/null; then
       cat "$PT_SHOP_STATE/shop.out" >&2
@@ -34,7 +37,19 @@ start_demo_shop() {
   PT_SHOP_PORT=$(cat "$PT_SHOP_STATE/ready")
 }
 
+# The tool sends the cookie only to servers whose certificates the system trusts, as a real
+# site's are: the prefix of the Wine session ($PT_WINE, for build $1) trusts the shop's authority
+# (new at each start of the shop) until stop_demo_shop.
+trust_demo_shop() {
+  shop_trust_tool="$build/$1/tests/support/trust_authority.exe"
+  "$PT_WINE" "$shop_trust_tool" add "$(pt_wine_path "$PT_SHOP_STATE/tls/authority.der")"
+}
+
 stop_demo_shop() {
+  if [ -n "$shop_trust_tool" ]; then
+    "$PT_WINE" "$shop_trust_tool" remove "$(pt_wine_path "$PT_SHOP_STATE/tls/authority.der")" || true
+    shop_trust_tool=""
+  fi
   [ -n "$shop_pid" ] || return 0
   touch "$PT_SHOP_STATE/stop"
   for _ in $(seq 1 30); do

@@ -21,9 +21,14 @@
 #include "runtime/message_box.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/message_pump.h"
+#include "tests/support/test_authority.h"
 #include "tests/support/window_support.h"
 
 namespace {
+
+// The servers present certificates of a test authority, trusted before the first test: requests
+// that carry the cookie box go only to servers the system trusts.
+[[maybe_unused]] const auto* const kAuthority = ::testing::AddGlobalTestEnvironment(new TestAuthorityEnvironment);
 
 const std::string kCookie = "thw=cn; t=0123abcd; cna=QWERTY";
 
@@ -102,7 +107,7 @@ void RouteTaobao(LoopbackServer& server) {
 }
 
 TEST_F(ExtractCommandsTest, TaobaoButtonFillsTheWindowFromBothPages) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   RouteTaobao(server);
   ASSERT_TRUE(server.Start());
   UseServer(server);
@@ -151,7 +156,7 @@ TEST_F(ExtractCommandsTest, TaobaoButtonFillsTheWindowFromBothPages) {
 // The raw-data box is disabled and shows a page's first lines only: a long description goes in
 // as its first 4 KB, cut where a character ends, while its pictures are all listed.
 TEST_F(ExtractCommandsTest, ALongDescriptionShowsItsStartInTheDisabledBox) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   RouteTaobao(server);
   std::string desc = "var desc='";
   for (int i = 0; i < 2000; ++i) desc += "<p>图" + std::to_string(i) + "<img src=\"https://img.alicdn.com/" + std::to_string(i) + ".jpg\"></p>";
@@ -174,7 +179,7 @@ TEST_F(ExtractCommandsTest, ALongDescriptionShowsItsStartInTheDisabledBox) {
 TEST_F(ExtractCommandsTest, TmallButtonSendsTheCookieBoxToBothPages) {
   const std::string descPath =
       "/i2/602/345/602345678901/TB1TmDesc.desc%7Cvar%5Edesc%3Bsign%5Eab12cd34%3Blang%5Egbk%3Bt%5E1601234567";
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   server.Route("/item.htm", GbkPage(Fixture("tmall_item.html")));
   server.Route(descPath, GbkPage(Fixture("tmall_desc.js")));
   ASSERT_TRUE(server.Start());
@@ -203,7 +208,7 @@ TEST_F(ExtractCommandsTest, TmallButtonSendsTheCookieBoxToBothPages) {
 }
 
 TEST_F(ExtractCommandsTest, JdButtonSendsNoCookieAndDropsTheEarlierVideo) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   RouteTaobao(server);
   server.Route("/100012345678.html", GbkPage(Fixture("jd_item.html")));
   server.Route("/detail/100012345678_d10480324630_normal.html", Utf8Page(Fixture("jd_mobile_detail.html")));
@@ -245,10 +250,10 @@ TEST_F(ExtractCommandsTest, JdButtonSendsNoCookieAndDropsTheEarlierVideo) {
 }
 
 TEST_F(ExtractCommandsTest, AlibabaButtonSendsTheCookieToTheDescriptionOnly) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   server.Route("/tfscom/TB1OfferDesc", GbkPage(Fixture("alibaba_desc.js")));
   ASSERT_TRUE(server.Start());  // the port must be known before the offer page names it
-  LoopbackServer offers;
+  TrustedLoopbackServer offers;
   offers.Route("/offer/610123456789.html",
                GbkPage(Fixture("alibaba_offer.html", {{"DESC_URL", server.Url("/tfscom/TB1OfferDesc")}})));
   ASSERT_TRUE(offers.Start());
@@ -281,7 +286,7 @@ TEST_F(ExtractCommandsTest, AlibabaButtonSendsTheCookieToTheDescriptionOnly) {
 // A link pasted with blanks, a tab or a line end around it is used without them; the box keeps
 // what was typed.
 TEST_F(ExtractCommandsTest, TheLinkIsUsedWithoutTheBlanksAroundIt) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   server.Route("/100012345678.html", GbkPage(Fixture("jd_item.html")));
   server.Route("/detail/100012345678_d10480324630_normal.html", Utf8Page(Fixture("jd_mobile_detail.html")));
   ASSERT_TRUE(server.Start());
@@ -302,7 +307,7 @@ TEST_F(ExtractCommandsTest, TheLinkIsUsedWithoutTheBlanksAroundIt) {
 // A link of another platform's site pressed with this button: the status line names the link's
 // platform, and nothing is fetched or changed.
 TEST_F(ExtractCommandsTest, ALinkOfAnotherPlatformIsNamedInTheStatusLine) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   RouteTaobao(server);
   ASSERT_TRUE(server.Start());
   UseServer(server);
@@ -325,7 +330,7 @@ TEST_F(ExtractCommandsTest, ALinkOfAnotherPlatformIsNamedInTheStatusLine) {
 }
 
 TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   RouteTaobao(server);
   ASSERT_TRUE(server.Start());
   UseServer(server);
@@ -405,7 +410,7 @@ TEST_F(ExtractCommandsTest, TheTextBoxAndThePagesKeepToTheirBounds) {
 }
 
 TEST_F(ExtractCommandsTest, ButtonsPressedDuringARunAreIgnored) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   RouteTaobao(server);
   ServerResponse slowDesc = GbkPage(Fixture("taobao_desc.js"));
   slowDesc.delayMs = 600;
@@ -431,7 +436,7 @@ TEST_F(ExtractCommandsTest, ButtonsPressedDuringARunAreIgnored) {
 }
 
 TEST_F(ExtractCommandsTest, ClearDuringARunLeavesAnEmptyHarvest) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   RouteTaobao(server);
   ServerResponse slowDesc = GbkPage(Fixture("taobao_desc.js"));
   slowDesc.delayMs = 600;
@@ -463,7 +468,7 @@ TEST_F(ExtractCommandsTest, ClearDuringARunLeavesAnEmptyHarvest) {
 // The window goes at once when it is closed while a page loads (here one that never comes), and
 // the run ends with it: nothing more is asked for and nothing is published.
 TEST_F(ExtractCommandsTest, ClosingTheWindowWhileAPageLoadsEndsTheRunAtOnce) {
-  LoopbackServer server;
+  TrustedLoopbackServer server;
   ServerResponse hang;
   hang.mode = "hang";
   server.Route("/item.htm", hang);
@@ -515,7 +520,7 @@ TEST_F(ExtractCommandsTest, RealPagesThroughTheWindow) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
-    LoopbackServer server;
+    TrustedLoopbackServer server;
     ServerResponse page;
     page.bodyFile = dir + "/" + c.file;
     if (*c.convertFrom) {

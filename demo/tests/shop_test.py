@@ -18,11 +18,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SHOP = os.path.join(HERE, "..", "shop.py")
 
 
+AUTHORITY = None  # the shop's authority certificate (PEM), once it runs
+
+
 def fetch(url, method="GET"):
-    # The shop's certificate is its own: no authority vouches for it.
-    context = ssl.create_default_context()
-    context.check_hostname = False
-    context.verify_mode = ssl.CERT_NONE
+    # Verified as the tool verifies a request that carries the cookie: the shop's own authority,
+    # the host's name.
+    context = ssl.create_default_context(cafile=AUTHORITY)
     request = urllib.request.Request(url, method=method)
     try:
         with urllib.request.urlopen(request, timeout=30, context=context) as response:
@@ -43,6 +45,8 @@ class ShopTest(unittest.TestCase):
             time.sleep(0.1)
         with open(ready) as f:
             cls.port = int(f.read())
+        global AUTHORITY
+        AUTHORITY = os.path.join(cls.state, "tls", "authority.pem")
         with open(os.path.join(cls.state, "links.txt"), encoding="utf-8") as f:
             cls.links = [line.rstrip("\n").split("\t") for line in f]
         with open(os.path.join(cls.state, "hosts.txt"), encoding="utf-8") as f:
@@ -145,6 +149,18 @@ class ShopTest(unittest.TestCase):
             status, _, page = fetch(self.hosts[name])
             self.assertEqual(status, 200)
             self.assertIn("演示商店".encode("utf-8"), page)
+
+    def test_every_name_has_a_certificate_of_the_shops_own_authority(self):
+        # fetch() verified each name above against the authority; a client that does not trust
+        # it refuses the shop. The revocation list a checking client fetches is the authority's.
+        with self.assertRaises(urllib.error.URLError):
+            urllib.request.urlopen("https://shop.localhost:%d/" % self.port, timeout=30,
+                                   context=ssl.create_default_context())
+        status, _, crl = fetch("http://127.0.0.1:%d/__tls/authority.crl" % self.port)
+        self.assertEqual(status, 200)
+        check = subprocess.run(["openssl", "crl", "-inform", "DER", "-CAfile", AUTHORITY, "-noout"],
+                               input=crl, capture_output=True)
+        self.assertEqual(check.returncode, 0, check.stderr)
 
     def test_unknown_addresses_are_not_found(self):
         for url in ("http://item.taobao.localhost:%d/item.htm?id=1", "https://shop.localhost:%d/nothing.html"):

@@ -32,6 +32,8 @@ TEST(ExtractionStatusTextTest, Messages) {
   challenged.detail = DetailTrouble::Challenge;
   ExtractionReport unread = Found(Platform::Alibaba, 5, 0, 0, true);
   unread.detail = DetailTrouble::FetchFailed;
+  ExtractionReport unverified = Found(Platform::Taobao, 3, 2, 0, false);
+  unverified.detail = DetailTrouble::CertificateRejected;
   ExtractionReport cut = Found(Platform::Alibaba, 2000, 0, 0, false);
   cut.cutShort = true;
   // A report with pictures speaks of them even when a trouble was noted.
@@ -51,12 +53,17 @@ TEST(ExtractionStatusTextTest, Messages) {
       {refused, "13张图片，详情图未能读取：描述接口拒绝了请求，请重新登录或粘贴新的Cookie；主图3，SKU图10，详情图0（天猫数据）"},
       {challenged, "1张图片，详情图未能读取：描述接口要求安全验证，请稍等片刻再试；主图1，SKU图0，详情图0（淘宝数据）"},
       {unread, "5张图片，详情图未能读取：详情页获取失败；主图5，SKU图0，详情图0，视频1个（阿里数据）"},
+      {unverified, "5张图片，详情图未能读取：证书无效，Cookie未发送，请检查网络；主图3，SKU图2，详情图0（淘宝数据）"},
       {cut, "2000张图片：主图2000，SKU图0，详情图0；页面数据过多，只取了前2000条（阿里数据）"},
       {pictures, "1张图片：主图1，SKU图0，详情图0（京东数据）"},
       {Troubled(Platform::Taobao, PageTrouble::FetchFailed, 0, "711 发送请求失败!"),
        "页面获取失败（711 发送请求失败!），请检查链接和网络（淘宝数据）"},
       {Troubled(Platform::Tmall, PageTrouble::FetchFailed, 404), "页面获取失败（HTTP 404），请检查链接和网络（天猫数据）"},
       {Troubled(Platform::Taobao, PageTrouble::FetchFailed, 0), "页面获取失败，请检查链接和网络（淘宝数据）"},
+      {Troubled(Platform::Taobao, PageTrouble::CertificateRejected, 0, "714 服务器证书未通过验证!"),
+       "页面获取失败（证书无效，Cookie未发送），请检查网络（淘宝数据）"},
+      {Troubled(Platform::Tmall, PageTrouble::LoginPageOverHttp),
+       "返回的是登录页：页面转到了未加密的http地址，Cookie未发送（天猫数据）"},
       {Troubled(Platform::Alibaba, PageTrouble::EmptyPage), "返回的页面是空的，请检查链接（阿里数据）"},
       {Troubled(Platform::Taobao, PageTrouble::LoginPage), "返回的是登录页，请重新登录或粘贴新的Cookie（淘宝数据）"},
       {Troubled(Platform::Jd, PageTrouble::LoginPage), "返回的是登录页，请稍后再试（京东数据）"},

@@ -585,6 +585,13 @@ FetchedPage Answer(std::string text, int status, std::string failure = {}) {
   return page;
 }
 
+// What the page engine hands back when a server's certificate failed the check.
+FetchedPage Rejected() {
+  FetchedPage page = Answer("", 0, "714 服务器证书未通过验证!");
+  page.certificateRejected = true;
+  return page;
+}
+
 // The scripted pages, and one answer for whatever is asked of the description call (its address
 // carries the time).
 PageFetch WithDescriptionCall(ScriptedFetch& fetch, const FetchedPage& answer) {
@@ -692,6 +699,7 @@ TEST(TodaysPagesTest, AnUnreadableDescriptionLeavesTheOtherRows) {
       {"a verification", kTokenCookie, FetchedPage(R"({"ret":["RGV587_ERROR::SM::被挤爆啦"]})"), DetailTrouble::Challenge, 3},
       {"no response", kTokenCookie, Answer("", 0, "712 接收响应失败!"), DetailTrouble::FetchFailed, 3},
       {"an error page", kTokenCookie, Answer("<html>502</html>", 502), DetailTrouble::FetchFailed, 3},
+      {"a certificate that failed the check", kTokenCookie, Rejected(), DetailTrouble::CertificateRejected, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -846,6 +854,8 @@ TEST(ExtractionReportHarvestTest, PagesThatHoldNoItemSayWhy) {
        "页面获取失败（711 发送请求失败!），请检查链接和网络（淘宝数据）"},
       {"an error status", HarvestTmallItem, kTmallLink, Answer("<html>Not Found</html>", 404), PageTrouble::FetchFailed,
        "页面获取失败（HTTP 404），请检查链接和网络（天猫数据）"},
+      {"a certificate that failed the check", HarvestTmallItem, kTmallLink, Rejected(),
+       PageTrouble::CertificateRejected, "页面获取失败（证书无效，Cookie未发送），请检查网络（天猫数据）"},
       {"a login page", HarvestTaobaoItem, kTaobaoLink, FetchedPage(login), PageTrouble::LoginPage,
        "返回的是登录页，请重新登录或粘贴新的Cookie（淘宝数据）"},
       {"a challenge page", HarvestAlibabaItem, kAlibabaLink, FetchedPage(challenge), PageTrouble::ChallengePage,

@@ -26,13 +26,14 @@
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/root_store.h"
 #include "tests/support/test_files.h"
 #include "tests/e2e/program_window.h"
 #include "tests/support/window_support.h"
 
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 30000;
+constexpr DWORD kStartTimeoutMs = 60000;
 constexpr DWORD kStepTimeoutMs = 10000;
 constexpr DWORD kHarvestTimeoutMs = 60000;
 constexpr DWORD kSaveTimeoutMs = 120000;
@@ -136,19 +137,20 @@ class DemoShop {
     const std::string cmd = "/usr/bin/python3 " + SourceDir() + "/demo/shop.py --state " + state_ +
                             " --stop-file " + state_ + "/stop --lifetime 1200 --log " + state_ +
                             "/requests.log --today --tag " + (tag ? tag : "none");
-    std::wstring wide(cmd.begin(), cmd.end());
-    STARTUPINFOW si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    // Wine starts a Linux program given by its Linux path; the process information it fills in
-    // is stale (see loopback_server.cpp): only handles that really are the process are closed.
-    if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    if (pi.hProcess && pi.dwProcessId && GetProcessId(pi.hProcess) == pi.dwProcessId) CloseHandle(pi.hProcess);
-    if (pi.hThread && pi.dwThreadId && GetThreadId(pi.hThread) == pi.dwThreadId) CloseHandle(pi.hThread);
+    if (!StartUnixProgram(cmd)) return false;
     started_ = true;
-    return WaitFor([&] { return std::atoi(ReadUnixFile(state_ + "/ready").c_str()) > 0; }, kStartTimeoutMs);
+    if (!WaitFor([&] { return std::atoi(ReadUnixFile(state_ + "/ready").c_str()) > 0; }, kStartTimeoutMs)) return false;
+    // The shop's authority is trusted as a real site's is: the program, started after this, sends
+    // the cookie only to servers it trusts.
+    authority_ = ReadUnixFile(state_ + "/tls/authority.der");
+    trusted_ = TrustAuthority(authority_);
+    return trusted_;
   }
-  // Asks the shop to stop, waits (bounded) until it has, and removes its state folder.
+  // Asks the shop to stop, waits (bounded) until it has, and removes its state folder and the
+  // trust in its authority.
   void Stop() {
+    if (trusted_) DistrustAuthority(authority_);
+    trusted_ = false;
     if (!started_) return;
     started_ = false;
     WriteUnixText(state_ + "/stop", "stop");
@@ -193,7 +195,9 @@ class DemoShop {
 
  private:
   std::string state_;
+  std::string authority_;
   bool started_ = false;
+  bool trusted_ = false;
 };
 
 DemoShop* g_shop = nullptr;

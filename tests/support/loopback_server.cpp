@@ -213,6 +213,10 @@ void LoopbackServer::RouteSequence(const std::string& path, const std::vector<Se
 
 void LoopbackServer::Default(const ServerResponse& response) { defaultJson_ = ResponseJson(response); }
 
+void LoopbackServer::UseCertificate(const std::string& certificate, const std::string& key) {
+  certificateArgs_ = " --cert " + certificate + " --key " + key;
+}
+
 bool LoopbackServer::Start() {
   static std::atomic<int> counter{0};
   char dir[128];
@@ -230,21 +234,8 @@ bool LoopbackServer::Start() {
   std::string cmd = "/usr/bin/python3 " + script + " --routes " + dirUnix_ + "/routes.json --ready " +
                     dirUnix_ + "/ready --log " + dirUnix_ + "/requests.log --stop-file " + dirUnix_ +
                     "/stop --lifetime 900 --tag " +
-                    (Getenv("PT_RUN_TAG").empty() ? std::string("none") : Getenv("PT_RUN_TAG"));
-  std::wstring wcmd(cmd.begin(), cmd.end());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  // Wine starts a Linux program given by its Linux path; it returns no process handle for it.
-  if (!CreateProcessW(nullptr, wcmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  // For a Linux program Wine fills PROCESS_INFORMATION with stale values that may name handles
-  // of ours (a socket, the standard output): close only handles that really are this process
-  // and its thread.
-  if (pi.hProcess && pi.dwProcessId && GetProcessId(pi.hProcess) == pi.dwProcessId)
-    CloseHandle(pi.hProcess);
-  if (pi.hThread && pi.dwThreadId && GetThreadId(pi.hThread) == pi.dwThreadId)
-    CloseHandle(pi.hThread);
+                    (Getenv("PT_RUN_TAG").empty() ? std::string("none") : Getenv("PT_RUN_TAG")) + certificateArgs_;
+  if (!StartUnixProgram(cmd)) return false;
   running_ = true;
   for (int waited = 0; waited < 30000; waited += 20) {
     std::string ready = ReadUnixFile(dirUnix_ + "/ready");
@@ -329,4 +320,19 @@ int UnusedLoopbackPort() {
   }
   closesocket(s);
   return port;
+}
+
+bool StartUnixProgram(const std::string& commandLine) {
+  std::wstring wide(commandLine.begin(), commandLine.end());
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  // Wine starts a Linux program given by its Linux path; it returns no process handle for it.
+  if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  // For a Linux program Wine fills PROCESS_INFORMATION with stale values that may name handles
+  // of ours (a socket, the standard output): close only handles that really are this process
+  // and its thread.
+  if (pi.hProcess && pi.dwProcessId && GetProcessId(pi.hProcess) == pi.dwProcessId) CloseHandle(pi.hProcess);
+  if (pi.hThread && pi.dwThreadId && GetThreadId(pi.hThread) == pi.dwThreadId) CloseHandle(pi.hThread);
+  return true;
 }

@@ -53,6 +53,9 @@ class LoopbackServer {
   // The n-th request for the path gets the n-th response; the last one answers every later request.
   void RouteSequence(const std::string& path, const std::vector<ServerResponse>& responses);
   void Default(const ServerResponse& response);
+  // The TLS port presents this certificate and key (PEM files, Linux paths) instead of a
+  // self-signed certificate for "localhost".
+  void UseCertificate(const std::string& certificate, const std::string& key);
   bool Start();  // waits (bounded) until both ports listen
   void Stop();
 
@@ -77,6 +80,7 @@ class LoopbackServer {
   std::string routesJson_;
   std::string defaultJson_;
   std::string dirUnix_;
+  std::string certificateArgs_;
   int port_ = 0;
   int tlsPort_ = 0;
   bool ipv6_ = false;
@@ -85,6 +89,10 @@ class LoopbackServer {
 
 // A port on 127.0.0.1 where nothing listens (bound and released at once).
 int UnusedLoopbackPort();
+
+// Starts a Linux program (its Linux path first, arguments separated by blanks) without waiting for
+// it: Wine gives no handle to wait on, so the caller waits for a file the program writes.
+bool StartUnixProgram(const std::string& commandLine);
 
 // Paths between Linux and the Wine view of it (Z: is the Linux root).
 std::wstring WinePathOf(const std::string& unixPath);

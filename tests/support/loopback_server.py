@@ -2,11 +2,12 @@
 """Scripted HTTP and HTTPS server on 127.0.0.1 for the tests.
 
 Started by a test (tests/support/loopback_server.cpp) with a JSON route file. It listens on a plain
-and a TLS port (self-signed certificate), the plain one on ::1 too where the machine has IPv6
-loopback, writes "<plain> <tls> <1 when ::1 listens, else 0>" to the ready file once they listen,
-records every raw request it receives (one JSON line each: port, base64 of the raw bytes) in the
-log file, and answers from the routes. It exits when asked at /__stop, when the stop file appears,
-or after --lifetime seconds, so a crashed test leaves nothing running.
+and a TLS port (a self-signed certificate, or the one --cert names), the plain one on ::1 too
+where the machine has IPv6 loopback, writes "<plain> <tls> <1 when ::1 listens, else 0>" to the
+ready file once they listen, records every raw request it receives (one JSON line each: port,
+base64 of the raw bytes) in the log file, and answers from the routes. It exits when asked at
+/__stop, when the stop file appears, or after --lifetime seconds, so a crashed test leaves nothing
+running.
 
 Route file: {"routes": {"/path": response, ...}, "default": response}
 Paths match on the path without the query first, then on the full target.
@@ -37,6 +38,7 @@ import json
 import os
 import select
 import socket
+import stat
 import ssl
 import subprocess
 import sys
@@ -372,6 +374,8 @@ def main():
     ap.add_argument("--log", required=True)
     ap.add_argument("--stop-file", required=True)
     ap.add_argument("--cert-dir", default="/tmp/pt-test-cert")
+    ap.add_argument("--cert", help="the TLS port's certificate (PEM) instead of the self-signed one")
+    ap.add_argument("--key", help="the key of --cert")
     ap.add_argument("--lifetime", type=float, default=600)
     ap.add_argument("--tag", default="none", help="names the test run, so it can stop leftovers")
     args = ap.parse_args()
@@ -379,7 +383,7 @@ def main():
         config = json.load(f)
     routes = config.get("routes", {})
     default = config.get("default", {"status": 404, "reason": "Not Found"})
-    cert, key = make_cert(args.cert_dir)
+    cert, key = (args.cert, args.key) if args.cert else make_cert(args.cert_dir)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     listeners = []
@@ -412,8 +416,11 @@ def main():
     # leaves them to be looked at.
     if stopped_by_test:
         for path in (args.routes, args.ready, args.log, args.stop_file):
+            # Only files of its own: a log given as /dev/null (a benchmark's) is a device that a
+            # server run as root would otherwise delete for the whole machine.
             try:
-                os.remove(path)
+                if stat.S_ISREG(os.lstat(path).st_mode):
+                    os.remove(path)
             except OSError:
                 pass
         try:
