@@ -23,13 +23,14 @@ namespace {
 
 // Everything a run delivers, kept in order until the run knows which reading of the page stands,
 // then handed to the window's sink in one go. At most kMaxRowsPerKind rows per kind get through,
-// and lines up to kMaxTextLines and kMaxTextBytes, each cut to kMaxLineBytes; what a bound holds
-// back marks the run as cut short. Every address passes the page address gate first: a row, the
-// video or the description address that is no clean http(s) address is dropped (an address is
-// then empty).
+// and lines up to kMaxTextLines and the text room the harvest has left, each cut to kMaxLineBytes;
+// what a bound holds back marks the run as cut short. Every address passes the page address gate
+// first: a row, the video or the description address that is no clean http(s) address is dropped
+// (an address is then empty).
 class HarvestBuffer final : public HarvestSink {
  public:
-  HarvestBuffer(Platform platform, const Utf8ToText& utf8) : platform_(platform), utf8_(utf8) {}
+  HarvestBuffer(Platform platform, const Utf8ToText& utf8, size_t textRoom)
+      : platform_(platform), utf8_(utf8), textRoom_(std::min(textRoom, kMaxTextBytes)) {}
 
   void AppendTitle(const std::string& title) { AddLine(title, "\r\n\r\n"); }
   void AppendLines(const TextList& lines) {
@@ -114,7 +115,7 @@ class HarvestBuffer final : public HarvestSink {
     }
     const std::string text = MarkupToText(line, utf8_);
     const std::string_view kept = CharacterPrefix(text, kMaxLineBytes);
-    if (textFull_ || lines_ >= kMaxTextLines || text_.size() + kept.size() + ending.size() > kMaxTextBytes) {
+    if (textFull_ || lines_ >= kMaxTextLines || text_.size() + kept.size() + ending.size() > textRoom_) {
       textFull_ = true;
       cutShort = true;
       return;
@@ -127,6 +128,7 @@ class HarvestBuffer final : public HarvestSink {
 
   Platform platform_;
   const Utf8ToText& utf8_;
+  size_t textRoom_;
   std::vector<Call> calls_;
   std::string text_;  // every line of the run, joined
   size_t lines_ = 0;
@@ -148,6 +150,7 @@ class Run {
 
   const EndpointHosts& Hosts() const { return source_.hosts; }
   const Utf8ToText& Utf8() const { return source_.utf8ToText; }
+  size_t TextRoom() const { return source_.textRoom; }
   std::string Cookies() const { return source_.readCookies ? source_.readCookies() : std::string(); }
   void Yield() const {
     if (!source_.yield) return;
@@ -169,6 +172,7 @@ class Run {
     const PageFetch yielding = [this](const std::string& address, const std::optional<std::string>& sent) {
       if (Stopped()) return FetchedPage();
       FetchedPage page = source_.fetch ? source_.fetch(address, sent) : FetchedPage();
+      if (page.cutShort) cutShort = true;  // what the page holds past its bound is not read
       Yield();
       return page;
     };
@@ -223,7 +227,7 @@ class Run {
   }
 
   ExtractionReport report;
-  bool cutShort = false;
+  mutable bool cutShort = false;  // a fetch, a bound or the work budget left part of a page unread
 
  private:
   static constexpr std::chrono::milliseconds kYieldInterval{10};
@@ -577,10 +581,10 @@ using MarkerProcedure = FetchedPage (*)(Run&, HarvestBuffer&);
 ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink, Platform platform,
                                      MarkerProcedure cutPage) {
   Run run(source, platform);
-  HarvestBuffer classic(platform, run.Utf8());
+  HarvestBuffer classic(platform, run.Utf8(), run.TextRoom());
   const FetchedPage page = cutPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(platform, run.Utf8());
+    HarvestBuffer today(platform, run.Utf8(), run.TextRoom());
     if (ReadTodaysTaobaoPage(run, platform, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);
@@ -656,7 +660,7 @@ ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink) 
 
 ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Jd);
-  HarvestBuffer classic(Platform::Jd, run.Utf8());
+  HarvestBuffer classic(Platform::Jd, run.Utf8(), run.TextRoom());
   const FetchedPage desktop = CutJdPage(run, classic);
   if (classic.AnyPicture() || JdDesktopPageHoldsData(desktop.text)) return Deliver(run, classic, sink, &desktop);
   // Today's desktop page is built by scripts (or is a login page); the phone page of the same SKU
@@ -665,17 +669,17 @@ ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   if (skuId.empty()) return Deliver(run, classic, sink, &desktop);
   const FetchedPage phone =
       run.Fetch("https://" + source.hosts.JdMobileItemHost + "/product/" + skuId + ".html", std::nullopt);
-  HarvestBuffer today(Platform::Jd, run.Utf8());
+  HarvestBuffer today(Platform::Jd, run.Utf8(), run.TextRoom());
   if (ReadTodaysJdPage(run, skuId, phone, today)) return Deliver(run, today, sink, nullptr);
   return Deliver(run, classic, sink, &phone);
 }
 
 ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Alibaba);
-  HarvestBuffer classic(Platform::Alibaba, run.Utf8());
+  HarvestBuffer classic(Platform::Alibaba, run.Utf8(), run.TextRoom());
   const FetchedPage page = CutAlibabaPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(Platform::Alibaba, run.Utf8());
+    HarvestBuffer today(Platform::Alibaba, run.Utf8(), run.TextRoom());
     if (ReadTodaysAlibabaPage(run, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);
