@@ -3,9 +3,11 @@
 // it found.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/main_window.h"
+#include "extract/harvest_bounds.h"
 #include "extract/item_extractors.h"
 #include "http/page_charset.h"
 #include "http/winhttp_request.h"
@@ -24,6 +26,7 @@ struct PageExchangeWork {
   std::optional<std::string> cookies;
   std::string text, status, headers;
   PageEncoding encoding = PageEncoding::Unknown;
+  bool cut = false;  // the body went on past kMaxPageBytes
   bool certificateRejected = false;
   UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
@@ -33,10 +36,13 @@ struct PageExchangeWork {
 // encoding it reports tells the page readers how to read the text. It follows no redirect: WinHttp
 // would send the cookie line on to whatever host the Location names, so the extraction follows
 // them itself. A request that carries cookie text verifies the server's certificate: whoever can
-// present a forged one on the way (an intercepting network) would read the user's login.
+// present a forged one on the way (an intercepting network) would read the user's login. A body
+// longer than any item page is read up to the page bound, and the run then counts as cut short.
 void ExchangePage(PageExchangeWork& work) {
   WinHttpRequestOptions options;
   options.noRedirect = true;
+  options.maxBodyBytes = kMaxPageBytes;
+  options.bodyCut = &work.cut;
   std::string copy = work.cookies.value_or(std::string());
   if (work.cookies) options.cookies = &copy;
   options.verifyCertificate = !copy.empty();
@@ -97,6 +103,7 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
   }
   FetchedPage page = FetchedPageFromExchange(std::move(work->text), work->status, work->headers);
   page.encoding = work->encoding;
+  page.cutShort = work->cut;
   page.certificateRejected = work->certificateRejected;
   return page;
 }
@@ -115,6 +122,8 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Platform button) {
                     config_.hosts.endpoints, yield, Utf8PageText};
   source.harvestTime = harvestTimes_.Next(TimeName(clock_.Now()));
   source.stopped = [closing = closing_] { return closing->Requested(); };
+  // The box holds at most kMaxTextBytes of the harvest's text, the earlier runs' included.
+  source.textRoom = kMaxTextBytes - std::min(kMaxTextBytes, BoxText(Control::文本数据).size());
   std::optional<ExtractionReport> report;
   const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = HarvestItem(button, source, sink); });
   // A run the gate refused (another is still under way) says nothing; a cleared run, or one whose

@@ -17,6 +17,7 @@
 #include "runtime/program_dir.h"
 #include "runtime/taskbar_progress.h"
 #include "runtime/ui_task.h"
+#include "runtime/window_subclass.h"
 
 namespace {
 
@@ -122,33 +123,47 @@ DWORD KindStyle(Kind kind) {
   }
 }
 
-// Containers (group boxes, the picture box) pass their children's notifications on to the main
-// window (their reference data), where the handlers are bound; a group box would otherwise swallow
-// its buttons' clicks.
-LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR mainWindow) {
+// Whether the main window does anything with a message its containers receive from their
+// children: the clicks bound to its handlers (see OnCommand) and the colours of its boxes and
+// labels (see OnCtlColor).
+bool MainWindowActsOn(UINT msg, WPARAM wp) {
   switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
+    case WM_COMMAND: return HIWORD(wp) == BN_CLICKED;
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORLISTBOX:
-    case WM_DRAWITEM:
-      if (HWND main = reinterpret_cast<HWND>(mainWindow); IsWindow(main)) return SendMessageW(main, msg, wp, lp);
-      break;
+    case WM_CTLCOLORSTATIC: return true;
   }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return false;
+}
+
+// Containers (group boxes, the picture box) pass on to the main window the messages of their
+// children it acts on; a group box would otherwise swallow its buttons' clicks. Nothing else goes
+// on: a list view being filled notifies its container of every row, and the main window would
+// only have handed each to its default procedure.
+LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+WindowSubclasses<HWND> g_containers(ForwardToMainWindow);  // each container's main window
+
+LRESULT CALLBACK ForwardToMainWindow(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
+  return g_containers.Dispatch(hwnd, msg, wp, lp, [&](const WindowSubclasses<HWND>::Entry& container) {
+    if (MainWindowActsOn(msg, wp) && IsWindow(container.state)) return SendMessageW(container.state, msg, wp, lp);
+    return CallWindowProcW(container.previous, hwnd, msg, wp, lp);
+  });
 }
 
 // Ctrl+A selects a box's whole text, which the edit control does not do in every box nor on every
 // system. The character the keys type (0x01) is no text.
-LRESULT CALLBACK SelectAllOnCtrlA(HWND edit, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-  if (msg == WM_KEYDOWN && wp == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    return 0;
-  }
-  if (msg == WM_CHAR && wp == 0x01) return 0;
-  return DefSubclassProc(edit, msg, wp, lp);
+LRESULT CALLBACK SelectAllOnCtrlA(HWND edit, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+struct NoState {};
+WindowSubclasses<NoState> g_editBoxes(SelectAllOnCtrlA);
+
+LRESULT CALLBACK SelectAllOnCtrlA(HWND edit, UINT msg, WPARAM wp, LPARAM lp) noexcept {
+  return g_editBoxes.Dispatch(edit, msg, wp, lp, [&](const WindowSubclasses<NoState>::Entry& box) -> LRESULT {
+    if (msg == WM_KEYDOWN && wp == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+      SendMessageW(edit, EM_SETSEL, 0, -1);
+      return 0;
+    }
+    if (msg == WM_CHAR && wp == 0x01) return 0;
+    return CallWindowProcW(box.previous, edit, msg, wp, lp);
+  });
 }
 
 // The status line's tool in its tooltip: the label itself.
@@ -300,10 +315,10 @@ HWND MainWindow::CreateControl(int index, HINSTANCE instance) {
   // Edit boxes hold whole pages and long text lists: no length limit beyond the system's own.
   if (c.kind == Kind::Edit) {
     SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
-    SetWindowSubclass(hwnd, SelectAllOnCtrlA, 1, 0);
+    g_editBoxes.Attach(hwnd, {});
   }
   if (c.kind == Kind::GroupBox || c.kind == Kind::PictureBox)
-    SetWindowSubclass(hwnd, ForwardToMainWindow, 1, reinterpret_cast<DWORD_PTR>(window_));
+    g_containers.Attach(hwnd, window_);
   if (c.kind == Kind::ListView) {
     SendMessageW(hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     int index = 0;

@@ -11,8 +11,9 @@ Pages (served by tests/support/loopback_server.py, GBK as the classic offer page
   /sku-refs.htm, /attribute-refs.htm
                       today's Taobao page data reaching one string through 2,000 references from a
                       node reached 2,000 (or 200) times: fuzz/regressions/page_data_taobao/
-  /big.htm            the SKU references of the above, the shared node referenced from a page of
-                      64 MB (just under the page engine's bound)
+  /16mb.htm, /64mb.htm
+                      the SKU references of the above, the shared node referenced from a page of
+                      just under 16 MB (the most of a page the program reads) and of 64 MB
 The offers name their description documents at "@SERVER@", which the benchmark replaces with the
 server's address once it listens. Writes routes.json and pages.txt, one line per page:
 "<name> <path> <platform>".
@@ -77,9 +78,10 @@ for name, path in (("sku-refs", "sku-names-through-one-shared-reference"),
     if name == "sku-refs":
         element = b'{"$ref":"$.p"},'
         at = data.index(b'"props":[') + len(b'"props":[')
-        count = ((64 << 20) - len(data)) // len(element)
-        serve("/big.htm", data[:at] + element * count + data[at:], "text/html; charset=utf-8")
-        listing.append(("64-MB", "/big.htm", "taobao"))
+        for megabytes in (16, 64):
+            count = ((megabytes << 20) - len(data)) // len(element)
+            serve("/%dmb.htm" % megabytes, data[:at] + element * count + data[at:], "text/html; charset=utf-8")
+            listing.append(("%d-MB" % megabytes, "/%dmb.htm" % megabytes, "taobao"))
 
 routes["/"] = {"status": 200, "headers": [["Content-Type", "text/html"]], "body_b64": ""}
 with open(os.path.join(out, "routes.json"), "w") as f:

@@ -1,7 +1,7 @@
 #pragma once
 // How much one extraction takes from a page at most, so that a hostile page cannot freeze the
-// window or exhaust a 32-bit process: rows per picture kind, text lines and their bytes, and the
-// work spent reading a page.
+// window or exhaust a 32-bit process: the page's bytes, rows per picture kind, text lines and
+// their bytes, and the work spent reading a page.
 
 #include <algorithm>
 #include <cstddef>
@@ -9,7 +9,11 @@
 inline constexpr size_t kMaxRowsPerKind = 2000;
 inline constexpr size_t kMaxTextLines = 2000;
 inline constexpr size_t kMaxLineBytes = 4096;         // one line of the text box, its line end aside
-inline constexpr size_t kMaxTextBytes = size_t{1} << 20;  // all lines of one extraction together
+// All lines of a harvest together: the text box holds no more (a real item's title, SKU names and
+// attributes take under 20 KB, and the box lays out a long text slowly).
+inline constexpr size_t kMaxTextBytes = size_t{64} << 10;
+// A page's body is read up to this and the rest left unread; no item page comes near it.
+inline constexpr size_t kMaxPageBytes = size_t{16} << 20;
 
 // The work reading a page may take, counted in units: a byte copied or converted is one, a node of
 // the page's data visited (a "$ref" followed, a member looked up, an element taken) or a piece cut

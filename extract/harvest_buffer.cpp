@@ -9,6 +9,9 @@
 
 namespace extraction {
 
+HarvestBuffer::HarvestBuffer(Platform platform, const Utf8ToText& utf8, size_t textRoom)
+    : platform_(platform), utf8_(utf8), textRoom_(std::min(textRoom, kMaxTextBytes)) {}
+
 void HarvestBuffer::SetDescriptionUrl(const std::string& url) {
   calls_.push_back({Call::DescriptionUrl, PageAddress(url).value_or(std::string()), {}});
 }
@@ -75,7 +78,7 @@ void HarvestBuffer::AddLine(std::string_view line, std::string_view ending) {
   }
   const std::string text = MarkupToText(line, utf8_);
   const std::string_view kept = CharacterPrefix(text, kMaxLineBytes);
-  if (lines_ >= kMaxTextLines || text_.size() + kept.size() + ending.size() > kMaxTextBytes) {
+  if (lines_ >= kMaxTextLines || text_.size() + kept.size() + ending.size() > textRoom_) {
     textFull_ = true;
     cutShort = true;
     return;

@@ -12,13 +12,14 @@
 namespace extraction {
 
 // Everything a reading delivers, kept in order and handed to the window's sink in one go. At most
-// kMaxRowsPerKind rows per kind get through, and lines up to kMaxTextLines and kMaxTextBytes, each
-// cut to kMaxLineBytes; what a bound holds back marks the reading as cut short. Every address
+// kMaxRowsPerKind rows per kind get through, and lines up to kMaxTextLines and the text room the
+// harvest has left, each cut to kMaxLineBytes; what a bound holds back marks the reading as cut
+// short. Every address
 // passes the page address gate: a row, the video or the description address that is no clean
 // http(s) address is dropped (an address is then empty).
 class HarvestBuffer final : public HarvestSink {
  public:
-  HarvestBuffer(Platform platform, const Utf8ToText& utf8) : platform_(platform), utf8_(utf8) {}
+  HarvestBuffer(Platform platform, const Utf8ToText& utf8, size_t textRoom);
 
   void AppendTitle(const std::string& title) { AddLine(title, "\r\n\r\n"); }
   void AppendLines(const TextList& lines) {
@@ -59,6 +60,7 @@ class HarvestBuffer final : public HarvestSink {
 
   Platform platform_;
   const Utf8ToText& utf8_;
+  size_t textRoom_;
   std::vector<Call> calls_;
   std::string text_;  // every line of the reading, joined
   size_t lines_ = 0;

@@ -63,6 +63,7 @@ FetchedPage Run::Fetch(const std::string& url, const std::optional<std::string>&
   const PageFetch yielding = [this](const std::string& address, const std::optional<std::string>& sent) {
     if (Stopped()) return FetchedPage();
     FetchedPage page = source_.fetch ? source_.fetch(address, sent) : FetchedPage();
+    if (page.cutShort) cutShort = true;  // what the page holds past its bound is not read
     Yield();
     return page;
   };

@@ -21,6 +21,7 @@ class Run {
   const ItemSource& Source() const { return source_; }
   const EndpointHosts& Hosts() const { return source_.hosts; }
   const Utf8ToText& Utf8() const { return source_.utf8ToText; }
+  size_t TextRoom() const { return source_.textRoom; }
   std::string Cookies() const { return source_.readCookies ? source_.readCookies() : std::string(); }
   void Yield() const;
   void YieldNowAndThen() const;
@@ -40,7 +41,7 @@ class Run {
                const std::string& prefix = {}, const std::string& suffix = {});
 
   ExtractionReport report;
-  bool cutShort = false;
+  mutable bool cutShort = false;  // a fetch, a bound or the work budget left part of a page unread
 
  private:
   static constexpr std::chrono::milliseconds kYieldInterval{10};

@@ -16,10 +16,10 @@ using MarkerProcedure = FetchedPage (*)(Run&, HarvestBuffer&);
 ExtractionReport HarvestTaobaoFamily(const ItemSource& source, HarvestSink& sink, Platform platform,
                                      MarkerProcedure cutPage) {
   Run run(source, platform);
-  HarvestBuffer classic(platform, run.Utf8());
+  HarvestBuffer classic(platform, run.Utf8(), run.TextRoom());
   const FetchedPage page = cutPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(platform, run.Utf8());
+    HarvestBuffer today(platform, run.Utf8(), run.TextRoom());
     if (ReadTodaysTaobaoPage(run, platform, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);
@@ -78,7 +78,7 @@ ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink) 
 
 ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Jd);
-  HarvestBuffer classic(Platform::Jd, run.Utf8());
+  HarvestBuffer classic(Platform::Jd, run.Utf8(), run.TextRoom());
   const FetchedPage desktop = CutJdPage(run, classic);
   if (classic.AnyPicture() || JdDesktopPageHoldsData(desktop.text)) return Deliver(run, classic, sink, &desktop);
   // Today's desktop page is built by scripts (or is a login page); the phone page of the same SKU
@@ -87,17 +87,17 @@ ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink) {
   if (skuId.empty()) return Deliver(run, classic, sink, &desktop);
   const FetchedPage phone =
       run.Fetch("https://" + source.hosts.JdMobileItemHost + "/product/" + skuId + ".html", std::nullopt);
-  HarvestBuffer today(Platform::Jd, run.Utf8());
+  HarvestBuffer today(Platform::Jd, run.Utf8(), run.TextRoom());
   if (ReadTodaysJdPage(run, skuId, phone, today)) return Deliver(run, today, sink, nullptr);
   return Deliver(run, classic, sink, &phone);
 }
 
 ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink) {
   Run run(source, Platform::Alibaba);
-  HarvestBuffer classic(Platform::Alibaba, run.Utf8());
+  HarvestBuffer classic(Platform::Alibaba, run.Utf8(), run.TextRoom());
   const FetchedPage page = CutAlibabaPage(run, classic);
   if (!classic.AnyPicture()) {
-    HarvestBuffer today(Platform::Alibaba, run.Utf8());
+    HarvestBuffer today(Platform::Alibaba, run.Utf8(), run.TextRoom());
     if (ReadTodaysAlibabaPage(run, page, today)) return Deliver(run, today, sink, nullptr);
   }
   return Deliver(run, classic, sink, &page);

@@ -11,6 +11,7 @@
 
 #include "config/endpoints.h"
 #include "extract/extraction_report.h"
+#include "extract/harvest_bounds.h"
 #include "extract/item_harvest.h"
 #include "extract/page_data/script_literal.h"
 #include "text/page_encoding.h"
@@ -29,6 +30,7 @@ struct FetchedPage {
   bool certificateRejected = false;
   // The cookie would have gone along, but a redirect led from https to plain http: it did not.
   bool cookieWithheldOverHttp = false;
+  bool cutShort = false;  // the body went on past kMaxPageBytes and was read up to there
 
   FetchedPage() = default;
   // A page that came back whole, so a fetch may simply return the text.
@@ -68,6 +70,8 @@ struct ItemSource {
   // True once the run is to end (its window is going): nothing more is fetched, cut or delivered.
   // May be empty.
   std::function<bool()> stopped;
+  // How many bytes of text lines the harvest may still take (kMaxTextBytes less what it holds).
+  size_t textRoom = kMaxTextBytes;
 };
 
 // What the platform's button does with the link: its row's reader runs, unless the link is on the

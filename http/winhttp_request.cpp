@@ -118,6 +118,7 @@ class PageExchange {
   ExchangeDeadline deadline_;
   std::string cookies_;
   DWORD timeoutMs_ = 30000;
+  bool bodyCut_ = false;  // the body went on past maxBodyBytes, and the caller takes it cut
 
   std::wstring host_;
   INTERNET_PORT port_ = 0;
@@ -168,6 +169,7 @@ std::string PageExchange::Run(std::string_view url) {
   // A body that fails to arrive whole is no page: a cut page would be sliced as if it were one.
   std::optional<std::string> body = ReadBody();
   if (!body) return Fail(kMessageRead);
+  if (o_.bodyCut) *o_.bodyCut = bodyCut_;
 
   Reached();
   std::wstring rawHeaders;
@@ -302,7 +304,8 @@ bool PageExchange::ReceiveResponse() {
 }
 
 // The whole body, or nothing when a wait or a read fails, the body outgrows its bound, the
-// exchange runs out of time or the response ends before the body does.
+// exchange runs out of time or the response ends before the body does. A caller that takes a cut
+// body gets the body up to its bound instead of nothing, and the rest is not read.
 std::optional<std::string> PageExchange::ReadBody() {
   std::string body;
   std::string chunk;
@@ -313,7 +316,15 @@ std::optional<std::string> PageExchange::ReadBody() {
     DWORD available = 0;
     if (deadline_.Passed() || !WinHttpQueryDataAvailable(request_.get(), &available)) return std::nullopt;
     if (available < 1) break;
-    if (available > o_.maxBodyBytes - body.size()) return std::nullopt;
+    if (available > o_.maxBodyBytes - body.size()) {
+      if (!o_.bodyCut) return std::nullopt;
+      // More is coming than the bound leaves room for: read up to the bound, and past it stop.
+      if (body.size() == o_.maxBodyBytes) {
+        bodyCut_ = true;
+        break;
+      }
+      available = static_cast<DWORD>(o_.maxBodyBytes - body.size());
+    }
     DWORD read = 0;
     // A body too large for memory ends like a failed read.
     try {
@@ -325,7 +336,7 @@ std::optional<std::string> PageExchange::ReadBody() {
     }
     if (read == 0) break;  // no progress: the connection is done
   }
-  if (!BodyIsComplete(body.size())) return std::nullopt;
+  if (!bodyCut_ && !BodyIsComplete(body.size())) return std::nullopt;
   return body;
 }
 

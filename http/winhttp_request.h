@@ -51,6 +51,9 @@ struct WinHttpRequestOptions {
   // (however slowly the bytes keep coming), fails the fetch as a failed read does.
   size_t maxBodyBytes = size_t{64} << 20;
   int maxExchangeMs = 120000;
+  // out: when given, a longer body does not fail the fetch: it is read up to maxBodyBytes, and this
+  // says whether it was cut there.
+  bool* bodyCut = nullptr;
 };
 
 std::string WinHttpPageRequest(std::string_view url, const WinHttpRequestOptions& options = {});

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/handles.h"
+#include "runtime/window_subclass.h"
 
 namespace {
 
@@ -24,10 +25,24 @@ enum class Kind : int {
   Header,      // the list view's column header, drawn by the engine
 };
 
-constexpr UINT_PTR kSubclassId = 0x534B494E;
-constexpr wchar_t kHotProp[] = L"SkinEngine.Hot";
-constexpr wchar_t kButtonTypeProp[] = L"SkinEngine.ButtonType";  // the button's own BS_ type + 1
-constexpr wchar_t kKindProp[] = L"SkinEngine.Kind";  // the skinned window's Kind + 1
+// What the engine keeps of a skinned window, in its own table: a message finds it without asking
+// the system (a window property would cost a round trip to Wine's server on every message).
+struct SkinnedWindow {
+  Kind kind = Kind::Container;
+  UINT ownType = 0;  // a push button's own BS_ type, which the engine's owner-draw style stands in for
+  bool hot = false;  // the mouse is over the push button
+};
+
+LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+WindowSubclasses<SkinnedWindow> g_windows(SkinProc);
+using Skinned = WindowSubclasses<SkinnedWindow>::Entry;
+
+LRESULT Previous(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) { return g_windows.CallPrevious(hwnd, msg, wp, lp); }
+
+std::optional<Kind> SkinnedKind(HWND hwnd) {
+  if (std::optional<Skinned> entry = g_windows.Find(hwnd)) return entry->state.kind;
+  return std::nullopt;
+}
 
 struct SkinState {
   DWORD thread = 0;
@@ -108,11 +123,11 @@ std::optional<Kind> Classify(HWND hwnd) {
 
 // ---- painting --------------------------------------------------------------------------------
 
-void PaintButton(HWND button, HDC dc, RECT rc, UINT state) {
+void PaintButton(HWND button, const SkinnedWindow& skinned, HDC dc, RECT rc, UINT state) {
   SavedDcState saved(dc);
   const bool pressed = state & ODS_SELECTED;
-  const bool hot = GetPropW(button, kHotProp) != nullptr;
-  const UINT ownType = static_cast<UINT>(reinterpret_cast<UINT_PTR>(GetPropW(button, kButtonTypeProp))) - 1;
+  const bool hot = skinned.hot;
+  const UINT ownType = skinned.ownType;
   const Role face = pressed ? Role::ButtonPressed : hot ? Role::ButtonHot : Role::ButtonFace;
   FillRect(dc, &rc, Brush(SurfaceUnder(button)));  // the rounded corners show what is under the button
   const bool marked = (state & ODS_FOCUS) || ownType == BS_DEFPUSHBUTTON;
@@ -211,7 +226,7 @@ bool IsDefaultBrush(LRESULT brush) {
 }
 
 LRESULT OnCtlColor(HWND hwnd, UINT msg, HDC dc, HWND control) {
-  const LRESULT chosen = DefSubclassProc(hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+  const LRESULT chosen = Previous(hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
   // Colours the program chose itself (the cookie box's green on black) stay.
   if (!IsDefaultBrush(chosen)) return chosen;
   Role back = Role::WindowBackground, fore = Role::Text;
@@ -227,8 +242,10 @@ LRESULT OnCtlColor(HWND hwnd, UINT msg, HDC dc, HWND control) {
 }
 
 bool OnDrawItem(const DRAWITEMSTRUCT* item) {
-  if (!item || item->CtlType != ODT_BUTTON || !GetPropW(item->hwndItem, kButtonTypeProp)) return false;
-  PaintButton(item->hwndItem, item->hDC, item->rcItem, item->itemState);
+  if (!item || item->CtlType != ODT_BUTTON) return false;
+  const std::optional<Skinned> button = g_windows.Find(item->hwndItem);
+  if (!button || button->state.kind != Kind::PushButton) return false;
+  PaintButton(item->hwndItem, button->state, item->hDC, item->rcItem, item->itemState);
   return true;
 }
 
@@ -255,25 +272,25 @@ LRESULT OnPaint(HWND hwnd, Kind kind, HDC printDc) {
   return 0;
 }
 
-void OnButtonMouseMove(HWND button) {
-  if (GetPropW(button, kHotProp)) return;
-  SetPropW(button, kHotProp, reinterpret_cast<HANDLE>(1));
+void OnButtonMouseMove(HWND button, const SkinnedWindow& skinned) {
+  if (skinned.hot) return;
+  g_windows.Update(button, [](SkinnedWindow& s) { s.hot = true; });
   TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, button, 0};
   TrackMouseEvent(&track);
   InvalidateRect(button, nullptr, FALSE);
 }
 
 void OnButtonMouseLeave(HWND button) {
-  RemovePropW(button, kHotProp);
+  g_windows.Update(button, [](SkinnedWindow& s) { s.hot = false; });
   InvalidateRect(button, nullptr, FALSE);
 }
 
 // The program may switch a button between default and plain; it stays drawn by the engine.
 LRESULT OnButtonSetStyle(HWND button, WPARAM style, LPARAM redraw) {
   const UINT type = style & BS_TYPEMASK;
-  if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return DefSubclassProc(button, BM_SETSTYLE, style, redraw);
-  SetPropW(button, kButtonTypeProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(type + 1)));
-  const LRESULT result = DefSubclassProc(button, BM_SETSTYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW, redraw);
+  if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return Previous(button, BM_SETSTYLE, style, redraw);
+  g_windows.Update(button, [type](SkinnedWindow& s) { s.ownType = type; });
+  const LRESULT result = Previous(button, BM_SETSTYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW, redraw);
   if (redraw) InvalidateRect(button, nullptr, FALSE);
   return result;
 }
@@ -318,16 +335,14 @@ LRESULT OnNcPaint(HWND hwnd, WPARAM region, LPARAM lp) {
     PaintFlatEdge(hwnd);
     return 0;
   }
-  const LRESULT result = DefSubclassProc(hwnd, WM_NCPAINT, region, lp);
+  const LRESULT result = Previous(hwnd, WM_NCPAINT, region, lp);
   if (edged) PaintFlatEdge(hwnd);
   return result;
 }
 
-void Unskin(HWND hwnd, Kind kind);
-
-LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) noexcept {
-  const Kind kind = static_cast<Kind>(data);
-  if (!g_skin) return DefSubclassProc(hwnd, msg, wp, lp);
+LRESULT OnSkinnedMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, const SkinnedWindow& skinned) {
+  const Kind kind = skinned.kind;
+  if (!g_skin) return Previous(hwnd, msg, wp, lp);
   switch (msg) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
@@ -347,7 +362,7 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
         return OnPaint(hwnd, kind, msg == WM_PRINTCLIENT ? reinterpret_cast<HDC>(wp) : nullptr);
       break;
     case WM_MOUSEMOVE:
-      if (kind == Kind::PushButton) OnButtonMouseMove(hwnd);
+      if (kind == Kind::PushButton) OnButtonMouseMove(hwnd, skinned);
       break;
     case WM_MOUSELEAVE:
       if (kind == Kind::PushButton) OnButtonMouseLeave(hwnd);
@@ -358,22 +373,17 @@ LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
     case WM_NCPAINT:
       if (kind == Kind::Edit || kind == Kind::ListView) return OnNcPaint(hwnd, wp, lp);
       break;
-    case WM_NCDESTROY:
-      Unskin(hwnd, kind);
-      break;
   }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return Previous(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK SkinProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
+  return g_windows.Dispatch(hwnd, msg, wp, lp, [&](const Skinned& entry) {
+    return OnSkinnedMessage(hwnd, msg, wp, lp, entry.state);
+  });
 }
 
 // ---- attaching ---------------------------------------------------------------------------------
-
-// The kind a skinned window was given, kept in a property beside the subclass (the x86-64 import
-// library of comctl32 has no GetWindowSubclass to read it back from the subclass itself).
-std::optional<Kind> SkinnedKind(HWND hwnd) {
-  const UINT_PTR kind = reinterpret_cast<UINT_PTR>(GetPropW(hwnd, kKindProp));
-  if (kind == 0) return std::nullopt;
-  return static_cast<Kind>(kind - 1);
-}
 
 void ApplyListColours(HWND list) {
   SendMessageW(list, LVM_SETBKCOLOR, 0, Colour(Role::EditBackground));
@@ -382,24 +392,18 @@ void ApplyListColours(HWND list) {
 }
 
 void Subclass(HWND hwnd, Kind kind) {
-  if (!SetWindowSubclass(hwnd, SkinProc, kSubclassId, static_cast<DWORD_PTR>(kind))) return;
-  SetPropW(hwnd, kKindProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(kind) + 1));
-  if (kind == Kind::PushButton) {
-    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
-    SetPropW(hwnd, kButtonTypeProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>((style & BS_TYPEMASK) + 1)));
-    SetWindowLongW(hwnd, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
-  }
+  const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+  SkinnedWindow skinned{kind};
+  if (kind == Kind::PushButton) skinned.ownType = style & BS_TYPEMASK;
+  if (!g_windows.Attach(hwnd, skinned)) return;
+  if (kind == Kind::PushButton) SetWindowLongW(hwnd, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
   if (kind == Kind::ListView) ApplyListColours(hwnd);
 }
 
-void Unskin(HWND hwnd, Kind kind) {
-  if (kind == Kind::PushButton) {
-    const UINT_PTR ownType = reinterpret_cast<UINT_PTR>(RemovePropW(hwnd, kButtonTypeProp));
-    if (ownType) SetWindowLongW(hwnd, GWL_STYLE, (GetWindowLongW(hwnd, GWL_STYLE) & ~BS_TYPEMASK) | static_cast<LONG>(ownType - 1));
-    RemovePropW(hwnd, kHotProp);
-  }
-  RemoveWindowSubclass(hwnd, SkinProc, kSubclassId);
-  RemovePropW(hwnd, kKindProp);
+void Unskin(HWND hwnd, const SkinnedWindow& skinned) {
+  if (skinned.kind == Kind::PushButton)
+    SetWindowLongW(hwnd, GWL_STYLE, (GetWindowLongW(hwnd, GWL_STYLE) & ~BS_TYPEMASK) | static_cast<LONG>(skinned.ownType));
+  g_windows.Detach(hwnd);
 }
 
 // Skins one window of the skinned thread; a control's parent receives its colour and drawing
@@ -438,9 +442,9 @@ BOOL CALLBACK RefreshTopLevel(HWND hwnd, LPARAM) noexcept {
 }
 
 BOOL CALLBACK UnskinChild(HWND hwnd, LPARAM) noexcept {
-  if (std::optional<Kind> kind = SkinnedKind(hwnd)) {
-    Unskin(hwnd, *kind);
-    if (kind == Kind::ListView) {
+  if (std::optional<Skinned> entry = g_windows.Find(hwnd)) {
+    Unskin(hwnd, entry->state);
+    if (entry->state.kind == Kind::ListView) {
       SendMessageW(hwnd, LVM_SETBKCOLOR, 0, GetSysColor(COLOR_WINDOW));
       SendMessageW(hwnd, LVM_SETTEXTBKCOLOR, 0, GetSysColor(COLOR_WINDOW));
       SendMessageW(hwnd, LVM_SETTEXTCOLOR, 0, GetSysColor(COLOR_WINDOWTEXT));

@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/tests/fixture_pages.h"
 #include "config/hosts_file.h"
+#include "extract/harvest_bounds.h"
 #include "runtime/codepage.h"
 #include "runtime/controls.h"
 #include "runtime/message_box.h"
@@ -364,6 +365,50 @@ TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {
   EXPECT_GT(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0) << lines << " lines";
   // An empty cookie box sends no cookie.
   for (const RecordedRequest& r : server.WaitForRequests(4)) EXPECT_FALSE(r.HasHeader("Cookie")) << r.Target();
+}
+
+// A classic offer with one main picture and `names` SKU names of 47 bytes, blanks after it up to
+// `bytes` in all.
+std::string Offer(int names, size_t bytes = 0) {
+  std::string page = "tab-trigger active original\":\"https://cbu01.alicdn.com/img/1.jpg\"}'> unit-detail-fav skuProps";
+  for (int i = 0; i < names; ++i) page += "name\":\"" + std::string(47, static_cast<char>('a' + i % 26)) + "\"}";
+  page += "allTagIds";
+  if (page.size() < bytes) page.append(bytes - page.size(), ' ');
+  return page;
+}
+
+// The text box holds at most kMaxTextBytes of the harvest's text: a run whose lines would pass it
+// adds them up to there and says it took part. A page whose body goes on past the page bound is
+// read up to there, and said to be cut short too.
+TEST_F(ExtractCommandsTest, TheTextBoxAndThePagesKeepToTheirBounds) {
+  const size_t name = 49, title = 4;  // a name and its line end; the empty title's two line ends
+  const size_t afterTwo = 2 * title + 803 * name;
+  const struct {
+    const char* path;
+    std::string page;
+    size_t boxBytes;  // what the box holds after the run
+    bool cut;
+  } runs[] = {
+      {"/past-the-bound.html", Offer(3, kMaxPageBytes + 4096), title + 3 * name, true},
+      {"/names.html", Offer(800), afterTwo, false},
+      {"/names.html", Offer(800), afterTwo + title + (kMaxTextBytes - afterTwo - title) / name * name, true},
+  };
+  LoopbackServer server;
+  for (const auto& run : runs) server.Route(run.path, GbkPage(run.page));
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  int rows = 0;
+  for (const auto& run : runs) {
+    SCOPED_TRACE(std::to_string(rows + 1) + ". run");
+    SetBox(Control::url, server.Url(run.path));
+    Click(Control::阿里_按钮);
+    EXPECT_EQ(ListRows().size(), static_cast<size_t>(++rows));
+    const std::string box = Box(Control::文本数据);
+    EXPECT_EQ(box.size(), run.boxBytes);
+    EXPECT_TRUE(box.ends_with("\r\n"));
+    const std::string status = ToolTipText(main_->statusTip(), ControlHandle(Control::岚栩_tim));
+    EXPECT_EQ(status.find("；页面数据过多，只取了一部分") != std::string::npos, run.cut) << status;
+  }
 }
 
 TEST_F(ExtractCommandsTest, ButtonsPressedDuringARunAreIgnored) {

@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "effects/shadow.h"
 #include "effects/skin.h"
+#include "runtime/handles.h"
 #include "runtime/message_box.h"
 #include "skin_engine/skin_data.h"
 #include "skin_engine/skin_format.h"
@@ -99,6 +100,60 @@ TEST_F(WindowSkinTest, TheWindowWearsSkinOneOfTheFirstSet) {
   EXPECT_EQ(Hex(PixelAt(list, 200, 300)), Hex(p[Role::EditBackground]));
   // The cookie box keeps its own green on black.
   EXPECT_EQ(Hex(PixelAt(ControlHandle(Control::cookie值), 200, 100)), "#000000");
+}
+
+// Messages to one window, counted as they are handed to its procedure.
+HWND g_countedWindow = nullptr;
+int g_countedMessages = 0;
+LRESULT CALLBACK CountMessages(int code, WPARAM wp, LPARAM lp) noexcept {
+  if (code == HC_ACTION && reinterpret_cast<const CWPSTRUCT*>(lp)->hwnd == g_countedWindow) ++g_countedMessages;
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// How many messages the main window is handed while the list takes `rows` rows, its repainting
+// held as a harvest holds it.
+int MessagesToTheWindowWhileFilling(MainWindow& main, size_t rows) {
+  HWND list = main.control(Control::images_列表框);
+  g_countedWindow = main.handle();
+  g_countedMessages = 0;
+  UniqueHook hook(SetWindowsHookExW(WH_CALLWNDPROC, CountMessages, nullptr, GetCurrentThreadId()));
+  EXPECT_TRUE(hook);
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  main.PublishPictures(TextList(rows, "https://a/1.jpg"), "淘宝主图图片");
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  return g_countedMessages;
+}
+
+// The list's container keeps the list's notifications to itself: the main window (and its drop
+// shadow's procedure) is handed nothing per row.
+TEST_F(WindowSkinTest, FillingTheListHandsTheMainWindowNothingPerRow) {
+  const int few = MessagesToTheWindowWhileFilling(*main_, 10);
+  EXPECT_EQ(MessagesToTheWindowWhileFilling(*main_, 300), few);
+}
+
+// Wine's theming keeps a themed control's theme in a property of its own.
+BOOL CALLBACK CountProperty(HWND, LPWSTR name, HANDLE, ULONG_PTR count) noexcept {
+  const bool named = reinterpret_cast<ULONG_PTR>(name) > 0xFFFF;
+  if (!named || wcscmp(name, L"ux_theme") != 0) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+// The skin and the window find their state for a message without a window property, whose every
+// look-up is a round trip to the server under Wine: the controls carry none of theirs. (The status
+// line is left out: its tooltip watches it through a subclass of its own.)
+TEST_F(WindowSkinTest, TheControlsCarryNoWindowProperty) {
+  HWND list = ControlHandle(Control::images_列表框);
+  std::vector<std::pair<std::string, HWND>> windows = {
+      {"header", reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0))}};
+  for (int c = 0; c < static_cast<int>(Control::Count); ++c)
+    if (c != static_cast<int>(Control::岚栩_tim) && c != static_cast<int>(Control::精易Web浏览器1))
+      windows.push_back({"control " + std::to_string(c), ControlHandle(static_cast<Control>(c))});
+  for (const auto& [name, hwnd] : windows) {
+    ASSERT_TRUE(IsWindow(hwnd)) << name;
+    int properties = 0;
+    EnumPropsExW(hwnd, CountProperty, reinterpret_cast<LPARAM>(&properties));
+    EXPECT_EQ(properties, 0) << name;
+  }
 }
 
 TEST_F(WindowSkinTest, ButtonsStillRunTheirCommands) {

@@ -1,6 +1,7 @@
 // Pages built to make reading them expensive: data that reaches one node through many references,
-// pieces by the hundred thousand, a page of 64 MB. Whatever the page, a harvest keeps to its
-// bounds on rows, lines and text, and the readers to their work budget.
+// pieces by the hundred thousand, a page of 64 MB, names that would overfill the text box. Whatever
+// the page, a harvest keeps to its bounds on rows, lines and text, and the readers to their work
+// budget.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -129,6 +130,52 @@ TEST(BoundedWorkTest, AHarvestKeepsToItsRowsLinesAndText) {
     const std::string status = ExtractionStatusText(report);
     EXPECT_TRUE(report.cutShort);
     EXPECT_NE(status.find(c.cut), std::string::npos) << status;
+  }
+}
+
+// An offer of the classic layout with one main picture and `names` SKU names of `bytes` bytes each.
+std::string OfferWithNames(int names, size_t bytes) {
+  std::string page = "tab-trigger active original\":\"https://cbu01.alicdn.com/img/1.jpg\"}'> unit-detail-fav skuProps";
+  for (int i = 0; i < names; ++i) page += "name\":\"" + std::string(bytes, static_cast<char>('a' + i % 26)) + "\"}";
+  return page + "allTagIds";
+}
+
+// The text a harvest adds stops, at a line's end, where the box would pass kMaxTextBytes (the room
+// an earlier harvest left); a page whose body went on past its bound counts as cut short too.
+TEST(BoundedWorkTest, TheTextStopsWhereTheBoxIsFullAndACutPageIsCutShort) {
+  struct Case {
+    const char* name;
+    std::string page;
+    size_t room;
+    bool pageCut;
+    size_t textBytes;  // what the harvest adds
+    bool cutShort;
+  } cases[] = {
+      // The empty title's two line ends, then 49 bytes a name.
+      {"room for every line", OfferWithNames(10, 47), kMaxTextBytes, false, 4 + 10 * 49, false},
+      {"80 KB of names into an empty box", OfferWithNames(1600, 47), kMaxTextBytes, false,
+       4 + (kMaxTextBytes - 4) / 49 * 49, true},
+      {"room an earlier harvest left", OfferWithNames(100, 47), 1000, false, 4 + 20 * 49, true},
+      {"no room left", OfferWithNames(3, 47), 0, false, 0, true},
+      {"a page cut at its bound", OfferWithNames(3, 47), kMaxTextBytes, true, 4 + 3 * 49, true},
+  };
+  const std::string link = "https://detail.1688.com/offer/1.html";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFetch fetch;
+    FetchedPage answer(c.page);
+    answer.cutShort = c.pageCut;
+    fetch.answers[link] = answer;
+    RecordingSink sink;
+    ItemSource source{link, nullptr, fetch.Function(), EndpointHosts{}, nullptr, Utf8ToGbk};
+    source.textRoom = c.room;
+    const ExtractionReport report = HarvestAlibabaItem(source, sink);
+    EXPECT_EQ(report.mainPictures, 1);
+    EXPECT_EQ(sink.text.size(), c.textBytes);
+    EXPECT_TRUE(sink.text.empty() || sink.text.ends_with("\r\n"));
+    EXPECT_EQ(report.cutShort, c.cutShort);
+    const std::string status = ExtractionStatusText(report);
+    EXPECT_EQ(status.find("；页面数据过多，只取了一部分") != std::string::npos, c.cutShort) << status;
   }
 }
 

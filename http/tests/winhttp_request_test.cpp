@@ -437,6 +437,37 @@ TEST_F(WinHttpRequestTest, ABodyOverItsBoundIsAFailedRead) {
   EXPECT_EQ(status, "713 读取数据失败!");
 }
 
+// A caller that takes a cut body gets the body up to the bound, and is told whether more came.
+TEST_F(WinHttpRequestTest, ABodyPastItsBoundIsCutWhereTheCallerTakesIt) {
+  const struct {
+    const char* path;
+    size_t bytes;
+    const char* mode;
+    bool cut;
+  } rows[] = {{"/under", 9999, "normal", false},
+              {"/at", 10000, "normal", false},
+              {"/over", 10001, "normal", true},
+              {"/far-over", 4u << 20, "normal", true},
+              {"/chunked-over", 30000, "chunked", true}};
+  for (const auto& r : rows) {
+    ServerResponse response;
+    response.bodySize = r.bytes;
+    response.mode = r.mode;
+    server_.Route(r.path, response);
+  }
+  Start();
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.path);
+    std::string status;
+    bool cut = !r.cut;
+    const std::string body =
+        WinHttpPageRequest(server_.Url(r.path), {.statusText = &status, .maxBodyBytes = 10000, .bodyCut = &cut});
+    EXPECT_EQ(body, GeneratedBody(r.bytes).substr(0, 10000));
+    EXPECT_EQ(status, "200 OK");
+    EXPECT_EQ(cut, r.cut);
+  }
+}
+
 TEST_F(WinHttpRequestTest, AnExchangeThatOutlastsItsBoundFails) {
   // Every byte comes well within the time-out, but the whole body would take 30 seconds.
   ServerResponse trickle = Page(GeneratedBody(300));
