@@ -71,7 +71,7 @@ BatchSaveResult BatchSaveResultOf(const SaveOutcome& outcome) {
 }  // namespace
 
 void MainWindow::StartBatch(std::string_view fileBytes) {
-  if (batch_ || gate_.Running() || SaveRunning()) {
+  if (activity() != Activity::Idle) {
     ShowStatus("正在读取或保存，请完成后再开始批量");
     return;
   }
@@ -107,7 +107,6 @@ void MainWindow::HarvestNextBatchLink() {
     return;
   }
   const size_t index = *next;
-  batch_->current = index;
   const BatchLink& link = batch_->progress.link(index);
   const std::string prefix = BatchStatusText(index, batch_->progress.size(), "");
   ClearData();
@@ -189,18 +188,4 @@ void MainWindow::EndBatch() {
   ShowStatus("批量完成");
   if (Ask(BatchSummaryQuestion(counts, written), MB_YESNO, kSaveQuestionCaption) == kPressedYes)
     (config_.openFolder ? config_.openFolder : OpenFolderInShell)(outputRoot_);
-}
-
-void MainWindow::OnDropFiles(HDROP drop) {
-  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-  std::wstring path(length, L'\0');
-  if (length > 0) DragQueryFileW(drop, 0, path.data(), length + 1);
-  DragFinish(drop);
-  if (path.empty()) return;
-  std::string bytes;
-  if (!ReadSmallFile(path, kMaxBatchFileBytes, bytes)) {
-    ShowStatus("无法读取批量文件：" + WideToGbk(path));
-    return;
-  }
-  StartBatch(bytes);
 }
