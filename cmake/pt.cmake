@@ -64,7 +64,9 @@ function(pt_test name)
 endfunction()
 
 # pt_add_test(test-name executable [TIMEOUT s] [ENVIRONMENT ...] [LOCK ...]): one more CTest entry
-# for an executable (the same test program under another locale, for example).
+# for an executable (the same test program under another locale, for example). The time limit
+# (default 300 s) turns a hang into a failure naming the test; PT_TIME_SCALE=n in the environment
+# of a CTest run multiplies every limit (cmake/time_limits).
 function(pt_add_test name executable)
   cmake_parse_arguments(A "" "TIMEOUT" "ENVIRONMENT;LOCK" ${ARGN})
   add_test(NAME ${name} COMMAND ${executable})
@@ -73,6 +75,7 @@ function(pt_add_test name executable)
   endif()
   set(env "PT_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "PT_BINARY_DIR=${PROJECT_BINARY_DIR}" ${A_ENVIRONMENT})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
+  set_property(GLOBAL APPEND PROPERTY PT_TEST_TIME_LIMITS "${name}" "${A_TIMEOUT}")
   if(A_LOCK)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${A_LOCK}")
   endif()

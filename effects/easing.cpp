@@ -1,7 +1,12 @@
 #include "effects/easing.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+
+// Doubles are computed in double precision in every build (SSE2 in the 32-bit one, not the x87's
+// 80-bit registers), so an animation takes the same frames in the 32-bit and the 64-bit program.
+static_assert(FLT_EVAL_METHOD == 0, "build the 32-bit program with -msse2 -mfpmath=sse");
 
 namespace {
 

@@ -2,7 +2,8 @@
 # (build/wineprefix-win32 with WINEARCH=win32, build/wineprefix-win64 with WINEARCH=win64), an Xvfb
 # display and one persistent wineserver, all stopped again by stop_wine_session.
 # Needs $build (the build root) and scripts/arch.sh. Use: start_wine_session win32|win64, then
-# "$PT_WINE" program.exe.
+# "$PT_WINE" program.exe (the 32-bit loader runs natively or through the emulator, whichever this
+# machine has: scripts/arch.sh).
 
 export WINEDEBUG=${WINEDEBUG:--all}
 # No .NET or HTML-engine install prompt, ever: the two are switched off for every Wine process.
@@ -85,6 +86,7 @@ prepare_prefix() {
 start_wine_session() {
   local arch=$1
   PT_WINE=$(pt_wine_loader "$arch")
+  pt_wine_env "$arch"
   export WINEARCH=$arch
   export WINEPREFIX="$build/wineprefix-$arch"
   export WINELOADER="$PT_WINE"
@@ -94,6 +96,20 @@ start_wine_session() {
   # Start Wine's own long-lived processes now, with their output going nowhere: started by a test
   # instead, they would inherit its output pipe and CTest would wait for them to close it.
   "$PT_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+# Keeps Wine's desktop (explorer.exe) running until the session ends, instead of one start per
+# program: tests/support/desktop_keeper.exe of the build, where it was built. Waits until it holds it.
+hold_desktop() {  # build folder of the session's machine type
+  local keeper="$1/tests/support/desktop_keeper.exe" ready
+  [ -f "$keeper" ] || return 0
+  ready=$(mktemp)
+  "$PT_WINE" "$keeper" >"$ready" 2>/dev/null </dev/null &
+  for _ in $(seq 1 600); do
+    [ -s "$ready" ] && break
+    sleep 0.2
+  done
+  rm -f "$ready"
 }
 
 # Stops the wineserver of the current prefix (the display stays for another session).
