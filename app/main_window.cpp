@@ -1,6 +1,6 @@
 // The window itself: its creation and message loop, and the window procedure, which hands each
 // message to a named handler and clicks, hot keys and batch files to the handlers the binding tables
-// name. Nothing else of the program calls into this file.
+// name. Only start-up calls into this file; no command does.
 #include "app/main_window.h"
 
 #include <commctrl.h>
