@@ -108,6 +108,13 @@ const char* BatchOutcomeName(BatchOutcome outcome) {
   return "失败";
 }
 
+std::string BatchExtractionText(const ExtractionReport& report) {
+  const bool nothing = report.mainPictures + report.skuPictures + report.detailPictures == 0;
+  if (nothing && report.trouble == PageTrouble::OtherPlatform)
+    return std::string("按钮名与链接不符：这是") + PlatformRowOf(report.linkPlatform).siteName + "的链接";
+  return ExtractionStatusText(report);
+}
+
 BatchItemResult BatchItemResultOf(const BatchLink& link, const ExtractionReport& report,
                                   const std::optional<BatchSaveResult>& save) {
   BatchItemResult r;
@@ -120,7 +127,7 @@ BatchItemResult BatchItemResultOf(const BatchLink& link, const ExtractionReport&
   const bool rows = report.mainPictures + report.skuPictures + report.detailPictures > 0;
   if (!rows || !save) {
     r.outcome = BatchOutcome::Failed;
-    r.reason = ExtractionStatusText(report);
+    r.reason = BatchExtractionText(report);
     return r;
   }
   r.saved = save->pictures - save->failed;

@@ -23,6 +23,7 @@ const HostField kFields[] = {
     {"JdMobileItemHost", ValueKind::Host, nullptr, &EndpointHosts::JdMobileItemHost},
     {"TaobaoDescApiHost", ValueKind::Host, nullptr, &EndpointHosts::TaobaoDescApiHost},
     {"JdMobileImageHost", ValueKind::Host, nullptr, &EndpointHosts::JdMobileImageHost},
+    {"PlatformMirror", ValueKind::Host, nullptr, &EndpointHosts::PlatformMirror},
     {"TimeProbeHost", ValueKind::Host, &ProgramHosts::timeProbeHost},
     {"TaobaoLoginPage", ValueKind::Page, &ProgramHosts::taobaoLoginPage},
     {"AlibabaLoginPage", ValueKind::Page, &ProgramHosts::alibabaLoginPage},

@@ -39,6 +39,10 @@ TEST(BatchItemResultTest, Outcomes) {
   classicNoDetail.detailStatus = 500;
   ExtractionReport cut = Found(2000, 0, 0);
   cut.cutShort = true;
+  ExtractionReport otherSite;  // a line "淘宝数据 <a JD link>", or a Taobao link with 天猫数据 that found nothing
+  otherSite.platform = Platform::Tmall;
+  otherSite.trouble = PageTrouble::OtherPlatform;
+  otherSite.linkPlatform = Platform::Alibaba;
   struct Row {
     const char* name;
     ExtractionReport report;
@@ -66,6 +70,8 @@ TEST(BatchItemResultTest, Outcomes) {
       {"no rows", Found(0, 0, 0), std::nullopt, BatchOutcome::Failed, 0, 0, ExtractionStatusText(Found(0, 0, 0))},
       {"rows, no save", Found(1, 0, 0), std::nullopt, BatchOutcome::Failed, 0, 0,
        ExtractionStatusText(Found(1, 0, 0))},
+      {"the button name of another site", otherSite, std::nullopt, BatchOutcome::Failed, 0, 0,
+       "按钮名与链接不符：这是1688的链接"},
   };
   for (const Row& r : rows) {
     const BatchItemResult got = BatchItemResultOf(Link("https://item.jd.com/1.html"), r.report, r.save);
