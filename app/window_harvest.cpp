@@ -66,7 +66,7 @@ void MainWindow::DeliveryStarts() {
   HarvestedLink& earlier = links[at.link];
   for (int i = 0; list && i < earlier.rows; ++i) ListViewDeleteRow(list, at.nextRow);
   // Lines changed by hand since stay as they are; the run's lines then go after everything.
-  if (box.compare(std::min(at.textAt, box.size()), earlier.text.size(), earlier.text) == 0)
+  if (edit && box.compare(std::min(at.textAt, box.size()), earlier.text.size(), earlier.text) == 0)
     ReplaceEditRange(edit, at.textAt, at.textAt + earlier.text.size(), {});
   else
     at.textAt = box.size();

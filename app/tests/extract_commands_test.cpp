@@ -91,6 +91,12 @@ const std::string kTaobaoDescPath =
     "/i1/601/234/601234567890/"
     "TB1aBcDeFgH.desc%7Cvar%5Edesc%3Bsign%5E0a1b2c3d4e5f%3Blang%5Egbk%3Bt%5E1601234567";
 
+// What the description of the fixture item names.
+const std::vector<std::string> kTaobaoDetailPictures = {
+    "https://img.alicdn.com/imgextra/i1/2200000001/O1CN01Desc1_!!2200000001.jpg",
+    "https://img.alicdn.com/imgextra/i2/2200000001/O1CN01Desc2_!!2200000001.png",
+    "https://img.alicdn.com/imgextra/i3/2200000001/O1CN01Desc3_!!2200000001.jpg"};
+
 void RouteTaobao(LoopbackServer& server) {
   ServerResponse item = GbkPage(Fixture("taobao_item.html"));
   // A cookie the engine merges into its copy; the cookie box must not take it up.
@@ -120,12 +126,7 @@ TEST_F(ExtractCommandsTest, TaobaoButtonFillsTheWindowFromBothPages) {
                             "https://gd1.alicdn.com/imgextra/i1/2200000001/O1CN01Sku2_!!2200000001.jpg"},
                            5))
     expected.push_back(r);
-  for (const Row& r : Rows("淘宝详情图片",
-                           {"https://img.alicdn.com/imgextra/i1/2200000001/O1CN01Desc1_!!2200000001.jpg",
-                            "https://img.alicdn.com/imgextra/i2/2200000001/O1CN01Desc2_!!2200000001.png",
-                            "https://img.alicdn.com/imgextra/i3/2200000001/O1CN01Desc3_!!2200000001.jpg"},
-                           7))
-    expected.push_back(r);
+  for (const Row& r : Rows("淘宝详情图片", kTaobaoDetailPictures, 7)) expected.push_back(r);
   EXPECT_EQ(ListRows(), expected);
   EXPECT_EQ(Box(Control::文本数据),
             "秋冬新款 加厚羊羔毛外套女 短款宽松夹克-淘宝网\r\n\r\n黑色\r\n米白色（加绒）\r\n"
@@ -395,12 +396,7 @@ TEST_F(ExtractCommandsTest, APressForAListedLinkReplacesItsRowsWhereTheyStand) {
   Click(Control::淘宝_按钮);
 
   std::vector<Row> expected(first);
-  for (const Row& r : Rows("淘宝详情图片",
-                           {"https://img.alicdn.com/imgextra/i1/2200000001/O1CN01Desc1_!!2200000001.jpg",
-                            "https://img.alicdn.com/imgextra/i2/2200000001/O1CN01Desc2_!!2200000001.png",
-                            "https://img.alicdn.com/imgextra/i3/2200000001/O1CN01Desc3_!!2200000001.jpg"},
-                           7))
-    expected.push_back(r);
+  for (const Row& r : Rows("淘宝详情图片", kTaobaoDetailPictures, 7)) expected.push_back(r);
   for (Row r : jd) {
     r.number = std::to_string(expected.size() + 1);
     expected.push_back(r);
