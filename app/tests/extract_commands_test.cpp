@@ -384,6 +384,7 @@ TEST_F(ExtractCommandsTest, APressForAListedLinkReplacesItsRowsWhereTheyStand) {
   Click(Control::淘宝_按钮);
   const std::vector<Row> first = ListRows();
   ASSERT_EQ(first.size(), 6u) << "the description failed: main and SKU pictures only";
+  const std::string taobaoText = Box(Control::文本数据);
   SetBox(Control::url, server.TlsHostPort() + "/100012345678.html");
   Click(Control::京东_按钮);
   EXPECT_EQ(server.LastRequestFor("/100012345678.html").port, server.tlsPort());
@@ -405,6 +406,12 @@ TEST_F(ExtractCommandsTest, APressForAListedLinkReplacesItsRowsWhereTheyStand) {
   EXPECT_EQ(Box(Control::文本数据), text) << "the retry's lines replace the first run's";
   EXPECT_NE(Box(Control::岚栩_tim).find("9张图片"), std::string::npos) << Box(Control::岚栩_tim);
   EXPECT_EQ(ItemId(), "601234567890");
+
+  // Lines written over by hand stay; the next press's lines then go after them.
+  SetBox(Control::文本数据, "手写的一行\r\n");
+  Click(Control::淘宝_按钮);
+  EXPECT_EQ(ListRows(), expected);
+  EXPECT_EQ(Box(Control::文本数据), "手写的一行\r\n" + taobaoText);
 }
 
 // A classic offer with one main picture and `names` SKU names of 47 bytes, blanks after it up to
