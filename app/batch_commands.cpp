@@ -68,21 +68,10 @@ BatchSaveResult BatchSaveResultOf(const SaveOutcome& outcome) {
   return result;
 }
 
-// The harvest of the platform's button.
-ExtractionReport (*HarvestFor(Platform platform))(const ItemSource&, HarvestSink&) {
-  switch (platform) {
-    case Platform::Taobao: return HarvestTaobaoItem;
-    case Platform::Tmall: return HarvestTmallItem;
-    case Platform::Jd: return HarvestJdItem;
-    case Platform::Alibaba: return HarvestAlibabaItem;
-  }
-  return HarvestTaobaoItem;
-}
-
 }  // namespace
 
 void MainWindow::StartBatch(std::string_view fileBytes) {
-  if (batch_ || gate_.Running() || SaveRunning()) {
+  if (activity() != Activity::Idle) {
     ShowStatus("正在读取或保存，请完成后再开始批量");
     return;
   }
@@ -118,13 +107,12 @@ void MainWindow::HarvestNextBatchLink() {
     return;
   }
   const size_t index = *next;
-  batch_->current = index;
   const BatchLink& link = batch_->progress.link(index);
   const std::string prefix = BatchStatusText(index, batch_->progress.size(), "");
   ClearData();
   SetControlText(control(Control::url), link.link);
   ShowStatus(prefix + "读取 " + link.link);
-  const std::optional<ExtractionReport> report = RunExtraction(HarvestFor(*link.platform));
+  const std::optional<ExtractionReport> report = RunExtraction(*link.platform);
   // The window may have been closed while the pages were fetched.
   if (!window_ || !batch_) return;
   ExtractionReport found = report.value_or(ExtractionReport{});
@@ -177,7 +165,7 @@ bool MainWindow::WriteBatchResults() {
     if (now.problem.empty()) {
       if (now.changed) batch_->progress.TakeEarlier(std::move(now.earlier));
       std::string text = batch_->progress.ResultsText();
-      written = ReplaceFileWhole(path, text);
+      written = ReplaceFileWhole(path, {text});
       batch_->lastWritten = written ? std::move(text) : std::string();
     }
   }
@@ -200,18 +188,4 @@ void MainWindow::EndBatch() {
   ShowStatus("批量完成");
   if (Ask(BatchSummaryQuestion(counts, written), MB_YESNO, kSaveQuestionCaption) == kPressedYes)
     (config_.openFolder ? config_.openFolder : OpenFolderInShell)(outputRoot_);
-}
-
-void MainWindow::OnDropFiles(HDROP drop) {
-  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-  std::wstring path(length, L'\0');
-  if (length > 0) DragQueryFileW(drop, 0, path.data(), length + 1);
-  DragFinish(drop);
-  if (path.empty()) return;
-  std::string bytes;
-  if (!ReadSmallFile(path, kMaxBatchFileBytes, bytes)) {
-    ShowStatus("无法读取批量文件：" + WideToGbk(path));
-    return;
-  }
-  StartBatch(bytes);
 }

@@ -1,6 +1,6 @@
-// The event bindings: which handler each control's click and each system-wide hot key runs, and
-// which clicks a running batch ignores. The window walks these tables; they are the one place that
-// names the command handlers.
+// The event bindings: which handler each control's click, each system-wide hot key and a batch file
+// runs, and which clicks a running batch ignores. The window walks these tables; they are the one
+// place that names the command handlers.
 #include "app/main_window.h"
 
 std::span<const MainWindow::CommandBinding> MainWindow::CommandBindings() {
@@ -27,3 +27,5 @@ std::span<const MainWindow::HotKeyBinding> MainWindow::HotKeyBindings() {
   };
   return kBindings;
 }
+
+MainWindow::BatchFileHandler MainWindow::BatchFileBinding() { return &MainWindow::StartBatch; }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <new>
 
 #include "app/main_window.h"
 #include "extract/harvest_bounds.h"
@@ -14,6 +13,7 @@
 #include "http/winhttp_request.h"
 #include "runtime/handles.h"
 #include "runtime/stop_signal.h"
+#include "runtime/worker.h"
 #include "save/date_time.h"
 #include "text/text_items.h"
 
@@ -53,18 +53,15 @@ void ExchangePage(PageExchangeWork& work) {
   work.text = WinHttpPageRequest(work.url, options);
 }
 
-DWORD WINAPI PageExchangeThread(void* parameter) {
-  std::unique_ptr<std::shared_ptr<PageExchangeWork>> held(static_cast<std::shared_ptr<PageExchangeWork>*>(parameter));
-  PageExchangeWork& work = **held;
+void ExchangePageOnWorker(PageExchangeWork& work) {
   try {
     ExchangePage(work);
   } catch (...) {
-    // Nothing may leave a thread procedure; the page counts as not fetched.
+    // The page counts as not fetched.
     work.text.clear();
     work.headers.clear();
   }
   SetEvent(work.done.get());
-  return 0;
 }
 
 // Waits for `done` while the window's messages are answered; false when the stop came first.
@@ -97,11 +94,9 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
   auto work = std::make_shared<PageExchangeWork>();
   work->url = url;
   work->cookies = cookies;
-  auto* held = work->done ? new (std::nothrow) std::shared_ptr<PageExchangeWork>(work) : nullptr;
-  UniqueHandle thread(held ? CreateThread(nullptr, 0, PageExchangeThread, held, 0, nullptr) : nullptr);
-  if (!thread) {
+  const bool started = work->done && StartWorker([work] { ExchangePageOnWorker(*work); });
+  if (!started) {
     // Without a thread of its own the page is fetched here, the window waiting.
-    delete held;
     ExchangePage(*work);
   } else if (!WaitAnswering(work->done.get(), *closing, answer)) {
     return {};
@@ -115,7 +110,7 @@ FetchedPage FetchPage(const std::string& url, const std::optional<std::string>& 
 
 }  // namespace
 
-std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
+std::optional<ExtractionReport> MainWindow::RunExtraction(Platform button) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
   const std::function<bool()> answer = [this] { return PumpPendingMessages(); };
   // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
@@ -130,7 +125,7 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
   // The box holds at most kMaxTextBytes of the harvest's text, the earlier runs' included.
   source.textRoom = kMaxTextBytes - std::min(kMaxTextBytes, BoxText(Control::文本数据).size());
   std::optional<ExtractionReport> report;
-  const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = harvest(source, sink); });
+  const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = HarvestItem(button, source, sink); });
   // A run the gate refused (another is still under way) says nothing; a cleared run, or one whose
   // window went, has nothing to tell either.
   if (!ran || !report || gate_.WasCleared()) return std::nullopt;
@@ -138,7 +133,7 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Harvest harvest) {
   return report;
 }
 
-void MainWindow::ExtractTaobaoItem() { RunExtraction(HarvestTaobaoItem); }
-void MainWindow::ExtractTmallItem() { RunExtraction(HarvestTmallItem); }
-void MainWindow::ExtractJdItem() { RunExtraction(HarvestJdItem); }
-void MainWindow::ExtractAlibabaItem() { RunExtraction(HarvestAlibabaItem); }
+void MainWindow::ExtractTaobaoItem() { RunExtraction(Platform::Taobao); }
+void MainWindow::ExtractTmallItem() { RunExtraction(Platform::Tmall); }
+void MainWindow::ExtractJdItem() { RunExtraction(Platform::Jd); }
+void MainWindow::ExtractAlibabaItem() { RunExtraction(Platform::Alibaba); }

@@ -1,10 +1,13 @@
 #pragma once
 // The program's one window: its controls, addressed by their layout names, and everything the
 // window keeps for itself (the harvest's item id, video address and output folder, the running
-// save, the status line's clock). One object per window; its window procedure dispatches every
-// message to a named handler, and clicks and hot keys to the command handlers named in the binding
-// tables (command_bindings.cpp). The handlers live in the command files, which call the window's
-// own members (main_window.cpp, window_harvest.cpp) and never each other.
+// save and batch, the status line's clock). One object per window; its window procedure
+// (main_window.cpp) dispatches every message to a named handler, and clicks, hot keys and batch
+// files to the handlers named in the binding tables (command_bindings.cpp). The files call one way
+// only, from the window procedure down: the batch (batch_commands.cpp) drives the platform buttons'
+// extraction (extract_commands.cpp), the save (save_commands.cpp) and the clear
+// (command_handlers.cpp); those use what the window offers every command (window_services.cpp,
+// window_harvest.cpp, window_layout.cpp), which calls no command.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -18,14 +21,13 @@
 #include <vector>
 
 #include "app/width_slide_plan.h"
+#include "app/window_layout.h"
 #include "batch/batch_results.h"
 #include "config/hosts_file.h"
 #include "extract/extraction_gate.h"
 #include "extract/item_extractors.h"
 #include "extract/item_harvest.h"
 #include "extract/item_name.h"
-
-struct ItemSource;
 #include "runtime/handles.h"
 #include "runtime/message_box.h"
 #include "runtime/progress_display.h"
@@ -34,44 +36,6 @@ struct ItemSource;
 #include "save/saver.h"
 
 class TaskbarProgress;
-
-// In layout order (which is also the tab order).
-enum class Control : int {
-  分组框1,
-  精易Web浏览器1,
-  载入淘宝,
-  载入阿里,
-  分组框2,
-  cookie值,
-  分组框3,
-  透明标签2,
-  url,
-  淘宝_按钮,
-  天猫_按钮,
-  阿里_按钮,
-  京东_按钮,
-  数据_下载,
-  数据_清空,
-  帮助,
-  tis1,
-  岚栩_tim,
-  分组框8,
-  images_列表框,
-  帮助分组,
-  图片框1,
-  tok,
-  测试,
-  详情数据,
-  文本数据,
-  参数文本,
-  标签1,
-  Count
-};
-
-inline constexpr wchar_t kMainWindowClass[] = L"Lzv - E-commerce picture tool";
-
-// The command identifier of a control (its WM_COMMAND id).
-int ControlCommandId(Control control);
 
 // The program directory followed by "\\岚栩图片工具箱\\" (GBK).
 std::string DefaultOutputRoot();
@@ -98,6 +62,10 @@ struct HarvestState {
   std::string outputFolder;  // the folder of the last download; ends with "\\" when not empty
 };
 
+// What the window is busy with. A batch runs extractions and saves of its own; an extraction may
+// run while a save goes on, and then counts.
+enum class Activity { Idle, Extracting, Saving, Batch };
+
 class MainWindow : private HarvestSink {
  public:
   explicit MainWindow(WindowConfig config = {});
@@ -111,7 +79,10 @@ class MainWindow : private HarvestSink {
   int RunMessageLoop();
 
   HWND handle() const { return window_; }
-  HWND control(Control control) const;
+  HWND control(Control control) const {
+    const size_t i = static_cast<size_t>(control);
+    return i < std::size(controls_) ? controls_[i] : nullptr;
+  }
   // Identifiers of the system-wide hot keys Page Up and Page Down (0 when registration failed).
   int expandHotKeyId() const { return HotKeyId(VK_PRIOR); }
   int collapseHotKeyId() const { return HotKeyId(VK_NEXT); }
@@ -120,6 +91,12 @@ class MainWindow : private HarvestSink {
   bool ExtractionRunning() const { return gate_.Running(); }
   bool SaveRunning() const { return save_ && save_->Running(); }
   bool BatchRunning() const { return batch_ != nullptr; }
+  // What every handler asks before it starts anything.
+  Activity activity() const {
+    if (BatchRunning()) return Activity::Batch;
+    if (ExtractionRunning()) return Activity::Extracting;
+    return SaveRunning() ? Activity::Saving : Activity::Idle;
+  }
 
   // The status line: the message behind the time of the status clock (the network time once the
   // latest save's probe has answered). A line longer than the label ends in "…" there; the whole
@@ -133,16 +110,16 @@ class MainWindow : private HarvestSink {
   void ExtractTmallItem();
   void ExtractJdItem();
   void ExtractAlibabaItem();
-  // Saves the harvest on a worker thread; ignored while a save or an extraction runs.
+  // Saves the harvest on a worker thread; ignored unless the window is idle.
   void StartSave();
   // Empties the link box, the picture rows, the item id, video address and output folder, and the
   // three raw-data boxes. The cookie box, the browser and the status line keep what they hold.
   void ClearData();
   // Harvests and saves every link of a batch file (its bytes) in turn, as the platform buttons and
   // 下载数据 would, without a question per item, and writes 批量结果.txt into the output root after
-  // each item (batch_commands.cpp). Ignored, with a word in the status line, while a batch, an
-  // extraction or a save runs. Meanwhile the platform, download and clear buttons are ignored. A
-  // results file it cannot read stops it before its first item, with a message saying why.
+  // each item (batch_commands.cpp). Ignored, with a word in the status line, unless the window is
+  // idle. Meanwhile the platform, download and clear buttons are ignored. A results file it cannot
+  // read stops it before its first item, with a message saying why.
   void StartBatch(std::string_view fileBytes);
 
   // Slide the help panel up into view (top 8) or back down out of sight (top 688).
@@ -151,7 +128,7 @@ class MainWindow : private HarvestSink {
   // Wipe the panel's cookies, empty the cookie box and load the platform's login page.
   void LoadTaobaoLogin();
   void LoadAlibabaLogin();
-  // The feedback of the hot-key label: runs the handler bound to the hot key registered under
+  // A system-wide hot key pressed: runs the handler bound to the hot key registered under
   // `hotKeyId`; any other identifier is ignored. `detail` is unused.
   void OnHotKey(int hotKeyId, int detail);
   // The hot keys' handlers: Page Up widens the window to 1220, Page Down narrows it to 880.
@@ -191,6 +168,10 @@ class MainWindow : private HarvestSink {
   // The system-wide hot keys, registered in this order when the window is created
   // (command_bindings.cpp).
   static std::span<const HotKeyBinding> HotKeyBindings();
+  // What takes a batch file's bytes: one dropped onto the window, or named at start
+  // (command_bindings.cpp).
+  using BatchFileHandler = void (MainWindow::*)(std::string_view fileBytes);
+  static BatchFileHandler BatchFileBinding();
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
@@ -203,7 +184,10 @@ class MainWindow : private HarvestSink {
   void OnNcDestroy();
 
   void RunCreatedHandler();
+  // The controls of the layout table, in its order (window_layout.cpp).
+  void CreateControls(HINSTANCE instance);
   HWND CreateControl(int index, HINSTANCE instance);
+  // What the command files use of the window (window_services.cpp).
   void CreateStatusTip();
   void ShowHelpPicture();
   int RegisterSystemHotKey(UINT virtualKey);
@@ -213,10 +197,12 @@ class MainWindow : private HarvestSink {
   std::string BoxText(Control control) const;
   // A line already stamped goes into the status label as it is.
   void SetStatusLine(const std::string& line);
+  // Where a save's and a batch's progress goes.
+  ProgressDisplay& Progress();
 
-  // Extraction (extract_commands.cpp). The report, unless the run was refused or cleared.
-  using Harvest = ExtractionReport (*)(const ItemSource&, HarvestSink&);
-  std::optional<ExtractionReport> RunExtraction(Harvest harvest);
+  // What the platform's button does (extract_commands.cpp). The report, unless the run was refused
+  // or cleared.
+  std::optional<ExtractionReport> RunExtraction(Platform button);
   // Saves what the window holds on a worker (save_commands.cpp); false when no save started. Its
   // status lines carry `statusPrefix`; `ask`, when given, answers the final question instead of
   // the user.
@@ -230,7 +216,6 @@ class MainWindow : private HarvestSink {
   bool WriteBatchResults();
   void ShowBatchProgress();
   void EndBatch();
-  ProgressDisplay& Progress();
 
   // The width keys' and the help panel's slides (command_handlers.cpp).
   void ResizeWindowTo(int targetWidth);
@@ -274,11 +259,10 @@ class MainWindow : private HarvestSink {
   std::shared_ptr<StopSignal> closing_ = std::make_shared<StopSignal>();
   StatusClock clock_;
   std::unique_ptr<SaveRun> save_;
-  // The batch under way: where it stands, and the save of its current item.
+  // The batch under way: where it stands, and the results file as it last wrote it.
   struct BatchRun {
     BatchProgress progress;
-    size_t current = 0;
-    std::string lastWritten;  // the results file as this batch last wrote it
+    std::string lastWritten;
   };
   std::unique_ptr<BatchRun> batch_;
   // The taskbar button's progress, when the config names no other display.

@@ -16,7 +16,7 @@ constexpr char kNothingToSave[] = "列表里没有图片，请先获取商品数
 void MainWindow::StartSave() {
   // A save pairs the rows and the item id of one harvest: not while an extraction is still adding
   // to them. One save at a time.
-  if (gate_.Running() || SaveRunning()) return;
+  if (activity() != Activity::Idle) return;
   SaveHarvest({}, {});
 }
 

@@ -6,9 +6,10 @@
 
 #include "app/main_window.h"
 
-// The skin module and the 999 easing animators, constructed in that order.
+// The 999 easing animators.
 void ConstructGlobalObjects();
-// The at-exit routine: releases the skin buffers, the skin module and last the easing animators.
+// The at-exit routine: frees the skin buffer (the engine stays mapped: its code is still hooked
+// into the windows), then releases the easing animators.
 void ReleaseGlobalObjects();
 // GdiplusStartup (version 1); the token is kept and GDI+ is never shut down.
 void StartGdiPlusAtStartup();

@@ -1,44 +1,35 @@
 #include "batch/batch_file.h"
 
-#include <array>
-
 #include "extract/cookie_scope.h"
-#include "extract/extraction_report.h"
 #include "extract/link_platform.h"
 #include "text/page_encoding.h"
 #include "text/text_items.h"
+#include "text/url.h"
 
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-constexpr std::array<Platform, 4> kPlatforms = {Platform::Taobao, Platform::Tmall, Platform::Jd, Platform::Alibaba};
 
 bool IsBlankByte(char c) { return c == ' ' || c == '\t'; }
 
 // The platform whose button's name begins the line, followed by a blank or a tab; the line is left
 // with what follows.
 std::optional<Platform> TakeButtonName(std::string_view& line) {
-  for (Platform p : kPlatforms) {
-    const std::string_view name = ButtonCaption(p);
+  for (const PlatformRow& row : PlatformRows()) {
+    const std::string_view name = row.buttonName;
     if (line.size() > name.size() && line.starts_with(name) && IsBlankByte(line[name.size()])) {
       line.remove_prefix(name.size() + 1);
-      return p;
+      return row.platform;
     }
   }
   return std::nullopt;
-}
-
-bool HasScheme(std::string_view text) {
-  const size_t colon = text.find("://");
-  return colon != std::string_view::npos && colon > 0 && colon < 8;
 }
 
 // An http or https address with a host, or, written without a scheme, a host name with a dot in
 // it ("item.jd.com/1.html"); nothing with a blank inside.
 bool LooksLikeLink(std::string_view text) {
   if (text.empty() || text.find_first_of(" \t\r\n") != std::string_view::npos) return false;
-  if (HasScheme(text)) return !HostOfUrl(text).empty();
+  if (HasSchemePrefix(text)) return !HostOfUrl(text).empty();
   const std::string host = HostOfUrl("http://" + std::string(text));
   return host.find('.') != std::string::npos;
 }

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "extract/item_harvest.h"
+#include "extract/platforms.h"
 
 // The links one batch harvests at most; the file's further links are recorded as left for later.
 inline constexpr size_t kMaxBatchLinks = 10000;

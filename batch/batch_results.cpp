@@ -13,14 +13,7 @@ constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 const char* PlatformName(const std::optional<Platform>& platform) {
-  if (!platform) return "未知";
-  switch (*platform) {
-    case Platform::Taobao: return "淘宝";
-    case Platform::Tmall: return "天猫";
-    case Platform::Jd: return "京东";
-    case Platform::Alibaba: return "阿里";
-  }
-  return "未知";
+  return platform ? PlatformRowOf(*platform).resultsName : "未知";
 }
 
 // A field keeps to its column and its line.

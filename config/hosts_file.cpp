@@ -28,12 +28,6 @@ const HostField kFields[] = {
     {"AlibabaLoginPage", ValueKind::Page, &ProgramHosts::alibabaLoginPage},
 };
 
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
-
 // A host name with an optional port: the extractors and the clock put it between "//" and "/", so
 // it must read as exactly that authority and nothing more.
 bool IsHostValue(std::string_view value) {
@@ -87,15 +81,15 @@ HostsFileReading ReadHostsText(std::string_view text, const ProgramHosts& base) 
     const std::string_view raw = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     ++number;
-    const std::string_view line = TrimSpaces(raw);
+    const std::string_view line = TrimAscii(raw);
     if (line.empty() || line.front() == '#' || line.front() == ';') continue;
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
       reading.problems.push_back({number, "不是“名称=值”的格式：" + Shown(line)});
       continue;
     }
-    const std::string_view name = TrimSpaces(line.substr(0, equals));
-    const std::string_view value = TrimSpaces(line.substr(equals + 1));
+    const std::string_view name = TrimAscii(line.substr(0, equals));
+    const std::string_view value = TrimAscii(line.substr(equals + 1));
     const HostField* field = FieldNamed(name);
     if (!field) {
       reading.problems.push_back({number, "未知的名称：" + Shown(name)});

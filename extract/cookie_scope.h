@@ -12,7 +12,7 @@
 std::string HostOfUrl(std::string_view url);
 
 // Whether a request for `url` may carry the cookie: its host is the host of the link the user
-// pasted, lies under one of the platforms' own domains (whole labels: "a.taobao.com" does,
-// "evil-taobao.com" and "taobao.com.evil.cn" do not), or is one of the description hosts the
+// pasted, lies under a domain of a platform whose pages take the cookie (HostOwner: "a.taobao.com"
+// does, "evil-taobao.com" and "taobao.com.evil.cn" do not), or is one of the description hosts the
 // program itself is configured to ask.
 bool CookieMayGo(std::string_view url, std::string_view link, const EndpointHosts& hosts);

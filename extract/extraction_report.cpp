@@ -4,31 +4,7 @@
 
 #include "extract/harvest_bounds.h"
 
-const char* ButtonCaption(Platform platform) {
-  switch (platform) {
-    case Platform::Taobao: return "淘宝数据";
-    case Platform::Tmall: return "天猫数据";
-    case Platform::Jd: return "京东数据";
-    case Platform::Alibaba: return "阿里数据";
-  }
-  return "";
-}
-
 namespace {
-
-// The name a platform's links go by.
-const char* SiteName(Platform platform) {
-  switch (platform) {
-    case Platform::Taobao: return "淘宝";
-    case Platform::Tmall: return "天猫";
-    case Platform::Jd: return "京东";
-    case Platform::Alibaba: return "1688";
-  }
-  return "";
-}
-
-// JD pages go without the cookie box, so a fresh cookie would not help there.
-bool SendsCookie(Platform platform) { return platform != Platform::Jd; }
 
 // "（HTTP 404）", or the request's failure text in brackets, or nothing when neither tells more.
 std::string WhyNotFetched(int status, const std::string& failure) {
@@ -38,7 +14,8 @@ std::string WhyNotFetched(int status, const std::string& failure) {
 }
 
 std::string TroubleText(const ExtractionReport& r) {
-  const bool cookie = SendsCookie(r.platform);
+  // A fresh cookie helps only where the pages go with the cookie box.
+  const bool cookie = PlatformRowOf(r.platform).takesCookie;
   switch (r.trouble) {
     case PageTrouble::None: break;
     case PageTrouble::FetchFailed: return "页面获取失败" + WhyNotFetched(r.status, r.failure) + "，请检查链接和网络";
@@ -85,11 +62,12 @@ std::string FoundText(const ExtractionReport& r) {
 std::string ExtractionStatusText(const ExtractionReport& r) {
   const bool nothing = r.mainPictures == 0 && r.skuPictures == 0 && r.detailPictures == 0;
   if (nothing && r.trouble == PageTrouble::OtherPlatform)
-    return std::string("这是") + SiteName(r.linkPlatform) + "的链接，请点" + ButtonCaption(r.linkPlatform);
+    return std::string("这是") + PlatformRowOf(r.linkPlatform).siteName + "的链接，请点" +
+           PlatformRowOf(r.linkPlatform).buttonName;
   std::string text = nothing && r.trouble != PageTrouble::None ? TroubleText(r) : FoundText(r);
   if (r.cutShort && r.cutBeforeCap)
     text += "；页面数据过多，只取了一部分";
   else if (r.cutShort)
     text += "；页面数据过多，只取了前" + std::to_string(kMaxRowsPerKind) + "条";
-  return text + "（" + ButtonCaption(r.platform) + "）";
+  return text + "（" + PlatformRowOf(r.platform).buttonName + "）";
 }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "extract/item_harvest.h"
+#include "extract/platforms.h"
 
 // Why a run found no picture, as far as the page tells.
 enum class PageTrouble {
@@ -45,9 +45,6 @@ struct ExtractionReport {
   bool cutBeforeCap = false;  // ... though no kind reached its number of rows or lines (work or text size)
   Platform linkPlatform = Platform::Taobao;  // with OtherPlatform: whose site the link is on
 };
-
-// The platform's button caption ("淘宝数据").
-const char* ButtonCaption(Platform platform);
 
 // The status line message for the window (which puts the time in front), leading with what the
 // user needs, the number of pictures or the reason there are none, and naming the button last:

@@ -74,10 +74,20 @@ struct ItemSource {
   size_t textRoom = kMaxTextBytes;
 };
 
-// Each returns what it found (or why it found nothing) for the status line. A run that found
-// nothing (its report tells a PageTrouble) delivers nothing: the harvest stays as it was. The item
-// is named after its id where the page gives one, else as ItemName says (item_name.h).
+// What the platform's button does with the link: its row's reader runs, unless the link is on the
+// site of a platform whose pages this button does not read. Returns what it found (or why it found
+// nothing) for the status line. A run that found nothing (its report tells a PageTrouble) delivers
+// nothing: the harvest stays as it was. The item is named after its id where the page gives one,
+// else as ItemName says (item_name.h).
+ExtractionReport HarvestItem(Platform button, const ItemSource& source, HarvestSink& sink);
 ExtractionReport HarvestTaobaoItem(const ItemSource& source, HarvestSink& sink);
 ExtractionReport HarvestTmallItem(const ItemSource& source, HarvestSink& sink);
 ExtractionReport HarvestJdItem(const ItemSource& source, HarvestSink& sink);
 ExtractionReport HarvestAlibabaItem(const ItemSource& source, HarvestSink& sink);
+
+// The platforms' readers, one per row (platforms.h): the item page of the link, then its
+// description or detail pages, by the classic markers or today's page data.
+ExtractionReport HarvestTaobaoPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestTmallPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestJdPages(const ItemSource& source, HarvestSink& sink);
+ExtractionReport HarvestAlibabaPages(const ItemSource& source, HarvestSink& sink);

@@ -6,18 +6,6 @@
 
 #include "text/text_slicing.h"
 
-enum class Platform { Taobao, Tmall, Jd, Alibaba };
-enum class PictureKind { Main, Sku, Detail };
-
-// Kind labels, which are also the saved pictures' base names ("淘宝主图图片", ...).
-const char* PictureKindLabel(Platform platform, PictureKind kind);
-
-struct PictureRow {
-  std::string number;  // 1-based row number as text
-  std::string url;
-  std::string label;   // kind label followed by the running number within its kind
-};
-
 // Where an extraction run delivers what it finds, in the order it finds it. The window implements
 // it with its controls; tests record the calls.
 class HarvestSink {
@@ -38,6 +26,3 @@ class HarvestSink {
   // keeps its video id); a SetItemId forgets an earlier one.
   virtual void SetVideoName(const std::string& name) {}
 };
-
-// Each text followed by "\r\n", appended one by one.
-void AppendLines(HarvestSink& sink, const TextList& lines);

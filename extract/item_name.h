@@ -6,14 +6,19 @@
 #include <string>
 #include <string_view>
 
+#include "extract/platforms.h"
+
 // Whether an id from a page names the item: an empty one does not, nor "0" (the video id of a
 // classic 1688 offer without a video).
 bool NamesAnItem(std::string_view id);
 
-// The item's number in the link the user pasted, or "": the id of a Taobao or Tmall link
-// ("item.htm?id=<n>", also offerId, itemId, skuId, sku or wareId), the number a page of JD or 1688 is
-// named after ("/<n>.html", "/offer/<n>.html"), Taobao's phone page "/i<n>.htm". At most 20 digits.
+// The item's number in the link the user pasted, or "": the number its page is named after
+// ("/<n>.html", "/offer/<n>.html", Taobao's phone page "/i<n>.htm"), else the first number of the
+// query parameters the platforms' rows name ("item.htm?id=<n>", also itemId, sku, skuId, wareId or
+// offerId). At most 20 digits, never "0".
 std::string ItemNumberOfLink(std::string_view link);
+// The same, with only the query parameters of `platform`'s links.
+std::string ItemNumberOfLink(std::string_view link, Platform platform);
 
 // `id` where it names the item, else the link's number, else `harvestTime` (which may be empty).
 std::string ItemName(const std::string& id, std::string_view link, const std::string& harvestTime);

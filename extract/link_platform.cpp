@@ -2,31 +2,11 @@
 
 #include <string>
 
-#include "extract/cookie_scope.h"
+#include "text/url.h"
 
 namespace {
 
-struct PlatformDomain {
-  std::string_view domain;
-  Platform platform;
-  bool taobaoOrTmall;
-};
-
-// Item pages and the short links that lead to them.
-constexpr PlatformDomain kDomains[] = {
-    {"taobao.com", Platform::Taobao, false}, {"tb.cn", Platform::Taobao, true},
-    {"tmall.com", Platform::Tmall, false},   {"tmall.hk", Platform::Tmall, false},
-    {"jd.com", Platform::Jd, false},         {"jd.hk", Platform::Jd, false},
-    {"3.cn", Platform::Jd, false},           {"1688.com", Platform::Alibaba, false},
-};
-
 constexpr std::string_view kMirrorSuffix = ".localhost";
-
-bool UnderDomain(std::string_view host, std::string_view domain) {
-  if (host == domain) return true;
-  return host.size() > domain.size() && host.substr(host.size() - domain.size()) == domain &&
-         host[host.size() - domain.size() - 1] == '.';
-}
 
 std::string_view WithoutLastLabel(std::string_view name) {
   const size_t dot = name.rfind('.');
@@ -37,17 +17,22 @@ bool TaobaoFamily(Platform p) { return p == Platform::Taobao || p == Platform::T
 
 }  // namespace
 
-std::optional<LinkOwner> LinkOwnerOf(std::string_view link) {
-  const bool hasScheme = link.find("://") != std::string_view::npos;
-  const std::string host = HostOfUrl(hasScheme ? std::string(link) : "http://" + std::string(link));
-  if (host.empty()) return std::nullopt;
+std::optional<LinkOwner> HostOwner(std::string_view host, bool mirrors) {
   std::string_view name = host;
-  const bool mirror = name.size() > kMirrorSuffix.size() && name.ends_with(kMirrorSuffix);
+  const bool mirror = mirrors && name.size() > kMirrorSuffix.size() && name.ends_with(kMirrorSuffix);
   if (mirror) name.remove_suffix(kMirrorSuffix.size());
-  for (const PlatformDomain& d : kDomains)
-    if (UnderDomain(name, mirror ? WithoutLastLabel(d.domain) : d.domain))
-      return LinkOwner{d.platform, d.taobaoOrTmall};
+  for (const PlatformRow& row : PlatformRows())
+    for (const PlatformDomain& domain : row.domains)
+      if (HostUnderDomain(name, mirror ? WithoutLastLabel(domain.name) : domain.name))
+        return LinkOwner{row.platform, domain.taobaoOrTmall};
   return std::nullopt;
+}
+
+std::optional<LinkOwner> LinkOwnerOf(std::string_view link) {
+  const std::optional<UrlParts> parts = HasSchemePrefix(link) ? ParseUrl(link) : ParseUrl("http://" + std::string(link));
+  // User info may dress one host up as another.
+  if (!parts || !parts->IsHttp() || !parts->userInfo.empty()) return std::nullopt;
+  return HostOwner(parts->host, true);
 }
 
 bool ButtonReadsLinkOf(Platform button, const LinkOwner& owner) {

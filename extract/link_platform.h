@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "extract/item_harvest.h"
+#include "extract/platforms.h"
 
 struct LinkOwner {
   Platform platform;
@@ -13,11 +13,15 @@ struct LinkOwner {
   bool taobaoOrTmall = false;
 };
 
-// The platform under whose domains the link's host lies (whole labels: "item.taobao.com",
-// "m.tb.cn", "3.cn", "detail.1688.com"), or nullopt for any other host and for text that is no
-// address. A link without a scheme counts as http. A name under ".localhost" counts as the same name
-// under the platform's own top-level domain ("item.jd.localhost" as "item.jd.com"): such names only
-// ever reach this machine, where they stand for a mirror of the site, such as the demo shop.
+// The platform under whose domains (its row's) a host lies, by whole labels: "item.taobao.com",
+// "m.tb.cn", "3.cn", "detail.1688.com"; nullopt for any other host. With `mirrors`, a name under
+// ".localhost" counts as the same name under the platform's own top-level domain
+// ("item.jd.localhost" as "item.jd.com"): such names only ever reach this machine, where they stand
+// for a mirror of the site, such as the demo shop.
+std::optional<LinkOwner> HostOwner(std::string_view host, bool mirrors);
+
+// The owner of the link's host, mirrors included; nullopt for text that is no http(s) address. A
+// link without a scheme counts as http.
 std::optional<LinkOwner> LinkOwnerOf(std::string_view link);
 
 // Whether the platform's button reads the pages of links owned as `owner`: the platform's own, and

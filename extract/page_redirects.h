@@ -11,11 +11,6 @@
 
 inline constexpr int kMaxRedirects = 5;
 
-// The address a redirect's Location names, resolved against the address that answered with it
-// (absolute, "//host/...", "/path", "?query" or a relative path), without its fragment. Nothing
-// when it names anything but an http or https address.
-std::optional<std::string> RedirectTarget(std::string_view from, std::string_view location);
-
 // Fetches `url` and follows up to kMaxRedirects redirects. The first request carries `cookies` as
 // given; each further one carries them only where `cookieMayGo` allows, and never over plain http
 // once the way went over https (the page then tells cookieWithheldOverHttp). A redirect to an

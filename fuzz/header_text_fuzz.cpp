@@ -168,6 +168,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   HeaderLineName(a);
   HeaderLineValue(a);
   UpperFirst(a);
+  // At most four digits of whatever a server sends.
+  const int status = ResponseStatus(a);
+  FUZZ_CHECK(status >= 0 && status <= 9999);
 
   CheckMergedCookies(a, b);
   if (!b.empty() && IsAsciiText(a) && IsAsciiText(b)) {

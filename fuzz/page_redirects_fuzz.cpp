@@ -12,6 +12,8 @@
 
 #include "extract/page_redirects.h"
 #include "fuzz/fuzz_input.h"
+#include "text/ascii.h"
+#include "text/url.h"
 
 namespace {
 
@@ -41,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(!SchemeOf(*target).empty());
   FUZZ_CHECK(target->find('#') == std::string::npos);
   FUZZ_CHECK(target->size() <= from.size() + location.size() + 2);
-  const size_t start = location.find_first_not_of(" \t");
-  location.remove_prefix(start == std::string_view::npos ? location.size() : start);
+  location = TrimAscii(location);
   if (!location.starts_with(*target)) FUZZ_CHECK(SchemeOf(*target) == SchemeOf(from));
 
   const std::vector<std::string_view> locations = fuzz::SplitAtZeros(fuzz::AsText(data, size), kMaxRedirects + 2);

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
+#include "text/ascii.h"
 #include "text/markup_text.h"
 #include "text/text_items.h"
 #include "text/text_slicing.h"
+#include "text/url.h"
 
 namespace {
 
@@ -215,5 +217,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string blanks = TrimBlanks(text);
   FUZZ_CHECK(blanks.size() <= trimmed.size());
   FUZZ_CHECK(blanks.empty() || (blanks.front() != ' ' && blanks.front() != '\t' && blanks.front() != '\n'));
+  const std::string_view ascii = TrimAscii(text, left);
+  FUZZ_CHECK(ascii.empty() || (left.find(ascii.front()) == std::string_view::npos &&
+                               left.find(ascii.back()) == std::string_view::npos));
+
+  // A link's page number is digits of the link itself; a query value never outgrows the link.
+  const std::string_view number = PageNumberOfLink(text);
+  FUZZ_CHECK(number.size() <= kMaxLinkNumberDigits && number.find_first_not_of("0123456789") == std::string::npos);
+  FUZZ_CHECK(QueryValue(text, left).size() <= text.size());
   return 0;
 }

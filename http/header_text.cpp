@@ -122,3 +122,12 @@ std::string MergeCookies(std::string& oldCookies, std::string& newCookies) {
   oldCookies = RemoveDuplicateItems(out, "; ");
   return oldCookies;
 }
+
+int ResponseStatus(std::string_view headers) {
+  const size_t blank = headers.find(' ');
+  int status = 0;
+  for (size_t i = blank == std::string_view::npos ? headers.size() : blank + 1;
+       i < headers.size() && headers[i] >= '0' && headers[i] <= '9' && status < 1000; ++i)
+    status = status * 10 + (headers[i] - '0');
+  return status;
+}

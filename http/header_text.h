@@ -21,6 +21,10 @@ std::string UpperFirst(std::string_view text);
 std::string HeaderLineName(std::string_view line);
 std::string HeaderLineValue(std::string_view line);
 
+// The status code of a response's header block ("HTTP/1.1 404 Not Found": 404): the digits after
+// the first blank, at most four of them; 0 when none follow it.
+int ResponseStatus(std::string_view headers);
+
 // The trimmed value of the first line of a header block whose name is `name`, the letters compared
 // ignoring ASCII case ("location" finds "Location: /x"); empty when no line has that name.
 std::string HeaderValueNamed(std::string_view block, std::string_view name);

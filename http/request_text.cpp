@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "text/text_slicing.h"
 #include "http/header_text.h"
+#include "text/ascii.h"
+#include "text/text_slicing.h"
 
 namespace {
 
@@ -19,12 +20,7 @@ std::string WithoutLineBreaks(std::string_view text) {
   return out;
 }
 
-std::string_view TrimmedCookieLine(std::string_view line) {
-  const auto isEdge = [](char c) { return c == ' ' || c == '\t' || c == ';'; };
-  while (!line.empty() && isEdge(line.front())) line.remove_prefix(1);
-  while (!line.empty() && isEdge(line.back())) line.remove_suffix(1);
-  return line;
-}
+std::string_view TrimmedCookieLine(std::string_view line) { return TrimAscii(line, " \t;"); }
 
 }  // namespace
 

@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "http/url_parts.h"
 #include "runtime/handles.h"
 #include "runtime/stop_signal.h"
+#include "runtime/worker.h"
 
 // The ANSI entry points on purpose: header and body bytes go to the wire as they are, whatever the
 // system's code page, where the wide ones would convert GBK text through it.
@@ -168,31 +168,22 @@ void RunExchange(Exchange& x) {
   ReadBody(x);
 }
 
-DWORD WINAPI ExchangeWork(void* parameter) {
-  std::unique_ptr<std::shared_ptr<Exchange>> held(static_cast<std::shared_ptr<Exchange>*>(parameter));
-  Exchange& exchange = **held;
+void RunExchangeOnWorker(Exchange& exchange) {
   try {
     RunExchange(exchange);
   } catch (...) {
-    // Out of memory on a huge body, for one: nothing may leave a work item.
+    // Out of memory on a huge body, for one.
     exchange.readFailed = true;
   }
   SetEvent(exchange.done.get());
-  return 0;
 }
 
 // Runs the exchange on a thread of the process's pool, waited for until its deadline or the stop.
 // A wait that ends early ends the exchange; true when the exchange ran to its end and its results
 // may be read.
 bool RunBounded(const std::shared_ptr<Exchange>& exchange, HANDLE stopEvent) {
-  if (!exchange->done) return false;
-  auto* held = new (std::nothrow) std::shared_ptr<Exchange>(exchange);
-  if (!held) return false;
   // A pooled thread: one made for every exchange would cost more than many a small picture.
-  if (!QueueUserWorkItem(ExchangeWork, held, WT_EXECUTELONGFUNCTION)) {
-    delete held;
-    return false;
-  }
+  if (!exchange->done || !QueueWorker([exchange] { RunExchangeOnWorker(*exchange); })) return false;
   const HANDLE waits[] = {exchange->done.get(), stopEvent};
   const DWORD count = stopEvent ? 2 : 1;
   if (WaitForMultipleObjects(count, waits, FALSE, exchange->deadline.Bound(INFINITE - 1)) == WAIT_OBJECT_0)

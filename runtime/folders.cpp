@@ -66,19 +66,34 @@ FileReading ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string
   return {};
 }
 
-bool ReplaceFileWhole(const std::string& path, std::string_view bytes) {
+namespace {
+
+bool WriteParts(HANDLE file, std::initializer_list<std::string_view> parts) {
+  for (std::string_view part : parts) {
+    while (!part.empty()) {
+      // WriteFile takes a 32-bit count; larger parts go in pieces.
+      const DWORD size = part.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(part.size());
+      DWORD written = 0;
+      if (!WriteFile(file, part.data(), size, &written, nullptr) || written == 0) return false;
+      part.remove_prefix(written);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// The flush comes before the move: a file system may write the new name to the disk before the
+// data, and a power cut in between would leave an empty or partial file under the old name.
+bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> parts) {
   const std::wstring target = GbkToWide(path);
   const std::wstring temporary = target + L".part";
-  // Small files only: one write call takes them whole.
-  if (bytes.size() > (1u << 30)) return false;
   bool ok;
   {
     UniqueFile file(
         CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    DWORD written = 0;
-    ok = bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                           written == bytes.size());
+    ok = WriteParts(file.get(), parts) && FlushFileBuffers(file.get());
   }
   ok = ok && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
   if (!ok) DeleteFileW(temporary.c_str());

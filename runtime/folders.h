@@ -1,4 +1,5 @@
 #pragma once
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ struct FileReading {
 // As ReadSmallFile, saying why a file could not be read.
 FileReading ReadWholeFile(const std::wstring& path, size_t maxBytes, std::string& bytes);
 
-// Writes `bytes` into a temporary file beside `path` (GBK) and then puts it in place of `path`, so
-// that `path` holds either its old content or the whole new one, never a part.
-bool ReplaceFileWhole(const std::string& path, std::string_view bytes);
+// The one way a file is written whole: the parts, one after the other, go into a temporary file
+// beside `path` (GBK), which is flushed to the disk and then put in place of `path`. So `path` holds
+// either what it held or the whole new file, never a part, even after a crash or a power cut. The
+// temporary file is held exclusively while it is written and removed on failure.
+bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> parts);

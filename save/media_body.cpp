@@ -2,18 +2,12 @@
 
 #include <string>
 
+#include "text/ascii.h"
+
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
 std::string LowerMediaType(std::string_view contentType) {
-  contentType = contentType.substr(0, contentType.find(';'));
-  while (!contentType.empty() && IsBlank(contentType.front())) contentType.remove_prefix(1);
-  while (!contentType.empty() && IsBlank(contentType.back())) contentType.remove_suffix(1);
-  std::string type(contentType);
-  for (char& c : type)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return type;
+  return LowerAsciiCopy(TrimAscii(contentType.substr(0, contentType.find(';'))));
 }
 
 }  // namespace
@@ -33,9 +27,6 @@ bool CanBeMedia(std::string_view contentType, std::string_view body) {
   if (IsTextContentType(contentType)) return false;
   // A byte-order mark may stand before a page's markup.
   if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
-  size_t first = 0;
-  while (first < body.size() && IsBlank(body[first])) ++first;
-  if (first == body.size()) return false;
-  const char c = body[first];
-  return c != '<' && c != '{' && c != '[';
+  const std::string_view start = TrimAscii(body);
+  return !start.empty() && start[0] != '<' && start[0] != '{' && start[0] != '[';
 }

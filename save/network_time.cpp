@@ -6,10 +6,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "http/com_request.h"
+#include "runtime/worker.h"
 #include "save/date_time.h"
 #include "text/text_items.h"
 #include "text/text_slicing.h"
@@ -63,25 +62,22 @@ StatusClock::StatusClock() : state_(std::make_shared<State>()) {}
 StatusClock StatusClock::Probing(const std::string& probeUrl) {
   StatusClock clock;
   clock.state_->probing = true;
-  // The thread holds the state for as long as it runs and nobody waits for it: a silent host keeps
+  // The worker holds the state for as long as it runs and nobody waits for it: a silent host keeps
   // it for the request engine's whole time-out.
-  try {
-    std::thread([state = clock.state_, probeUrl] {
-      std::optional<double> time;
-      try {
-        time = ProbeNetworkTime(probeUrl);
-      } catch (...) {
-        // No network time, as when the host does not answer.
-      }
-      const auto at = std::chrono::steady_clock::now();
-      std::lock_guard<std::mutex> lock(state->lock);
-      if (time) state->reading = NetworkReading{*time, at};
-      state->probing = false;
-      state->ended.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    clock.state_->probing = false;  // no thread: the computer's clock throughout
-  }
+  const bool started = static_cast<bool>(StartWorker([state = clock.state_, probeUrl] {
+    std::optional<double> time;
+    try {
+      time = ProbeNetworkTime(probeUrl);
+    } catch (...) {
+      // No network time, as when the host does not answer.
+    }
+    const auto at = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(state->lock);
+    if (time) state->reading = NetworkReading{*time, at};
+    state->probing = false;
+    state->ended.notify_all();
+  }));
+  if (!started) clock.state_->probing = false;  // no thread: the computer's clock throughout
   return clock;
 }
 

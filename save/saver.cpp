@@ -2,14 +2,11 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <urlmon.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <new>
 #include <random>
 
 #include "http/header_text.h"
@@ -18,9 +15,11 @@
 #include "runtime/folders.h"
 #include "runtime/handles.h"
 #include "runtime/stop_signal.h"
+#include "runtime/worker.h"
 #include "save/date_time.h"
 #include "save/file_names.h"
 #include "save/media_body.h"
+#include "save/video_download.h"
 
 namespace {
 
@@ -36,11 +35,6 @@ constexpr int kPicturesInFlight = 6;
 constexpr SIZE_T kWorkerStack = 256 * 1024;
 // How often a wait for a picture's outcome looks whether the save was stopped meanwhile.
 constexpr unsigned kOutcomePollMs = 50;
-// A download given up (stopped, out of time or grown too large) ends at its next progress report;
-// it is waited for this long, and otherwise left to remove its partial file itself.
-constexpr DWORD kGivenUpDownloadWaitMs = 300;
-// The first bytes of a downloaded video looked at to tell a web page from a video.
-constexpr DWORD kVideoStartBytes = 4096;
 
 // A stop asked from another thread, and the guard that keeps the process from ending in the middle
 // of a file. Nobody need ever request it: a save that is never stopped runs with one all the same.
@@ -94,37 +88,10 @@ class WriteScope {
   bool allowed_;
 };
 
-bool WriteParts(HANDLE file, std::initializer_list<std::string_view> parts) {
-  for (std::string_view part : parts) {
-    while (!part.empty()) {
-      // WriteFile takes a 32-bit count; larger parts go in pieces.
-      const DWORD size = part.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(part.size());
-      DWORD written = 0;
-      if (!WriteFile(file, part.data(), size, &written, nullptr) || written == 0) return false;
-      part.remove_prefix(written);
-    }
-  }
-  return true;
-}
-
-// Writes the parts one after the other into a temporary file beside `path` and then puts it in
-// place of `path`, so that `path` never holds part of a file: it keeps what it had until the new
-// file is whole. The temporary file is held exclusively while it is written and removed on failure.
+// A file is written whole (ReplaceFileWhole), and only while the save may still write.
 bool WriteWholeFile(const std::string& path, std::initializer_list<std::string_view> parts, SaveStop& stop) {
   WriteScope scope(stop);
-  if (!scope.allowed()) return false;
-  const std::wstring target = GbkToWide(path);
-  const std::wstring temporary = target + L".part";
-  bool ok;
-  {
-    UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    ok = WriteParts(file.get(), parts);
-  }
-  ok = ok && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-  if (!ok) DeleteFileW(temporary.c_str());
-  return ok;
+  return scope.allowed() && ReplaceFileWhole(path, parts);
 }
 
 // Every save draws from its own generator, seeded afresh, so two saves give different tails.
@@ -206,11 +173,8 @@ class PictureBatch {
                SaveStop& stop)
       : rows_(rows), paths_(std::move(paths)), tails_(std::move(tails)), stop_(stop), outcomes_(rows.size(), kPending) {
     const size_t workers = rows.size() < kPicturesInFlight ? rows.size() : kPicturesInFlight;
-    for (size_t i = 0; i < workers; ++i) {
-      UniqueHandle worker(
-          CreateThread(nullptr, kWorkerStack, Worker, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-      if (worker) workers_.push_back(std::move(worker));
-    }
+    for (size_t i = 0; i < workers; ++i)
+      if (UniqueHandle worker = StartWorker([this] { Work(); }, kWorkerStack)) workers_.push_back(std::move(worker));
     // Without a thread of its own the save still goes on, one picture after the other.
     if (workers_.empty()) Work();
   }
@@ -236,11 +200,6 @@ class PictureBatch {
 
  private:
   static constexpr signed char kPending = -1, kFailed = 0, kSaved = 1;
-
-  static DWORD WINAPI Worker(void* self) {
-    static_cast<PictureBatch*>(self)->Work();
-    return 0;
-  }
 
   void Work() {
     for (;;) {
@@ -271,156 +230,12 @@ class PictureBatch {
   std::vector<UniqueHandle> workers_;
 };
 
-// One video download, shared by the thread that runs it and the save that waits for it.
-struct VideoDownload {
-  std::wstring url;
-  std::wstring temporary;
-  VideoBounds bounds;
-  std::atomic<ULONGLONG> lastNews{0};  // when the download last reported progress
-  std::atomic<bool> givenUp{false};
-  std::atomic<bool> tooLarge{false};
-  // The download's own results, the thread's until it has finished.
-  HRESULT result = E_FAIL;
-  DWORD responseCode = 0;
-  std::string contentType;
-  // Who removes or keeps the partial file: the download thread when the save has given up on it,
-  // the save once the thread has finished.
-  std::mutex lock;
-  bool finished = false;
-};
-
-// Breaks the download off once the save gave up on it or it grew too large (the system calls it as
-// data arrives), and notes the server's answer: an error page or a web page is no video, yet the
-// system writes it into the file and reports success all the same (Wine does; so may Windows).
-class VideoDownloadCallback final : public IBindStatusCallback, public IHttpNegotiate {
- public:
-  explicit VideoDownloadCallback(VideoDownload& download) : download_(download) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
-      *out = static_cast<IBindStatusCallback*>(this);
-    } else if (iid == IID_IHttpNegotiate) {
-      *out = static_cast<IHttpNegotiate*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  // Lives on the download thread's stack for the whole download.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) override {
-    download_.lastNews = GetTickCount64();
-    if (progress > download_.bounds.maxBytes || progressMax > download_.bounds.maxBytes) download_.tooLarge = true;
-    return download_.givenUp || download_.tooLarge ? E_ABORT : S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
-
-  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override {
-    if (additionalHeaders) *additionalHeaders = nullptr;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR headers, LPCWSTR,
-                                       LPWSTR* additionalHeaders) override {
-    if (additionalHeaders) *additionalHeaders = nullptr;
-    download_.lastNews = GetTickCount64();
-    download_.responseCode = responseCode;
-    if (headers) download_.contentType = HeaderValueNamed(WideToGbk(headers), "Content-Type");
-    return S_OK;
-  }
-
- private:
-  VideoDownload& download_;
-};
-
-DWORD WINAPI VideoDownloadThread(void* parameter) {
-  std::unique_ptr<std::shared_ptr<VideoDownload>> held(static_cast<std::shared_ptr<VideoDownload>*>(parameter));
-  VideoDownload& download = **held;
-  try {
-    ScopedCoInitialize com;  // the download binds through COM
-    VideoDownloadCallback callback(download);
-    download.result = URLDownloadToFileW(nullptr, download.url.c_str(), download.temporary.c_str(), 0, &callback);
-  } catch (...) {
-    // Nothing may leave a thread procedure; the download counts as failed.
-    download.result = E_FAIL;
-  }
-  std::lock_guard<std::mutex> lock(download.lock);
-  download.finished = true;
-  if (download.givenUp) DeleteFileW(download.temporary.c_str());
-  return 0;
-}
-
-// Runs the download on a thread of its own and waits for it, at most bounds.maxMs in all and
-// bounds.stallMs without news; true when it finished by itself. Otherwise the download is given
-// up: it breaks off at its next progress report and removes its partial file.
-bool RunVideoDownload(const std::shared_ptr<VideoDownload>& download, const SaveStop& stop) {
-  auto* held = new (std::nothrow) std::shared_ptr<VideoDownload>(download);
-  if (!held) return false;
-  UniqueHandle thread(CreateThread(nullptr, 0, VideoDownloadThread, held, 0, nullptr));
-  if (!thread) {
-    delete held;
-    return false;
-  }
-  const ULONGLONG start = GetTickCount64();
-  download->lastNews = start;
-  const HANDLE waits[] = {thread.get(), stop.Signal().Event()};
-  const DWORD count = waits[1] ? 2 : 1;
-  for (;;) {
-    const ULONGLONG now = GetTickCount64();
-    const ULONGLONG end = start + download->bounds.maxMs;
-    const ULONGLONG stalled = download->lastNews + download->bounds.stallMs;
-    if (stop.Requested() || now >= end || now >= stalled) break;
-    const ULONGLONG next = end < stalled ? end : stalled;
-    if (WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(next - now)) == WAIT_OBJECT_0) break;
-  }
-  {
-    std::lock_guard<std::mutex> lock(download->lock);
-    if (download->finished) return true;
-    download->givenUp = true;
-  }
-  WaitForSingleObject(thread.get(), kGivenUpDownloadWaitMs);
-  return false;
-}
-
-std::string FileStart(const std::wstring& path, DWORD bytes) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
-  std::string start(bytes, '\0');
-  DWORD read = 0;
-  if (!ReadFile(file.get(), start.data(), bytes, &read, nullptr)) return {};
-  start.resize(read);
-  return start;
-}
-
-// The system downloads the video into a temporary file beside `path`, which takes its place only
-// once the download is whole, in its bounds, and answered with a success that can be a video.
-// True when it did.
+// The video takes the place of `path` only once it is a whole video. True when it did.
 bool DownloadVideo(const std::string& url, const std::string& path, const VideoBounds& bounds, SaveStop& stop) {
-  if (url.empty()) return false;
-  static std::atomic<unsigned> downloads{0};
-  auto download = std::make_shared<VideoDownload>();
-  // The wide call: the path holds GBK names, which the ANSI one would read in the system's code page.
-  download->url = GbkToWide(url);
-  const std::wstring target = GbkToWide(path);
-  // A name of its own: a download given up by an earlier save may still be about to remove its file.
-  download->temporary = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++downloads) +
-                        L".part";
-  download->bounds = bounds;
-  if (!RunVideoDownload(download, stop)) return false;
-  const std::wstring& temporary = download->temporary;
+  const std::wstring temporary = DownloadVideoFile(url, path, bounds, stop.Signal());
+  if (temporary.empty()) return false;
   WriteScope scope(stop);
-  const bool video = SUCCEEDED(download->result) && download->responseCode < 400 && !download->tooLarge &&
-                     CanBeMedia(download->contentType, FileStart(temporary, kVideoStartBytes));
-  if (video && scope.allowed() && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (scope.allowed() && MoveFileExW(temporary.c_str(), GbkToWide(path).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   DeleteFileW(temporary.c_str());
   return false;
 }
@@ -536,17 +351,11 @@ struct SaveRun::Impl {
 
 namespace {
 
-DWORD WINAPI SaveThread(void* parameter) {
-  std::unique_ptr<std::shared_ptr<SaveShared>> held(static_cast<std::shared_ptr<SaveShared>*>(parameter));
-  SaveShared& shared = **held;
-  try {
-    SaveOutcome outcome = RunSave(shared.job, shared.effects, shared.stop);
-    std::lock_guard<std::mutex> lock(shared.lock);
-    shared.outcome = outcome;
-  } catch (...) {
-    // Nothing may leave a thread procedure; what was written stays written.
-  }
-  return 0;
+// What was written stays written, whatever ends the save.
+void SaveOnWorker(SaveShared& shared) {
+  SaveOutcome outcome = RunSave(shared.job, shared.effects, shared.stop);
+  std::lock_guard<std::mutex> lock(shared.lock);
+  shared.outcome = outcome;
 }
 
 }  // namespace
@@ -581,11 +390,7 @@ std::unique_ptr<SaveRun> StartSave(SaveJob job, SaveEffects effects) {
   shared->effects = std::move(effects);
   auto impl = std::make_unique<SaveRun::Impl>();
   impl->shared = shared;
-  auto* held = new std::shared_ptr<SaveShared>(shared);
-  impl->thread.reset(CreateThread(nullptr, 0, SaveThread, held, 0, nullptr));
-  if (!impl->thread) {
-    delete held;
-    return nullptr;
-  }
+  impl->thread = StartWorker([shared] { SaveOnWorker(*shared); });
+  if (!impl->thread) return nullptr;
   return std::unique_ptr<SaveRun>(new SaveRun(std::move(impl)));
 }

@@ -23,6 +23,17 @@ constexpr bool IsWordByte(char c) { return IsAsciiLetter(c) || IsAsciiDigit(c) |
 // Space, tab, carriage return and line feed.
 constexpr bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// Space, tab, carriage return, line feed, form feed and vertical tab.
+inline constexpr std::string_view kAsciiBlanks = " \t\r\n\f\v";
+// The text without the bytes of `edges` at either end. A GBK character's trailing byte is never
+// below '@', so edges of blanks and punctuation leave GBK text whole; full-width spaces stay
+// (text_items.h trims those).
+constexpr std::string_view TrimAscii(std::string_view text, std::string_view edges = kAsciiBlanks) {
+  const size_t first = text.find_first_not_of(edges);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(edges) - first + 1);
+}
+
 // The value of a hexadecimal digit of either case; -1 for any other byte.
 constexpr int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -69,11 +69,42 @@ bool ReadHostAndPort(std::string_view authority, UrlParts& parts) {
   return true;
 }
 
+bool IsHttpScheme(std::string_view scheme) {
+  return EqualsIgnoringAsciiCase(scheme, "http") || EqualsIgnoringAsciiCase(scheme, "https");
+}
+
+std::string_view WithoutFragment(std::string_view url) { return url.substr(0, url.find('#')); }
+
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const int high = i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+    const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
+    if (text[i] == '%' && high >= 0 && low >= 0) {
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string UrlParts::HostAndPort() const { return port ? host + ":" + std::to_string(port) : host; }
 
 bool HasSchemePrefix(std::string_view url) { return SchemeLength(url) > 0; }
+
+std::string_view SchemeOfReference(std::string_view url) {
+  if (url.empty() || !IsAsciiLetter(url[0])) return {};
+  for (size_t i = 1; i < url.size(); ++i) {
+    const char c = url[i];
+    if (c == ':') return url.substr(0, i);
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '+' && c != '-' && c != '.') return {};
+  }
+  return {};
+}
 
 bool HostUnderDomain(std::string_view host, std::string_view domain) {
   if (domain.empty()) return false;
@@ -127,4 +158,61 @@ std::optional<std::string> PageAddress(std::string_view text) {
   if (!parts || !parts->IsHttp()) return std::nullopt;
   url.replace(0, parts->scheme.size(), parts->scheme);
   return url;
+}
+
+std::optional<std::string> RedirectTarget(std::string_view from, std::string_view location) {
+  location = WithoutFragment(TrimAscii(location));
+  from = WithoutFragment(from);
+  const std::string_view scheme = SchemeOfReference(location);
+  if (!scheme.empty()) {
+    if (!IsHttpScheme(scheme)) return std::nullopt;
+    return std::string(location);
+  }
+  // A relative reference takes what it lacks from the address that answered, which is http(s).
+  const std::string_view base = SchemeOfReference(from);
+  if (!IsHttpScheme(base)) return std::nullopt;
+  if (location.starts_with("//")) return std::string(base) + ":" + std::string(location);
+  const size_t authorityStart = base.size() + 3;  // after "://"
+  const size_t pathStart = from.find_first_of("/?", authorityStart);
+  const std::string_view origin = from.substr(0, pathStart);
+  if (location.starts_with("/")) return std::string(origin) + std::string(location);
+  const std::string_view path = pathStart == std::string_view::npos ? std::string_view("/") : from.substr(pathStart);
+  const std::string_view pathOnly = path.substr(0, path.find('?'));
+  if (location.empty()) return std::string(origin) + std::string(path);
+  if (location.starts_with("?")) return std::string(origin) + std::string(pathOnly) + std::string(location);
+  // A relative path replaces the last segment of the answering address's path.
+  const size_t lastSlash = pathOnly.rfind('/');
+  const std::string_view directory = lastSlash == std::string_view::npos ? "/" : pathOnly.substr(0, lastSlash + 1);
+  return std::string(origin) + std::string(directory) + std::string(location);
+}
+
+std::string QueryValue(std::string_view url, std::string_view name) {
+  const size_t query = url.find('?');
+  if (query == std::string_view::npos) return {};
+  size_t at = query + 1;
+  while (at < url.size()) {
+    size_t end = url.find_first_of("&#", at);
+    if (end == std::string_view::npos) end = url.size();
+    const std::string_view pair = url.substr(at, end - at);
+    const size_t eq = pair.find('=');
+    if (eq != std::string_view::npos && pair.substr(0, eq) == name) return PercentDecode(pair.substr(eq + 1));
+    if (end < url.size() && url[end] == '#') break;
+    at = end + 1;
+  }
+  return {};
+}
+
+std::string_view PageNumberOfLink(std::string_view link) {
+  std::string_view page = link.substr(0, link.find_first_of("?#"));
+  if (const size_t slash = page.rfind('/'); slash != std::string_view::npos) page.remove_prefix(slash + 1);
+  for (std::string_view ending : {".html", ".htm"}) {
+    if (!page.ends_with(ending)) continue;
+    std::string_view number = page.substr(0, page.size() - ending.size());
+    if (number.starts_with('i')) number.remove_prefix(1);
+    if (number.empty() || number.size() > kMaxLinkNumberDigits) return {};
+    for (char c : number)
+      if (!IsAsciiDigit(c)) return {};
+    return number;
+  }
+  return {};
 }

@@ -35,6 +35,28 @@ std::optional<UrlParts> ParseUrl(std::string_view url);
 // Whether `url` begins with a scheme followed by "://".
 bool HasSchemePrefix(std::string_view url);
 
+// The scheme of an absolute reference as written ("HTTPS" of "HTTPS://a" and of "https:a"), or ""
+// for a relative one.
+std::string_view SchemeOfReference(std::string_view url);
+
+// The address a redirect's Location names, resolved against the address that answered with it
+// (absolute, "//host/...", "/path", "?query" or a relative path), without its fragment and the
+// blanks around it. Nothing when it names anything but an http or https address.
+std::optional<std::string> RedirectTarget(std::string_view from, std::string_view location);
+
+// The value of the query parameter `name` (compared exactly) of an address, percent-decoded; ""
+// when its query names none. The query runs from the first "?" to the "#" after it; the address
+// may be written without a scheme, as links and page data are.
+std::string QueryValue(std::string_view url, std::string_view name);
+
+// The longest number a link's page name may hold.
+inline constexpr size_t kMaxLinkNumberDigits = 20;
+
+// The number a link's page is named after, from the last part of its path: "<n>.html" or
+// "<n>.htm", also Taobao's phone page "i<n>.htm"; "" for any other name and for a number of more
+// than kMaxLinkNumberDigits digits. The link may be written without a scheme.
+std::string_view PageNumberOfLink(std::string_view link);
+
 // Whether a host (as UrlParts gives it) is `domain` or lies under it by whole labels:
 // "a.taobao.com" lies under "taobao.com", "evil-taobao.com" and "taobao.com.evil.cn" do not.
 bool HostUnderDomain(std::string_view host, std::string_view domain);

@@ -129,19 +129,3 @@ DetailPictures ReadJdDetailPictures(std::string_view page, std::string_view pict
   return result;
 }
 
-std::string JdSkuIdOfLink(std::string_view link) {
-  const std::string_view path = link.substr(0, link.find_first_of("?#"));
-  const size_t html = path.rfind(".html");
-  if (html != npos) {
-    size_t begin = html;
-    while (begin > 0 && IsAsciiDigit(path[begin - 1])) --begin;
-    if (begin < html && begin > 0 && path[begin - 1] == '/' && html - begin <= 20)
-      return std::string(path.substr(begin, html - begin));
-  }
-  for (std::string_view name : {"sku", "skuId", "wareId"}) {
-    const std::string value = QueryValue(link, name);
-    if (!value.empty() && value.size() <= 20 && value.find_first_not_of("0123456789") == std::string::npos)
-      return value;
-  }
-  return {};
-}

@@ -10,5 +10,3 @@ ItemPageData ReadJdPhonePageData(std::string_view page, std::string_view picture
 // Every JD picture address ("…jfs/….jpg") on a detail page; paths without a host go under
 // `pictureBase`.
 DetailPictures ReadJdDetailPictures(std::string_view page, std::string_view pictureBase);
-// The SKU id in a JD item link (".../100012345678.html"), or "".
-std::string JdSkuIdOfLink(std::string_view link);

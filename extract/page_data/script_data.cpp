@@ -33,21 +33,6 @@ std::string EarlyDeclaredCharset(std::string_view page) {
   return {};
 }
 
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const int high = i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
-    const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
-    if (text[i] == '%' && high >= 0 && low >= 0) {
-      out += static_cast<char>(high * 16 + low);
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 bool ArrivedAsUtf8(std::string_view page) {
@@ -182,10 +167,7 @@ std::string Reader::Line(const Json* node) const {
   }
   for (char& c : text)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-  return std::string(CharacterPrefix(text, kMaxLineBytes));
+  return std::string(CharacterPrefix(TrimAscii(text, " "), kMaxLineBytes));
 }
 
 const Json* Reader::Lookup(std::string_view path) const {
@@ -221,8 +203,7 @@ const Json* Reader::Lookup(std::string_view path) const {
 }
 
 std::optional<std::string> CompleteAddress(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  s = TrimAscii(s, " \t\r\n");
   // Script data writes addresses in ASCII; other bytes and a backslash mean a misread string.
   for (char c : s) {
     const auto b = static_cast<unsigned char>(c);
@@ -285,22 +266,6 @@ TextList SourceAddresses(std::string_view html, bool& cutShort) {
     if (cutShort) break;
   }
   return found;
-}
-
-std::string QueryValue(std::string_view url, std::string_view name) {
-  const size_t query = url.find('?');
-  if (query == npos) return {};
-  size_t at = query + 1;
-  while (at < url.size()) {
-    size_t end = url.find_first_of("&#", at);
-    if (end == npos) end = url.size();
-    const std::string_view pair = url.substr(at, end - at);
-    const size_t eq = pair.find('=');
-    if (eq != npos && pair.substr(0, eq) == name) return PercentDecode(pair.substr(eq + 1));
-    if (end < url.size() && url[end] == '#') break;
-    at = end + 1;
-  }
-  return {};
 }
 
 bool CallerMayUse(const ItemPageData& data) {

@@ -95,8 +95,6 @@ void AddPictureOf(TextList& list, const Reader& r, const Json* node, bool& cutSh
 // Every src="…" (or src=\"…\" inside a script string) attribute of an HTML text that holds an
 // address, in order.
 TextList SourceAddresses(std::string_view html, bool& cutShort);
-// A query parameter of an address, percent-decoded; "" when the address has none of that name.
-std::string QueryValue(std::string_view url, std::string_view name);
 
 // Whether a reading found enough of an item to stand for it.
 bool CallerMayUse(const ItemPageData& data);

@@ -3,6 +3,7 @@
 #include "extract/md5.h"
 #include "extract/page_data/script_data.h"
 #include "text/ascii.h"
+#include "text/url.h"
 
 namespace {
 
@@ -53,7 +54,6 @@ std::string PercentEncode(std::string_view text) {
 
 std::string TaobaoDescriptionCallUrl(std::string_view host, std::string_view cookies, std::string_view itemId,
                                      std::string_view descriptionPage, long long nowMs) {
-  using page_data::QueryValue;
   // The token is the part of "_m_h5_tk" before its underscore (a time stamp follows it).
   const std::string cookie = CookieValue(cookies, "_m_h5_tk");
   const std::string token = cookie.substr(0, cookie.find('_'));

@@ -39,6 +39,26 @@ TEST(ItemNameTest, TheItemsNumberInRealLinkShapes) {
   for (const auto& row : rows) EXPECT_EQ(ItemNumberOfLink(row.link), row.number) << row.link;
 }
 
+// A platform's links are read by its row's query parameters only: JD's phone page goes by the SKU.
+TEST(ItemNameTest, TheNumberOfAPlatformsLink) {
+  const struct {
+    const char* link;
+    Platform platform;
+    const char* number;
+  } rows[] = {
+      {"https://item.jd.com/100012345678.html?spm=1.2#crumb", Platform::Jd, "100012345678"},
+      {"https://item.m.jd.com/product/100012345678.html", Platform::Jd, "100012345678"},
+      {"https://so.m.jd.com/ware/search.action?sku=123456", Platform::Jd, "123456"},
+      {"https://item.m.jd.com/ware/view.action?wareId=100012043978", Platform::Jd, "100012043978"},
+      {"https://item.jd.com/abc100.html", Platform::Jd, ""},
+      {"https://item.jd.com/?id=5", Platform::Jd, ""},
+      {"https://detail.tmall.com/item.htm?skuId=4611686018427387904&id=605258110430", Platform::Tmall, "605258110430"},
+      {"https://detail.m.1688.com/page/index.html?offerId=601748658723", Platform::Alibaba, "601748658723"},
+      {"https://detail.m.1688.com/page/index.html?id=601748658723", Platform::Alibaba, ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ItemNumberOfLink(row.link, row.platform), row.number) << row.link;
+}
+
 TEST(ItemNameTest, ThePagesIdThenTheLinksNumberThenTheTime) {
   const std::string offer = "https://detail.1688.com/offer/601748658723.html";
   const struct {

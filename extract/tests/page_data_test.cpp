@@ -329,21 +329,6 @@ TEST(JdPageDataTest, DetailPicturesStopAtTheRowBound) {
   EXPECT_TRUE(read.cutShort);
 }
 
-TEST(JdPageDataTest, SkuIdOfTheLink) {
-  struct Case {
-    const char* link;
-    const char* id;
-  } cases[] = {
-      {"https://item.jd.com/100012345678.html", "100012345678"},
-      {"https://item.jd.com/100012345678.html?spm=1.2#crumb", "100012345678"},
-      {"https://item.m.jd.com/product/100012345678.html", "100012345678"},
-      {"https://item.jd.com/abc100.html", ""},
-      {"https://so.m.jd.com/ware/search.action?sku=123456", "123456"},
-      {"https://item.jd.com/", ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(JdSkuIdOfLink(c.link), c.id) << c.link;
-}
-
 // ---- pages that are not item pages ----
 
 TEST(RecognisePageTest, LoginChallengeAndMissingItemPages) {
@@ -366,7 +351,7 @@ TEST(RecognisePageTest, LoginChallengeAndMissingItemPages) {
 
 // ---- the cookie's scope ----
 
-TEST(CookieScopeTest, OnlyTheLinkHostThePlatformsAndTheOwnDescriptionHosts) {
+TEST(CookieScopeTest, OnlyTheLinkHostThePlatformsOfTheCookieAndTheOwnDescriptionHosts) {
   EndpointHosts hosts;
   hosts.TaobaoDescHost = "127.0.0.1:8443";
   hosts.TaobaoDescApiHost = "api.test";
@@ -377,10 +362,10 @@ TEST(CookieScopeTest, OnlyTheLinkHostThePlatformsAndTheOwnDescriptionHosts) {
   } cases[] = {
       {"https://shop.example/desc", true},
       {"http://SHOP.example:8080/desc", true},
-      {"https://img.alicdn.com/tfscom/TB1", true},
+      {"https://img.alicdn.com/tfscom/TB1", false},  // pictures and documents: no login needed
       {"https://itemcdn.tmall.com/1688offer/icoss1", true},
       {"https://taobao.com/x", true},
-      {"https://desc.3.cn/x", true},
+      {"https://desc.3.cn/x", false},  // JD's pages take no cookie
       {"https://detail.1688.com./x", true},
       {"https://127.0.0.1:9999/x", true},  // the description host, any port
       {"https://api.test/h5/x", true},

@@ -70,6 +70,22 @@ TEST(FindHeaderValueTest, Table) {
   for (const Row& r : rows) EXPECT_EQ(FindHeaderValue(r.block, r.name), r.expected) << r.block;
 }
 
+TEST(ResponseStatusTest, TheCodeAfterTheFirstBlank) {
+  const struct {
+    const char* headers;
+    int status;
+  } rows[] = {
+      {"HTTP/1.1 404 Not Found\r\nServer: x\r\n\r\n", 404},
+      {"HTTP/2 200\r\n", 200},
+      {"HTTP/1.1 302\r\nLocation: /x 500\r\n", 302},
+      {"HTTP/1.1 99999 Odd", 9999},
+      {"HTTP/1.1  200 OK", 0},
+      {"HTTP/1.1", 0},
+      {"", 0},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ResponseStatus(row.headers), row.status) << row.headers;
+}
+
 TEST(HeaderValueNamedTest, TheNameInAnyLetterCase) {
   const std::string block = "HTTP/1.1 302 Found\r\nlocation:  /next?a=b:c \r\nContent-Type: text/html\r\n\r\n";
   EXPECT_EQ(HeaderValueNamed(block, "Location"), "/next?a=b:c");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/codepage.h"
+#include "runtime/worker.h"
 
 RECT RectInParent(HWND window) {
   RECT r;
@@ -98,29 +99,21 @@ HWND DescendantWithId(HWND parent, int id) {
 HeldHotKeys::HeldHotKeys(std::initializer_list<UINT> virtualKeys)
     : keys_(virtualKeys),
       held_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  thread_ = CreateThread(nullptr, 0, Hold, this, 0, nullptr);
-  if (thread_) WaitForSingleObject(held_, 5000);
+      release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      thread_(StartWorker([this] { Hold(); })) {
+  if (thread_) WaitForSingleObject(held_.get(), 5000);
 }
 
 HeldHotKeys::~HeldHotKeys() {
-  SetEvent(release_);
-  if (thread_) {
-    WaitForSingleObject(thread_, 5000);
-    CloseHandle(thread_);
-  }
-  CloseHandle(held_);
-  CloseHandle(release_);
+  SetEvent(release_.get());
+  if (thread_) WaitForSingleObject(thread_.get(), 5000);
 }
 
-DWORD WINAPI HeldHotKeys::Hold(void* parameter) {
-  auto* self = static_cast<HeldHotKeys*>(parameter);
+void HeldHotKeys::Hold() {
   bool all = true;
-  for (size_t i = 0; i < self->keys_.size(); ++i)
-    all = RegisterHotKey(nullptr, static_cast<int>(i + 1), 0, self->keys_[i]) && all;
-  self->holdsAll_ = all;
-  SetEvent(self->held_);
-  WaitForSingleObject(self->release_, INFINITE);
-  for (size_t i = 0; i < self->keys_.size(); ++i) UnregisterHotKey(nullptr, static_cast<int>(i + 1));
-  return 0;
+  for (size_t i = 0; i < keys_.size(); ++i) all = RegisterHotKey(nullptr, static_cast<int>(i + 1), 0, keys_[i]) && all;
+  holdsAll_ = all;
+  SetEvent(held_.get());
+  WaitForSingleObject(release_.get(), INFINITE);
+  for (size_t i = 0; i < keys_.size(); ++i) UnregisterHotKey(nullptr, static_cast<int>(i + 1));
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/handles.h"
 #include "runtime/progress_display.h"
 
 // A window's rectangle in its parent's client coordinates.
@@ -37,12 +38,12 @@ class HeldHotKeys {
   bool holdsAll() const { return holdsAll_; }
 
  private:
-  static DWORD WINAPI Hold(void* self);
+  void Hold();
   std::vector<UINT> keys_;
-  HANDLE held_ = nullptr;
-  HANDLE release_ = nullptr;
-  HANDLE thread_ = nullptr;
+  UniqueHandle held_;
+  UniqueHandle release_;
   bool holdsAll_ = false;
+  UniqueHandle thread_;  // last: the thread uses every member before it
 };
 
 // What a save or a batch reports to the taskbar button, in order: "2/5", "3/5 failed", "end".

@@ -1,6 +1,6 @@
 #pragma once
-// One table of addresses for every reader of URLs: the parser, the cookie rule and the request
-// engines each check every row, so they cannot come to read an address differently.
+// One table of addresses for every reader of URLs: the parser, the cookie rule, the link rule and
+// the request engines each check every row, so they cannot come to read an address differently.
 
 struct UrlRow {
   const char* url;
@@ -34,6 +34,21 @@ inline constexpr UrlRow kUrlRows[] = {
     // The path may hold GBK text; only the authority must be ASCII.
     {"http://a.example/\xD6\xD0\xCE\xC4.jpg", "http", "a.example", 0, "/\xD6\xD0\xCE\xC4.jpg", nullptr, nullptr, ""},
     {"ftp://a.example/x", "ftp", "a.example", 0, "/x", nullptr, nullptr, ""},
+    // Hosts of the platforms and look-alikes: the cookie rule and the link rule read each.
+    {"https://detail.tmall.hk/item.htm?id=1", "https", "detail.tmall.hk", 0, "/item.htm", "id=1", nullptr, ""},
+    {"https://npcitem.jd.hk/1.html", "https", "npcitem.jd.hk", 0, "/1.html", nullptr, nullptr, ""},
+    {"https://item.jd.com/1.html", "https", "item.jd.com", 0, "/1.html", nullptr, nullptr, ""},
+    {"https://3.cn/-1x", "https", "3.cn", 0, "/-1x", nullptr, nullptr, ""},
+    {"https://m.tb.cn/h.5Fw7Qz8", "https", "m.tb.cn", 0, "/h.5Fw7Qz8", nullptr, nullptr, ""},
+    {"https://item.taobao.com/item.htm?id=1", "https", "item.taobao.com", 0, "/item.htm", "id=1", nullptr, ""},
+    {"https://detail.1688.com/offer/1.html", "https", "detail.1688.com", 0, "/offer/1.html", nullptr, nullptr, ""},
+    {"https://detail.china.alibaba.com/offer/1.html", "https", "detail.china.alibaba.com", 0, "/offer/1.html",
+     nullptr, nullptr, ""},
+    {"https://img.alicdn.com/tfscom/TB1", "https", "img.alicdn.com", 0, "/tfscom/TB1", nullptr, nullptr, ""},
+    {"https://evil-taobao.com/x", "https", "evil-taobao.com", 0, "/x", nullptr, nullptr, ""},
+    {"https://taobao.com.evil.cn/x", "https", "taobao.com.evil.cn", 0, "/x", nullptr, nullptr, ""},
+    {"https://13.cn/x", "https", "13.cn", 0, "/x", nullptr, nullptr, ""},
+    {"http://item.jd.localhost:8080/1.html", "http", "item.jd.localhost", 8080, "/1.html", nullptr, nullptr, ""},
     // No URL: ports outside 1-65535 or not a number, broken literals, no host, control characters
     // and blanks, bytes no host name holds, no scheme.
     {"http://h:0/p", nullptr},
@@ -56,4 +71,56 @@ inline constexpr UrlRow kUrlRows[] = {
     {"a.example/p", nullptr},
     {"//a.example/p", nullptr},
     {"", nullptr},
+};
+
+// A redirect's Location, resolved against the address that answered with it.
+struct RedirectRow {
+  const char* from;
+  const char* location;
+  const char* target;  // nullptr: no http(s) address to follow
+};
+
+inline constexpr char kAnswering[] = "https://item.taobao.com/a/item.htm?id=1#top";
+inline constexpr RedirectRow kRedirectRows[] = {
+    {kAnswering, "https://detail.tmall.com/item.htm?id=1", "https://detail.tmall.com/item.htm?id=1"},
+    {kAnswering, " HTTP://Detail.Tmall.com/x#frag ", "HTTP://Detail.Tmall.com/x"},
+    {kAnswering, "//login.taobao.com/member/login.jhtml", "https://login.taobao.com/member/login.jhtml"},
+    {kAnswering, "/b/other.htm", "https://item.taobao.com/b/other.htm"},
+    {kAnswering, "?id=2", "https://item.taobao.com/a/item.htm?id=2"},
+    {kAnswering, "next.htm?x=1", "https://item.taobao.com/a/next.htm?x=1"},
+    {kAnswering, "", "https://item.taobao.com/a/item.htm?id=1"},
+    {kAnswering, "ftp://item.taobao.com/file", nullptr},
+    {kAnswering, "javascript:alert(1)", nullptr},
+    {kAnswering, "file:///c:/windows/win.ini", nullptr},
+    {"https://m.test", "x.html", "https://m.test/x.html"},
+    {"http://m.test?q=1", "?q=2", "http://m.test?q=2"},
+    {"ftp://m.test/a", "/b", nullptr},
+};
+
+// A query parameter of an address, and the number its page is named after.
+struct LinkPartsRow {
+  const char* link;
+  const char* name;   // the query parameter asked for
+  const char* value;  // its value, percent-decoded
+  const char* pageNumber;
+};
+
+inline constexpr LinkPartsRow kLinkPartsRows[] = {
+    {"https://item.taobao.com/item.htm?spm=a.1&id=561495525977&ns=1#detail", "id", "561495525977", ""},
+    {"https://item.taobao.com/item.htm?xid=5&id=6", "id", "6", ""},
+    {"https://item.taobao.com/item.htm?ID=5", "id", "", ""},
+    {"https://item.taobao.com/item.htm#id=5", "id", "", ""},
+    {"https://item.taobao.com/item.htm?a=1#x&id=5", "id", "", ""},
+    {"//desc.test/d?f=a%2Fb%zz%4", "f", "a/b%zz%4", ""},
+    {"item.jd.com/1.html?sku=2", "sku", "2", "1"},
+    {"https://item.jd.com/100012043978.html#crumb-wrap", "sku", "", "100012043978"},
+    {"https://a.m.taobao.com/i561495525977.htm?sid=1", "sid", "1", "561495525977"},
+    {"https://detail.1688.com/offer/601748658723.html?spm=a", "spm", "a", "601748658723"},
+    {"https://item.jd.com/12345678901234567890.html", "", "", "12345678901234567890"},
+    {"https://item.jd.com/123456789012345678901.html", "", "", ""},
+    {"https://item.jd.com/abc100.html", "", "", ""},
+    {"https://item.jd.com/100.html/more", "", "", ""},
+    {"https://item.jd.com/.html", "", "", ""},
+    {"https://item.jd.com/", "", "", ""},
+    {"", "id", "", ""},
 };

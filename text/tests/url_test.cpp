@@ -22,6 +22,20 @@ TEST(UrlTest, EveryRowOfTheTable) {
   }
 }
 
+TEST(UrlTest, RedirectTargetsResolveAgainstTheAnsweringAddress) {
+  for (const RedirectRow& r : kRedirectRows) {
+    const std::optional<std::string> target = RedirectTarget(r.from, r.location);
+    EXPECT_EQ(target, r.target ? std::optional<std::string>(r.target) : std::nullopt) << r.from << " " << r.location;
+  }
+}
+
+TEST(UrlTest, QueryValuesAndPageNumbers) {
+  for (const LinkPartsRow& r : kLinkPartsRows) {
+    EXPECT_EQ(QueryValue(r.link, r.name), r.value) << r.link;
+    EXPECT_EQ(PageNumberOfLink(r.link), r.pageNumber) << r.link;
+  }
+}
+
 TEST(UrlTest, PortsAndSchemes) {
   EXPECT_EQ(ParseUrl("https://a.example/")->PortOrDefault(), 443);
   EXPECT_EQ(ParseUrl("http://a.example/")->PortOrDefault(), 80);
@@ -32,6 +46,8 @@ TEST(UrlTest, PortsAndSchemes) {
   EXPECT_FALSE(ParseUrl("ftp://a.example/")->IsHttp());
   EXPECT_TRUE(HasSchemePrefix("git+ssh://a"));
   EXPECT_FALSE(HasSchemePrefix("a.example/x?r=http://b"));
+  EXPECT_EQ(SchemeOfReference("HTTPS:x"), "HTTPS");
+  EXPECT_EQ(SchemeOfReference("/a:b"), "");
 }
 
 TEST(UrlTest, PageAddressGate) {
