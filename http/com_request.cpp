@@ -141,10 +141,11 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
   const int boundSeconds = WaitBoundSeconds(options.timeoutSeconds, options.maxExchangeMs);
   const ULONGLONG waitStart = GetTickCount64();
   const ULONGLONG boundMs = boundSeconds > 0 ? static_cast<ULONGLONG>(boundSeconds) * 1000 : 0;
-  // Only a wait that ran out its bound is a time-out. Wine's object sometimes answers "not done"
-  // early: at once for a request that has just completed (seen with an empty body), and now and
-  // then while the answer is still arriving (seen on a busy machine). A readable status means the
-  // answer is complete; otherwise the wait goes on for what remains of the bound.
+  // Only a wait that ran out its bound is a time-out. Wine's object answers "not done" at once
+  // when asked after the answer has come in: a readable status before the bound then means the
+  // answer is complete; otherwise the wait goes on for what remains of the bound. At the bound
+  // the exchange fails even with the head in: a body still arriving is not the whole body.
+  bool aborted = false;
   for (;;) {
     ScopedVariant done;
     const ULONGLONG elapsed = GetTickCount64() - waitStart;
@@ -153,13 +154,21 @@ std::string ComHttpRequest(const std::string& url, const ComRequestOptions& opti
                                                : static_cast<int>((boundMs - elapsed + 999) / 1000);
     request.Call(L"WaitForResponse", {VariantFromInt(remaining)}, done.get());
     const bool notDone = done.get()->vt == VT_BOOL && done.get()->boolVal == VARIANT_FALSE;
-    if (!notDone || boundSeconds < 0 || request.Readable(L"Status")) break;
+    if (!notDone || boundSeconds < 0) break;
     if (GetTickCount64() - waitStart >= boundMs) {
       request.Call(L"Abort", {});
+      aborted = true;
       break;
     }
+    if (request.Readable(L"Status")) break;
     Sleep(20);
   }
+  // Wine's object goes on using itself after an abort until each of its pending steps ends, for a
+  // silent server not before the connection does. Released, it would be written into after it is
+  // freed and would set events by then another object's (a later exchange then "completes" before
+  // it is sent). An aborted object is therefore kept for the life of the process; an abort takes a
+  // server past the exchange's bound, so they are few.
+  if (aborted) object->AddRef();
   std::string body = request.GetBytes(L"ResponseBody");
   std::string rawHeaders = request.GetText(L"GetAllResponseHeaders");
   double status = request.GetNumber(L"Status");
