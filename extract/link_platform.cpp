@@ -48,7 +48,9 @@ bool LinkOfAnotherPlatform(Platform button, const LinkOwner& owner) {
 }
 
 std::string MirroredAddress(const std::string& url, std::string_view mirror) {
-  if (mirror.empty()) return url;
+  // Requests for the sites carry the cookie box; a mirror off this machine would receive it.
+  const std::string_view mirrorHost = mirror.substr(0, mirror.find(':'));
+  if (mirrorHost != "localhost") return url;
   const std::optional<UrlParts> parts = ParseUrl(url);
   if (!parts || !parts->IsHttp()) return url;
   for (const PlatformRow& row : PlatformRows())

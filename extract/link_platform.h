@@ -28,7 +28,8 @@ std::optional<LinkOwner> LinkOwnerOf(std::string_view link);
 // with an optional port ("localhost:8080"): an address on a platform's domain goes to the same
 // name under the mirror's domain, the platform's top-level domain left out as HostOwner reads
 // mirrors ("https://item.jd.com/1.html" to "https://item.jd.localhost:8080/1.html"). Every other
-// address, and every address when `mirror` is empty, stays as it is.
+// address, and every address when `mirror` is empty or not this machine's "localhost", stays as it
+// is.
 std::string MirroredAddress(const std::string& url, std::string_view mirror);
 
 // Whether the platform's button reads the pages of links owned as `owner`: the platform's own, and

@@ -70,6 +70,8 @@ TEST(HostsFileTest, BadLinesChangeNothingAndAreReportedWithTheirNumbers) {
       {"AlibabaLoginPage=https://a b/", "AlibabaLoginPage 的值不是 http(s) 网址：https://a b/"},
       {"TaobaoVideoHost=a\x01" "b", "TaobaoVideoHost 的值不是主机名：a\x01" "b"},
       // Values are read as the engines read a URL: ports 1 to 65535, whole IPv6 literals.
+      {"PlatformMirror=mirror.example:8080", "PlatformMirror 的值不是本机的 localhost：mirror.example:8080"},
+      {"PlatformMirror=localhost.example", "PlatformMirror 的值不是本机的 localhost：localhost.example"},
       {"TaobaoDescHost=127.0.0.1:65536", "TaobaoDescHost 的值不是主机名：127.0.0.1:65536"},
       {"JdMobileItemHost=[::1:9000", "JdMobileItemHost 的值不是主机名：[::1:9000"},
       {"TaobaoLoginPage=http://127.0.0.1:0/login", "TaobaoLoginPage 的值不是 http(s) 网址：http://127.0.0.1:0/login"},
