@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "text/page_encoding.h"
+#include "text/url.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ EarlierBatchResults ReadBatchResultsText(std::string_view gbk) {
     const bool skippedAsSaved =
         outcome == BatchOutcomeName(BatchOutcome::Skipped) && FieldAt(line, 9).empty();
     if (outcome == BatchOutcomeName(BatchOutcome::Done) || skippedAsSaved) {
-      earlier.complete.insert_or_assign(std::string(FieldAt(line, 0)), EarlierResult(line));
+      earlier.complete.insert_or_assign(LinkIdentity(FieldAt(line, 0)), EarlierResult(line));
     }
   }
   return earlier;
@@ -194,7 +195,9 @@ EarlierBatchResults ReadBatchResultsText(std::string_view gbk) {
 BatchProgress::BatchProgress(BatchFile file, EarlierBatchResults earlier, size_t cap)
     : links_(std::move(file.links)), results_(links_.size()), earlier_(std::move(earlier)), cap_(cap) {}
 
-const BatchItemResult* BatchProgress::SavedBefore(const std::string& link) const {
+// A link is the same item however it was written ("item.jd.com/1.html", "https://item.jd.com/1.html").
+const BatchItemResult* BatchProgress::SavedBefore(const std::string& written) const {
+  const std::string link = LinkIdentity(written);
   if (auto here = doneHere_.find(link); here != doneHere_.end()) return &here->second;
   if (auto before = earlier_.complete.find(link); before != earlier_.complete.end()) return &before->second;
   return nullptr;
@@ -220,7 +223,7 @@ std::optional<size_t> BatchProgress::NextToHarvest() {
     }
     r.link = link.link;
     r.platform = link.platform;
-    recorded_.insert(Field(r.link));
+    recorded_.insert(LinkIdentity(Field(r.link)));
     results_[next_] = std::move(r);
   }
   return std::nullopt;
@@ -229,8 +232,8 @@ std::optional<size_t> BatchProgress::NextToHarvest() {
 void BatchProgress::Record(size_t index, BatchItemResult result) {
   if (index >= results_.size()) return;
   // The same link further down the file is then skipped.
-  if (result.outcome == BatchOutcome::Done) doneHere_.insert_or_assign(result.link, result);
-  recorded_.insert(Field(result.link));
+  if (result.outcome == BatchOutcome::Done) doneHere_.insert_or_assign(LinkIdentity(result.link), result);
+  recorded_.insert(LinkIdentity(Field(result.link)));
   results_[index] = std::move(result);
 }
 
@@ -244,7 +247,7 @@ std::string BatchProgress::ResultsText() const {
   for (const std::optional<BatchItemResult>& r : results_)
     if (r) AppendResultLine(text, *r);
   for (const std::string& line : earlier_.lines)
-    if (!recorded_.contains(FieldAt(line, 0))) text.append(line).append("\r\n");
+    if (!recorded_.contains(LinkIdentity(FieldAt(line, 0)))) text.append(line).append("\r\n");
   return text;
 }
 
