@@ -117,7 +117,7 @@ void MainWindow::HarvestNextBatchLink() {
   if (!window_ || !batch_) return;
   ExtractionReport found = report.value_or(ExtractionReport{});
   found.platform = *link.platform;
-  ShowStatus(prefix + ExtractionStatusText(found));
+  ShowStatus(prefix + BatchExtractionText(found));
   if (found.mainPictures + found.skuPictures + found.detailPictures == 0) {
     batch_->progress.Record(index, BatchItemResultOf(link, found, std::nullopt));
     WriteBatchResults();

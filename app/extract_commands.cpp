@@ -3,7 +3,6 @@
 // it found.
 #include <windows.h>
 
-#include <algorithm>
 #include <memory>
 
 #include "app/main_window.h"
@@ -16,6 +15,7 @@
 #include "runtime/worker.h"
 #include "save/date_time.h"
 #include "text/text_items.h"
+#include "text/url.h"
 
 namespace {
 
@@ -114,8 +114,10 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Platform button) {
   const std::function<void()> yield = [this] { PumpPendingMessages(); };
   const std::function<bool()> answer = [this] { return PumpPendingMessages(); };
   // Hosts are copied: nothing may change them under a running extraction. A link pasted with a
-  // blank or a line end around it is used without them; the box keeps what was typed.
-  ItemSource source{TrimBlanks(BoxText(Control::url)), [this] { return BoxText(Control::cookie值); },
+  // blank or a line end around it is used without them, one without a scheme as https; the box
+  // keeps what was typed.
+  const std::string link = LinkWithScheme(TrimBlanks(BoxText(Control::url)));
+  ItemSource source{link, [this] { return BoxText(Control::cookie值); },
                     [answer, closing = closing_](const std::string& url, const std::optional<std::string>& cookies) {
                       return FetchPage(url, cookies, answer, closing);
                     },
@@ -123,9 +125,12 @@ std::optional<ExtractionReport> MainWindow::RunExtraction(Platform button) {
   source.harvestTime = harvestTimes_.Next(TimeName(clock_.Now()));
   source.stopped = [closing = closing_] { return closing->Requested(); };
   // The box holds at most kMaxTextBytes of the harvest's text, the earlier runs' included.
-  source.textRoom = kMaxTextBytes - std::min(kMaxTextBytes, BoxText(Control::文本数据).size());
+  source.textRoom = TextRoomFor(LinkIdentity(link));
   std::optional<ExtractionReport> report;
-  const bool ran = gate_.Run(*this, [&](HarvestSink& sink) { report = HarvestItem(button, source, sink); });
+  const bool ran = gate_.Run(*this, [&](HarvestSink& sink) {
+    runLink_ = LinkIdentity(link);
+    report = HarvestItem(button, source, sink);
+  });
   // A run the gate refused (another is still under way) says nothing; a cleared run, or one whose
   // window went, has nothing to tell either.
   if (!ran || !report || gate_.WasCleared()) return std::nullopt;

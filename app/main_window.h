@@ -54,8 +54,18 @@ struct WindowConfig {
   ProgressDisplay* progress = nullptr;
 };
 
+// The rows and text lines one link's latest run put into the list and the text box.
+struct HarvestedLink {
+  std::string link;   // its LinkIdentity
+  int rows = 0;
+  std::wstring text;  // its lines as the text box holds them
+};
+
 // The item harvest's state that lives outside the controls.
 struct HarvestState {
+  // The links harvested since the last clear, in the order their rows and lines stand in the list
+  // and the text box.
+  std::vector<HarvestedLink> links;
   std::string itemId;
   std::string videoUrl;
   std::string videoName;     // the video file's name where it is not the item id's
@@ -141,9 +151,10 @@ class MainWindow : private HarvestSink {
   void ApplyWindowWidth(double value);
   void ApplyHelpTop(double value);
 
-  // Appends one row per URL at the end of images_列表框: column 0 the 1-based row number (row
-  // numbers continue across runs), column 1 the URL, column 2 kindLabel followed by the running
-  // number within this call (starting at 1).
+  // Adds one row per URL to images_列表框, after the rows the run has put there so far: column 0
+  // the 1-based row number (rows are numbered in list order across runs), column 1 the URL, column
+  // 2 kindLabel followed by the running number within this call (starting at 1). A run's rows go
+  // where the rows of its link's earlier run stood, which it replaces, or after every row.
   void PublishPictures(const TextList& urls, const std::string& kindLabel) override;
   // Appends each text followed by "\r\n" at the end of 文本数据, all in one go.
   void AppendLines(const TextList& lines);
@@ -203,6 +214,9 @@ class MainWindow : private HarvestSink {
   // What the platform's button does (extract_commands.cpp). The report, unless the run was refused
   // or cleared.
   std::optional<ExtractionReport> RunExtraction(Platform button);
+  // The bytes of text lines a run of the link (its LinkIdentity) may add: the box's room, with the
+  // lines of the link's earlier run, which it replaces, counted free (window_harvest.cpp).
+  size_t TextRoomFor(const std::string& link) const;
   // Saves what the window holds on a worker (save_commands.cpp); false when no save started. Its
   // status lines carry `statusPrefix`; `ask`, when given, answers the final question instead of
   // the user.
@@ -223,7 +237,8 @@ class MainWindow : private HarvestSink {
   // The login buttons (login_commands.cpp).
   void LoadLoginPage(const std::string& page);
 
-  // HarvestSink: what an extraction finds goes into the controls and the harvest state.
+  // HarvestSink: what an extraction finds goes into the controls and the harvest state. A run's
+  // delivery first takes out what its link's earlier run put into the list and the text box.
   void DeliveryStarts() override;
   void DeliveryEnds() override;
   void AppendText(const std::string& text) override;
@@ -253,6 +268,16 @@ class MainWindow : private HarvestSink {
   GdiObject<HBRUSH> cookieBackground_;
   GdiObject<HBITMAP> helpBitmap_;
   HarvestState harvest_;
+  // The link of the extraction under way (its LinkIdentity), and where its delivery puts rows and
+  // text: the link's entry in harvest_.links, the next row and the next character of the text box.
+  std::string runLink_;
+  struct Delivery {
+    size_t link = 0;
+    int nextRow = 0;
+    size_t textAt = 0;
+  };
+  std::optional<Delivery> delivery_;
+  Delivery LooseDelivery();
   ExtractionGate gate_;
   // Requested as the window goes: an extraction under way abandons its fetches and ends. Shared
   // with the fetches, which may outlive the window.

@@ -30,8 +30,7 @@ std::optional<Platform> TakeButtonName(std::string_view& line) {
 bool LooksLikeLink(std::string_view text) {
   if (text.empty() || text.find_first_of(" \t\r\n") != std::string_view::npos) return false;
   if (HasSchemePrefix(text)) return !HostOfUrl(text).empty();
-  const std::string host = HostOfUrl("http://" + std::string(text));
-  return host.find('.') != std::string::npos;
+  return HostOfUrl(LinkWithScheme(text)).find('.') != std::string::npos;
 }
 
 BatchLink ReadLinkLine(int number, std::string_view line) {

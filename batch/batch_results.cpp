@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "text/page_encoding.h"
+#include "text/url.h"
 
 namespace {
 
@@ -108,6 +109,13 @@ const char* BatchOutcomeName(BatchOutcome outcome) {
   return "失败";
 }
 
+std::string BatchExtractionText(const ExtractionReport& report) {
+  const bool nothing = report.mainPictures + report.skuPictures + report.detailPictures == 0;
+  if (nothing && report.trouble == PageTrouble::OtherPlatform)
+    return std::string("按钮名与链接不符：这是") + PlatformRowOf(report.linkPlatform).siteName + "的链接";
+  return ExtractionStatusText(report);
+}
+
 BatchItemResult BatchItemResultOf(const BatchLink& link, const ExtractionReport& report,
                                   const std::optional<BatchSaveResult>& save) {
   BatchItemResult r;
@@ -120,7 +128,7 @@ BatchItemResult BatchItemResultOf(const BatchLink& link, const ExtractionReport&
   const bool rows = report.mainPictures + report.skuPictures + report.detailPictures > 0;
   if (!rows || !save) {
     r.outcome = BatchOutcome::Failed;
-    r.reason = ExtractionStatusText(report);
+    r.reason = BatchExtractionText(report);
     return r;
   }
   r.saved = save->pictures - save->failed;
@@ -178,7 +186,7 @@ EarlierBatchResults ReadBatchResultsText(std::string_view gbk) {
     const bool skippedAsSaved =
         outcome == BatchOutcomeName(BatchOutcome::Skipped) && FieldAt(line, 9).empty();
     if (outcome == BatchOutcomeName(BatchOutcome::Done) || skippedAsSaved) {
-      earlier.complete.insert_or_assign(std::string(FieldAt(line, 0)), EarlierResult(line));
+      earlier.complete.insert_or_assign(LinkIdentity(FieldAt(line, 0)), EarlierResult(line));
     }
   }
   return earlier;
@@ -187,7 +195,9 @@ EarlierBatchResults ReadBatchResultsText(std::string_view gbk) {
 BatchProgress::BatchProgress(BatchFile file, EarlierBatchResults earlier, size_t cap)
     : links_(std::move(file.links)), results_(links_.size()), earlier_(std::move(earlier)), cap_(cap) {}
 
-const BatchItemResult* BatchProgress::SavedBefore(const std::string& link) const {
+// A link is the same item however it was written ("item.jd.com/1.html", "https://item.jd.com/1.html").
+const BatchItemResult* BatchProgress::SavedBefore(const std::string& written) const {
+  const std::string link = LinkIdentity(written);
   if (auto here = doneHere_.find(link); here != doneHere_.end()) return &here->second;
   if (auto before = earlier_.complete.find(link); before != earlier_.complete.end()) return &before->second;
   return nullptr;
@@ -213,7 +223,7 @@ std::optional<size_t> BatchProgress::NextToHarvest() {
     }
     r.link = link.link;
     r.platform = link.platform;
-    recorded_.insert(Field(r.link));
+    recorded_.insert(LinkIdentity(Field(r.link)));
     results_[next_] = std::move(r);
   }
   return std::nullopt;
@@ -222,8 +232,8 @@ std::optional<size_t> BatchProgress::NextToHarvest() {
 void BatchProgress::Record(size_t index, BatchItemResult result) {
   if (index >= results_.size()) return;
   // The same link further down the file is then skipped.
-  if (result.outcome == BatchOutcome::Done) doneHere_.insert_or_assign(result.link, result);
-  recorded_.insert(Field(result.link));
+  if (result.outcome == BatchOutcome::Done) doneHere_.insert_or_assign(LinkIdentity(result.link), result);
+  recorded_.insert(LinkIdentity(Field(result.link)));
   results_[index] = std::move(result);
 }
 
@@ -237,7 +247,7 @@ std::string BatchProgress::ResultsText() const {
   for (const std::optional<BatchItemResult>& r : results_)
     if (r) AppendResultLine(text, *r);
   for (const std::string& line : earlier_.lines)
-    if (!recorded_.contains(FieldAt(line, 0))) text.append(line).append("\r\n");
+    if (!recorded_.contains(LinkIdentity(FieldAt(line, 0)))) text.append(line).append("\r\n");
   return text;
 }
 

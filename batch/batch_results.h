@@ -50,6 +50,11 @@ struct BatchItemResult {
   std::string reason;  // GBK, in the status line's words; empty when nothing failed
 };
 
+// What the batch says of an extraction, in the status line and as a failure's reason: the status
+// line's text, but a link of another platform's site (which only a line's button name can send to
+// a button) is named as the line's mistake: "按钮名与链接不符：这是淘宝的链接".
+std::string BatchExtractionText(const ExtractionReport& report);
+
 // The result of a link whose extraction gave `report` and, when it was saved, `save`. An item with
 // no rows fails; one whose detail pictures could not be read, whose page was read only in part, or
 // whose save left something out, is partly failed.

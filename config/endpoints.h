@@ -38,6 +38,9 @@ struct EndpointHosts {
   std::string JdMobileItemHost;    // JD's mobile item site (phone item pages and detail pages)
   std::string TaobaoDescApiHost;   // the signed description call of today's Taobao and Tmall pages
   std::string JdMobileImageHost;   // pictures named by JD's phone item pages
+  // Where the platforms' own sites are asked for instead (MirroredAddress): a domain with an
+  // optional port under which a demo shop mirrors them. Empty: the sites themselves.
+  std::string PlatformMirror;
 };
 
 // The public hosts the program talks to.

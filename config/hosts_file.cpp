@@ -5,7 +5,8 @@
 
 namespace {
 
-enum class ValueKind { Host, Page };
+// A mirror receives the requests that carry the cookie box, so it may only be this machine.
+enum class ValueKind { Host, Page, LocalMirror };
 
 struct HostField {
   const char* name;
@@ -23,6 +24,7 @@ const HostField kFields[] = {
     {"JdMobileItemHost", ValueKind::Host, nullptr, &EndpointHosts::JdMobileItemHost},
     {"TaobaoDescApiHost", ValueKind::Host, nullptr, &EndpointHosts::TaobaoDescApiHost},
     {"JdMobileImageHost", ValueKind::Host, nullptr, &EndpointHosts::JdMobileImageHost},
+    {"PlatformMirror", ValueKind::LocalMirror, nullptr, &EndpointHosts::PlatformMirror},
     {"TimeProbeHost", ValueKind::Host, &ProgramHosts::timeProbeHost},
     {"TaobaoLoginPage", ValueKind::Page, &ProgramHosts::taobaoLoginPage},
     {"AlibabaLoginPage", ValueKind::Page, &ProgramHosts::alibabaLoginPage},
@@ -36,9 +38,23 @@ bool IsHostValue(std::string_view value) {
   return parts && parts->userInfo.empty() && parts->path == "/" && !parts->query && !parts->fragment;
 }
 
+bool IsLocalMirrorValue(std::string_view value) {
+  return IsHostValue(value) && ParseUrl("http://" + std::string(value) + "/")->host == "localhost";
+}
+
 bool IsPageValue(std::string_view value) {
   const std::optional<UrlParts> parts = ParseUrl(value);
   return parts && parts->IsHttp();
+}
+
+// What the message says of a value its name cannot take, or nullptr when it can.
+const char* WhyValueWrong(ValueKind kind, std::string_view value) {
+  switch (kind) {
+    case ValueKind::Host: return IsHostValue(value) ? nullptr : " 的值不是主机名：";
+    case ValueKind::Page: return IsPageValue(value) ? nullptr : " 的值不是 http(s) 网址：";
+    case ValueKind::LocalMirror: return IsLocalMirrorValue(value) ? nullptr : " 的值不是本机的 localhost：";
+  }
+  return nullptr;
 }
 
 const HostField* FieldNamed(std::string_view name) {
@@ -95,12 +111,8 @@ HostsFileReading ReadHostsText(std::string_view text, const ProgramHosts& base) 
       reading.problems.push_back({number, "未知的名称：" + Shown(name)});
       continue;
     }
-    const bool valid = field->kind == ValueKind::Host ? IsHostValue(value) : IsPageValue(value);
-    if (!valid) {
-      reading.problems.push_back({number, std::string(field->name) +
-                                              (field->kind == ValueKind::Host ? " 的值不是主机名："
-                                                                              : " 的值不是 http(s) 网址：") +
-                                              Shown(value)});
+    if (const char* wrong = WhyValueWrong(field->kind, value)) {
+      reading.problems.push_back({number, std::string(field->name) + wrong + Shown(value)});
       continue;
     }
     const size_t index = static_cast<size_t>(field - kFields);

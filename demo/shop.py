@@ -13,8 +13,11 @@ Pictures are real JPEG or PNG files, drawn once per address with ImageMagick and
 folder, so the same address always gives the same bytes.
 
 On start it writes into the state folder:
-  hosts.txt     the tool's endpoint hosts pointed at the shop (for its --hosts option)
+  hosts.txt     the tool's endpoint hosts pointed at the shop, and the platforms' sites mirrored there
+                (for its --hosts option)
   links.txt     one line per item: saved page, platform, button caption, link to paste, what it is
+  batch.txt     every item's link, a batch file for the tool's --batch option
+  cookie.txt    the demo cookie, for the tool's --cookie-file option
   pictures.tsv  every picture served so far: address path, then the file holding its bytes
   ready         "<port>" once the port listens
 It stops when asked at /__stop, when the stop file appears, or after --lifetime seconds. With
@@ -75,43 +78,63 @@ class Item:
         self.name = name or page  # what links.txt calls it
         self.copy_of = copy_of  # the item id of the page, served as this item's
 
-    def link(self, port):
+    def link(self):
+        """The item's address on the platform's own site, as a user copies it from a browser."""
         query = "?id=" + self.item_id if self.item_id else ""
-        return "http://%s:%d%s%s" % (self.host, port, self.path, query)
+        return "https://%s%s%s" % (self.host, self.path, query)
+
+    def shop_host(self):
+        return shop_name(self.host)
+
+
+def shop_name(host):
+    """A platform's host under the shop's names: its top-level label becomes ".localhost"."""
+    return host.rsplit(".", 1)[0] + SUFFIX
+
+
+def shop_address(link, port):
+    """Where the shop serves a platform's address: what the tool asks for with the hosts file's
+    PlatformMirror (localhost:<port>), which leaves out the platform's top-level domain."""
+    parts = urlsplit(link)
+    return "%s://%s:%d%s%s" % (parts.scheme, shop_name(parts.hostname), port, parts.path,
+                               "?" + parts.query if parts.query else "")
 
 
 ITEMS = [
-    Item("淘宝", "淘宝数据", "item.taobao" + SUFFIX, "/item.htm", "561495525977", "taobao-1.html", "gbk",
+    Item("淘宝", "淘宝数据", "item.taobao.com", "/item.htm", "561495525977", "taobao-1.html", "gbk",
          "Taobao item page of 2018, as the server sent it", "taobao-desc-561495525977.js"),
-    Item("天猫", "天猫数据", "detail.tmall" + SUFFIX, "/item.htm", "605258110430", "tmall-1.html", "gbk",
+    Item("天猫", "天猫数据", "detail.tmall.com", "/item.htm", "605258110430", "tmall-1.html", "gbk",
          "Tmall item page of 2020, saved by a browser", "tmall-desc-605258110430.js"),
-    Item("京东", "京东数据", "item.jd" + SUFFIX, "/1020565583.html", "", "jd-1.html", "gbk",
+    Item("京东", "京东数据", "item.jd.com", "/1020565583.html", "", "jd-1.html", "gbk",
          "JD item page of 2018, as the server sent it"),
-    Item("阿里", "阿里数据", "detail.1688" + SUFFIX, "/offer/601748658723.html", "", "1688-1.html", "gbk",
+    Item("阿里", "阿里数据", "detail.1688.com", "/offer/601748658723.html", "", "1688-1.html", "gbk",
          "Alibaba (1688) offer page of 2019, as the server sent it"),
 ]
 
 # Pages of today's layouts, which carry the item in a data script; the detail pictures of Taobao and
 # Tmall come from a signed call that needs the "_m_h5_tk" token of a cookie (DEMO_COOKIE will do).
 TODAY_ITEMS = [
-    Item("淘宝", "淘宝数据", "item.taobao" + SUFFIX, "/item.htm", "760000000001", "today-taobao-760000000001.html",
+    Item("淘宝", "淘宝数据", "item.taobao.com", "/item.htm", "760000000001", "today-taobao-760000000001.html",
          "utf-8", "Taobao item page of today's layout (made for the demo); paste the demo cookie first"),
-    Item("天猫", "天猫数据", "detail.tmall" + SUFFIX, "/item.htm", "617129397971", "today-tmall-1.html", "utf-8",
+    Item("天猫", "天猫数据", "detail.tmall.com", "/item.htm", "617129397971", "today-tmall-1.html", "utf-8",
          "Tmall item page of today's layout; paste the demo cookie first"),
-    Item("京东", "京东数据", "item.jd" + SUFFIX, "/100038004397.html", "", "today-jd-desktop.html", "utf-8",
+    Item("京东", "京东数据", "item.jd.com", "/100038004397.html", "", "today-jd-desktop.html", "utf-8",
          "JD item of today's layout (made for the demo): the desktop page is built by scripts, the phone page has the data"),
-    Item("阿里", "阿里数据", "detail.1688" + SUFFIX, "/offer/1007511748868.html", "", "today-1688-1.html", "utf-8",
+    Item("阿里", "阿里数据", "detail.1688.com", "/offer/1007511748868.html", "", "today-1688-1.html", "utf-8",
          "Alibaba (1688) offer page of today's layout"),
 ]
 # A classic item whose description server answers 500: the page of the Taobao item above as another
 # item, its description failing as a server in trouble does.
 BROKEN_ITEMS = [
-    Item("淘宝", "淘宝数据", "item.taobao" + SUFFIX, "/item.htm", "561495525978", "taobao-1.html", "gbk",
+    Item("淘宝", "淘宝数据", "item.taobao.com", "/item.htm", "561495525978", "taobao-1.html", "gbk",
          "Taobao item page of 2018 whose description server answers 500", name="taobao-1-desc-500",
          copy_of="561495525977"),
 ]
 FAILING_DESCRIPTION = 500
 DEMO_COOKIE = "_m_h5_tk=0a1b2c3d4e5f60718293a4b5c6d7e8f9_1765000000000; _m_h5_tk_enc=demo"
+# The batch file of every item, for the tool's --batch with cookie.txt as its --cookie-file.
+BATCH_HEADING = ("# 演示商店的全部商品，一行一个链接（scripts/demo --batch 逐个读取并保存）。\r\n"
+                 "# 以#开头的行和空行不读；链接前可写按钮名和空格（如：天猫数据 链接）。\r\n")
 
 # Our own pages that the item pages lead to: (host, path pattern, file, charset).
 OWN_PAGES = [
@@ -157,6 +180,8 @@ def hosts_file(port, today):
         ("JdImageHost", hp("img10.360buyimg")),
         ("JdMobileItemHost", hp("item.m.jd")),
         ("TimeProbeHost", "%s:%d" % (INDEX_HOST, port)),
+        # The item links are the platforms' own addresses, the same at every start of the shop.
+        ("PlatformMirror", "localhost:%d" % port),
         ("TaobaoLoginPage", "http://%s/" % hp("login.taobao")),
         ("AlibabaLoginPage", "http://%s/" % hp("login.1688")),
     ] + ([("TaobaoDescApiHost", "%s:%d" % (DESC_API_HOST, port)), ("JdMobileImageHost", hp("m.360buyimg"))]
@@ -195,7 +220,7 @@ class Catalogue:
 
     def page_for(self, host, path, query):
         for item, page in self.items:
-            if host == item.host and path == item.path and query.get("id", "") == item.item_id:
+            if host == item.shop_host() and path == item.path and query.get("id", "") == item.item_id:
                 return page
         if host == DESC_LINK_HOST:
             # The description path names the item: /i2/560/490/<item id>/….desc|var^desc;…
@@ -382,7 +407,8 @@ class Handler(BaseHTTPRequestHandler):
         else:
             page = shop.catalogue.page_for(host, path, query)
             if page is None and path == "/" and host == INDEX_HOST:
-                links = "".join('<li><a href="%s">%s</a> — %s</li>' % (i.link(shop.port), i.platform, i.about)
+                links = "".join('<li><a href="%s">%s</a> — %s</li>' % (shop_address(i.link(), shop.port), i.platform,
+                                                                        i.about)
                                 for i in shop.items)
                 page = ((INDEX_PAGE % links).encode("utf-8"), "text/html; charset=utf-8")
             if page is None:
@@ -550,8 +576,9 @@ def main():
     shop = Shop(args.state, args.log, items)
     write_file(os.path.join(args.state, "hosts.txt"), hosts_file(shop.port, args.today))
     write_file(os.path.join(args.state, "links.txt"), "".join(
-        "%s\t%s\t%s\t%s\t%s\n" % (i.name, i.platform, i.button, i.link(shop.port), i.about) for i in items))
+        "%s\t%s\t%s\t%s\t%s\n" % (i.name, i.platform, i.button, i.link(), i.about) for i in items))
     write_file(os.path.join(args.state, "cookie.txt"), DEMO_COOKIE + "\n")
+    write_file(os.path.join(args.state, "batch.txt"), BATCH_HEADING + "".join(i.link() + "\r\n" for i in items))
     shop.serve()
     write_file(args.ready or os.path.join(args.state, "ready"), "%d\n" % shop.port)
     deadline = time.time() + args.lifetime

@@ -17,7 +17,7 @@ std::string ReadDescription(const Run& run, HarvestBuffer& out, const std::strin
   out.SetDescriptionUrl(address);
   FetchedPage fetched = run.FetchWithCookieWhereItBelongs(address);
   if (named && Failed(fetched)) NoteUnfetchedDescription(out, fetched);
-  out.SetDescriptionPage(fetched.text);
+  out.SetDescriptionPage(ShownPageText(run, fetched));
   return std::move(fetched.text);
 }
 
@@ -176,7 +176,7 @@ FetchedPage CutAlibabaPage(Run& run, HarvestBuffer& out) {
   if (!descUrl.empty() && Failed(desc)) NoteUnfetchedDescription(out, desc);
   const std::string& descDocument = desc.text;
   WorkBudget descWork(descDocument.size());
-  out.SetDescriptionPage(descDocument);
+  out.SetDescriptionPage(ShownPageText(run, desc));
   // The document carries its HTML inside a script string, quotes escaped with backslashes.
   const TextList detailPictures = run.Cut(descWork, descDocument, "src=\\\"", "\\\" /");
 

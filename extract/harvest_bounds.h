@@ -12,6 +12,9 @@ inline constexpr size_t kMaxLineBytes = 4096;         // one line of the text bo
 // All lines of a harvest together: the text box holds no more (a real item's title, SKU names and
 // attributes take under 20 KB, and the box lays out a long text slowly).
 inline constexpr size_t kMaxTextBytes = size_t{64} << 10;
+// The start of a description page the window shows; its layout is slow for long text, and the
+// box shows no more.
+inline constexpr size_t kShownPageBytes = 4096;
 // A page's body is read up to this and the rest left unread; no item page comes near it.
 inline constexpr size_t kMaxPageBytes = size_t{16} << 20;
 

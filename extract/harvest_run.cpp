@@ -2,8 +2,11 @@
 
 #include "extract/cookie_scope.h"
 #include "extract/item_name.h"
+#include "extract/link_platform.h"
+#include "extract/page_data/page_data.h"
 #include "extract/page_data/page_kind.h"
 #include "extract/page_redirects.h"
+#include "text/text_items.h"
 #include "text/text_slicing.h"
 #include "text/url.h"
 
@@ -58,11 +61,14 @@ void Run::YieldNowAndThen() const {
 
 std::string Run::ItemName(const std::string& id) const { return ::ItemName(id, source_.link, source_.harvestTime); }
 
-// Redirects are followed here; each further address gets the cookie only where it belongs.
+// Redirects are followed here; each further address gets the cookie only where it belongs. Where
+// the platforms' sites are mirrored, the request goes to the mirror once the cookie rule has read
+// the site's own address.
 FetchedPage Run::Fetch(const std::string& url, const std::optional<std::string>& cookies) const {
   const PageFetch yielding = [this](const std::string& address, const std::optional<std::string>& sent) {
     if (Stopped()) return FetchedPage();
-    FetchedPage page = source_.fetch ? source_.fetch(address, sent) : FetchedPage();
+    FetchedPage page =
+        source_.fetch ? source_.fetch(MirroredAddress(address, source_.hosts.PlatformMirror), sent) : FetchedPage();
     if (page.cutShort) cutShort = true;  // what the page holds past its bound is not read
     Yield();
     return page;
@@ -114,6 +120,17 @@ TextList Run::Cut(WorkBudget& work, std::string_view text, std::string_view left
     if (Stopped()) return {};
   }
   return items;
+}
+
+std::string ShownPageText(const Run& run, const FetchedPage& page) {
+  const std::string& text = page.text;
+  const bool utf8 = page.encoding == PageEncoding::Unknown ? ArrivedAsUtf8(text) : page.encoding == PageEncoding::Utf8;
+  if (!utf8 || !run.Utf8()) return std::string(CharacterPrefix(text, kShownPageBytes));
+  // A character takes at most three bytes in UTF-8 against at least one in GBK: twice the shown
+  // bytes fill the box. The cut goes before a character's continuation bytes.
+  size_t end = std::min(text.size(), 2 * kShownPageBytes);
+  while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(CharacterPrefix(run.Utf8()(std::string_view(text).substr(0, end)), kShownPageBytes));
 }
 
 bool Failed(const FetchedPage& page) { return page.status == 0 || page.status >= 400 || page.text.empty(); }

@@ -3,6 +3,7 @@
 // here, the cookie decided for each address), the bounded cutting of a page, and the delivery that
 // hands the reading that stands to the window's sink, or tells why the run found nothing.
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -48,6 +49,10 @@ class Run {
   const ItemSource& source_;
   mutable std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
 };
+
+// The start of a page as GBK text, at most kShownPageBytes: converted where the page came as UTF-8
+// bytes (as its encoding says, or where no fetch said, as its text reads).
+std::string ShownPageText(const Run& run, const FetchedPage& page);
 
 // Whether a page did not come: no response, an error status or no text.
 bool Failed(const FetchedPage& page);

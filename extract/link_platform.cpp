@@ -29,7 +29,7 @@ std::optional<LinkOwner> HostOwner(std::string_view host, bool mirrors) {
 }
 
 std::optional<LinkOwner> LinkOwnerOf(std::string_view link) {
-  const std::optional<UrlParts> parts = HasSchemePrefix(link) ? ParseUrl(link) : ParseUrl("http://" + std::string(link));
+  const std::optional<UrlParts> parts = ParseUrl(LinkWithScheme(link));
   // User info may dress one host up as another.
   if (!parts || !parts->IsHttp() || !parts->userInfo.empty()) return std::nullopt;
   return HostOwner(parts->host, true);
@@ -45,4 +45,24 @@ bool ButtonReadsLinkOf(Platform button, const LinkOwner& owner) {
 bool LinkOfAnotherPlatform(Platform button, const LinkOwner& owner) {
   if (owner.platform == button) return false;
   return !(owner.taobaoOrTmall && TaobaoFamily(button));
+}
+
+std::string MirroredAddress(const std::string& url, std::string_view mirror) {
+  // Requests for the sites carry the cookie box; a mirror off this machine would receive it.
+  const std::string_view mirrorHost = mirror.substr(0, mirror.find(':'));
+  if (mirrorHost != "localhost") return url;
+  const std::optional<UrlParts> parts = ParseUrl(url);
+  if (!parts || !parts->IsHttp()) return url;
+  for (const PlatformRow& row : PlatformRows())
+    for (const PlatformDomain& domain : row.domains) {
+      if (!HostUnderDomain(parts->host, domain.name)) continue;
+      const size_t topLevel = domain.name.size() - WithoutLastLabel(domain.name).size();
+      std::string address = parts->scheme + "://";
+      if (!parts->userInfo.empty()) address += parts->userInfo + "@";
+      address += parts->host.substr(0, parts->host.size() - topLevel) + "." + std::string(mirror) + parts->path;
+      if (parts->query) address += "?" + *parts->query;
+      if (parts->fragment) address += "#" + *parts->fragment;
+      return address;
+    }
+  return url;
 }

@@ -21,8 +21,16 @@ struct LinkOwner {
 std::optional<LinkOwner> HostOwner(std::string_view host, bool mirrors);
 
 // The owner of the link's host, mirrors included; nullopt for text that is no http(s) address. A
-// link without a scheme counts as http.
+// link without a scheme is read as LinkWithScheme takes it.
 std::optional<LinkOwner> LinkOwnerOf(std::string_view link);
+
+// Where a request for `url` goes while the platforms' sites are mirrored under `mirror`, a domain
+// with an optional port ("localhost:8080"): an address on a platform's domain goes to the same
+// name under the mirror's domain, the platform's top-level domain left out as HostOwner reads
+// mirrors ("https://item.jd.com/1.html" to "https://item.jd.localhost:8080/1.html"). Every other
+// address, and every address when `mirror` is empty or not this machine's "localhost", stays as it
+// is.
+std::string MirroredAddress(const std::string& url, std::string_view mirror);
 
 // Whether the platform's button reads the pages of links owned as `owner`: the platform's own, and
 // Taobao's and Tmall's each other's (the sites send an item's link on to the other site's page).

@@ -49,7 +49,7 @@ bool ReadTodaysTaobaoPage(Run& run, Platform platform, const FetchedPage& page, 
   } else {
     out.SetDescriptionUrl(call);
     const FetchedPage answer = run.FetchWithCookieWhereItBelongs(call);
-    out.SetDescriptionPage(answer.text);
+    out.SetDescriptionPage(ShownPageText(run, answer));
     DetailPictures read = ReadTaobaoDescriptionAnswer(answer.text, answer.encoding);
     NoteDetailTrouble(run, out, answer, read);
     detail = std::move(read.pictures);
@@ -76,7 +76,7 @@ bool ReadTodaysAlibabaPage(Run& run, const FetchedPage& page, HarvestBuffer& out
   if (!d.descriptionUrl.empty()) {
     out.SetDescriptionUrl(d.descriptionUrl);
     const FetchedPage document = run.FetchWithCookieWhereItBelongs(d.descriptionUrl);
-    out.SetDescriptionPage(document.text);
+    out.SetDescriptionPage(ShownPageText(run, document));
     DetailPictures read = ReadAlibabaDescription(document.text, document.encoding);
     NoteDetailTrouble(run, out, document, read);
     detail = std::move(read.pictures);

@@ -1,7 +1,8 @@
 // Redirect targets: whatever Location a server sends, the address followed is an http or https
 // address without a fragment; one that is not the Location itself was resolved against the
 // answering address and keeps its scheme. And a chain of redirects: once a request went over
-// https, no request over plain http carries the cookie.
+// https, no request over plain http carries the cookie. A target mirrored under a demo shop's
+// domain keeps everything but its host and port, and its platform.
 //
 // Input: texts separated by zero bytes: the address that answered (the first address of the
 // chain) and its Location, then the Locations of the chain's further hops.
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "extract/link_platform.h"
 #include "extract/page_redirects.h"
 #include "fuzz/fuzz_input.h"
 #include "text/ascii.h"
@@ -45,6 +47,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(target->size() <= from.size() + location.size() + 2);
   location = TrimAscii(location);
   if (!location.starts_with(*target)) FUZZ_CHECK(SchemeOf(*target) == SchemeOf(from));
+
+  const std::string mirrored = MirroredAddress(*target, "localhost:1");
+  if (mirrored != *target) {
+    const std::optional<UrlParts> was = ParseUrl(*target);
+    const std::optional<UrlParts> now = ParseUrl(mirrored);
+    FUZZ_CHECK(was && now && now->host.ends_with(".localhost") && now->port == 1);
+    FUZZ_CHECK(now->scheme == was->scheme && now->userInfo == was->userInfo && now->path == was->path &&
+               now->query == was->query && now->fragment == was->fragment);
+    const std::optional<LinkOwner> site = LinkOwnerOf(*target);
+    const std::optional<LinkOwner> mirror = LinkOwnerOf(mirrored);
+    FUZZ_CHECK(site.has_value() == mirror.has_value());
+    FUZZ_CHECK(!site || site->platform == mirror->platform);
+  }
 
   const std::vector<std::string_view> locations = fuzz::SplitAtZeros(fuzz::AsText(data, size), kMaxRedirects + 2);
   size_t hop = 0;

@@ -10,14 +10,7 @@
 #include "runtime/codepage.h"
 #include "runtime/handles.h"
 
-std::string GetControlText(HWND control) {
-  int n = static_cast<int>(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0));
-  if (n <= 0) return {};
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  n = static_cast<int>(SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  return WideToGbk(text);
-}
+std::string GetControlText(HWND control) { return WideToGbk(EditBoxText(control)); }
 
 void SetControlText(HWND control, std::string_view text) {
   std::wstring wide = GbkToWide(text);
@@ -61,10 +54,23 @@ std::string SetLabelTextFitted(HWND label, std::string_view text) {
 }
 
 void AppendEditText(HWND edit, std::string_view text) {
-  std::wstring wide = GbkToWide(text);
-  int end = static_cast<int>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
-  SendMessageW(edit, EM_SETSEL, end, end);
-  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wide.c_str()));
+  const auto end = static_cast<size_t>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+  ReplaceEditRange(edit, end, end, GbkToWide(text));
+}
+
+std::wstring EditBoxText(HWND edit) {
+  int n = static_cast<int>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+  if (n <= 0) return {};
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  n = static_cast<int>(SendMessageW(edit, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return text;
+}
+
+void ReplaceEditRange(HWND edit, size_t start, size_t end, std::wstring_view text) {
+  const std::wstring replacement(text);
+  SendMessageW(edit, EM_SETSEL, start, end);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(replacement.c_str()));
   SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 }
 
@@ -83,26 +89,38 @@ std::string ListViewCell(HWND list, int row, int column) {
   }
 }
 
-int ListViewAppendRow(HWND list, std::initializer_list<std::string_view> cells) {
+void ListViewSetCell(HWND list, int row, int column, std::string_view text) {
+  std::wstring wide = GbkToWide(text);
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = wide.data();
+  SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
+int ListViewInsertRow(HWND list, int index, std::initializer_list<std::string_view> cells) {
   int column = 0;
   int row = -1;
   for (std::string_view cell : cells) {
-    std::wstring wide = GbkToWide(cell);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iSubItem = column;
-    item.pszText = wide.data();
     if (column == 0) {
-      item.iItem = INT_MAX;  // beyond the last row: the list appends it
+      std::wstring wide = GbkToWide(cell);
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = index;  // beyond the last row: the list appends it
+      item.pszText = wide.data();
       row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
       if (row < 0) return -1;
     } else {
-      item.iItem = row;
-      SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+      ListViewSetCell(list, row, column, cell);
     }
     ++column;
   }
   return row;
 }
+
+int ListViewAppendRow(HWND list, std::initializer_list<std::string_view> cells) {
+  return ListViewInsertRow(list, INT_MAX, cells);
+}
+
+void ListViewDeleteRow(HWND list, int row) { SendMessageW(list, LVM_DELETEITEM, row, 0); }
 
 void ListViewDeleteAll(HWND list) { SendMessageW(list, LVM_DELETEALLITEMS, 0, 0); }

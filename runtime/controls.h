@@ -16,10 +16,19 @@ std::string SetLabelTextFitted(HWND label, std::string_view text);
 
 // Appends at the end of an edit box: caret to the end, text inserted there, view scrolled to it.
 void AppendEditText(HWND edit, std::string_view text);
+// An edit box's text as the box counts its characters (UTF-16 units), for the call below.
+std::wstring EditBoxText(HWND edit);
+// Replaces the characters [start, end) of an edit box with `text`: caret after it, view scrolled
+// to it.
+void ReplaceEditRange(HWND edit, size_t start, size_t end, std::wstring_view text);
 
 // Report-mode list view.
 int ListViewRowCount(HWND list);
 std::string ListViewCell(HWND list, int row, int column);  // rows and columns from 0
-// Inserts a row at the end with the given cells; returns its index (or -1).
+void ListViewSetCell(HWND list, int row, int column, std::string_view text);
+// Inserts a row with the given cells before row `index` (at the end when there is no such row);
+// returns its index (or -1).
+int ListViewInsertRow(HWND list, int index, std::initializer_list<std::string_view> cells);
 int ListViewAppendRow(HWND list, std::initializer_list<std::string_view> cells);
+void ListViewDeleteRow(HWND list, int row);
 void ListViewDeleteAll(HWND list);

@@ -96,6 +96,21 @@ std::string UrlParts::HostAndPort() const { return port ? host + ":" + std::to_s
 
 bool HasSchemePrefix(std::string_view url) { return SchemeLength(url) > 0; }
 
+std::string LinkWithScheme(std::string_view link) {
+  if (link.empty() || HasSchemePrefix(link)) return std::string(link);
+  return (link.starts_with("//") ? "https:" : "https://") + std::string(link);
+}
+
+std::string LinkIdentity(std::string_view link) {
+  const std::string full = LinkWithScheme(link);
+  const std::optional<UrlParts> parts = ParseUrl(full);
+  if (!parts || !parts->IsHttp()) return std::string(link);
+  std::string identity = "//" + (parts->userInfo.empty() ? "" : parts->userInfo + "@") + parts->HostAndPort();
+  identity += parts->path.empty() ? "/" : parts->path;
+  if (parts->query) identity += "?" + *parts->query;
+  return identity;
+}
+
 std::string_view SchemeOfReference(std::string_view url) {
   if (url.empty() || !IsAsciiLetter(url[0])) return {};
   for (size_t i = 1; i < url.size(); ++i) {

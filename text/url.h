@@ -35,6 +35,17 @@ std::optional<UrlParts> ParseUrl(std::string_view url);
 // Whether `url` begins with a scheme followed by "://".
 bool HasSchemePrefix(std::string_view url);
 
+// An item link as a user copies it from an address bar or a chat, which may leave out the scheme
+// ("item.jd.com/1.html", "//item.jd.com/1.html"): taken as https, which every platform's site
+// serves. A link with a scheme, and the empty text, stay as they are.
+std::string LinkWithScheme(std::string_view link);
+
+// What names the page a link opens, so that two links of one item compare equal: host (lower
+// case), port as written, path and query of the link taken with LinkWithScheme, whatever its
+// scheme (the sites serve a page alike over http and https) and fragment. Text that is no http(s)
+// address is its own identity.
+std::string LinkIdentity(std::string_view link);
+
 // The scheme of an absolute reference as written ("HTTPS" of "HTTPS://a" and of "https:a"), or ""
 // for a relative one.
 std::string_view SchemeOfReference(std::string_view url);

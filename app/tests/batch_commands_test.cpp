@@ -140,6 +140,25 @@ TEST_F(BatchWindowTest, ADroppedBatchFileRunsWithTheButtonsIgnoredAndAsksOnceAtT
   EXPECT_EQ(progress_.reports, (std::vector<std::string>{"0/2", "1/2 failed", "end"}));
 }
 
+// Links as users copy them, without a scheme, are asked for over https; a line whose button name
+// is not its link's site's fails in the batch's words, without a request.
+TEST_F(BatchWindowTest, LinksWithoutASchemeAndButtonNamesOfAnotherSite) {
+  LoopbackServer server;
+  server.Route("/offer.html", Missing(0));
+  ASSERT_TRUE(server.Start());
+  MainWindow& window = MakeWindow(server);
+  const std::string copied = server.TlsHostPort() + "/offer.html";
+  const std::string mismatched = "https://item.taobao.com/item.htm?id=1";
+
+  Drop(window, "链接.txt", "阿里数据 " + copied + "\r\n京东数据 " + mismatched + "\r\n");
+
+  ASSERT_TRUE(PumpUntil([&] { return !asked_.empty(); }, 30000)) << Label(window);
+  EXPECT_EQ(server.LastRequestFor("/offer.html", 0).port, server.tlsPort());
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(ReadFileBytes(ResultsPath()),
+            kHeading + FailedLine(copied) + mismatched + "\t京东\t失败\t0\t0\t0\t0\t0\t0\t按钮名与链接不符：这是淘宝的链接\r\n");
+}
+
 // Two copies of the program run batches into one output root: every write takes the file as it
 // stands, so neither loses the other's lines. A lock file a crashed copy left behind blocks neither.
 TEST_F(BatchWindowTest, TwoCopiesOnOneOutputRootKeepEachOthersResults) {

@@ -37,13 +37,6 @@ struct Row {
   bool operator==(const Row&) const = default;
 };
 
-std::string Utf8ToGbk(const std::string& utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return WideToGbk(wide);
-}
-
 // Served in UTF-8, as the page declares: the engine must re-decode it.
 ServerResponse Utf8Page(const std::string& utf8) {
   ServerResponse r;
@@ -98,6 +91,12 @@ const std::string kTaobaoDescPath =
     "/i1/601/234/601234567890/"
     "TB1aBcDeFgH.desc%7Cvar%5Edesc%3Bsign%5E0a1b2c3d4e5f%3Blang%5Egbk%3Bt%5E1601234567";
 
+// What the description of the fixture item names.
+const std::vector<std::string> kTaobaoDetailPictures = {
+    "https://img.alicdn.com/imgextra/i1/2200000001/O1CN01Desc1_!!2200000001.jpg",
+    "https://img.alicdn.com/imgextra/i2/2200000001/O1CN01Desc2_!!2200000001.png",
+    "https://img.alicdn.com/imgextra/i3/2200000001/O1CN01Desc3_!!2200000001.jpg"};
+
 void RouteTaobao(LoopbackServer& server) {
   ServerResponse item = GbkPage(Fixture("taobao_item.html"));
   // A cookie the engine merges into its copy; the cookie box must not take it up.
@@ -127,12 +126,7 @@ TEST_F(ExtractCommandsTest, TaobaoButtonFillsTheWindowFromBothPages) {
                             "https://gd1.alicdn.com/imgextra/i1/2200000001/O1CN01Sku2_!!2200000001.jpg"},
                            5))
     expected.push_back(r);
-  for (const Row& r : Rows("淘宝详情图片",
-                           {"https://img.alicdn.com/imgextra/i1/2200000001/O1CN01Desc1_!!2200000001.jpg",
-                            "https://img.alicdn.com/imgextra/i2/2200000001/O1CN01Desc2_!!2200000001.png",
-                            "https://img.alicdn.com/imgextra/i3/2200000001/O1CN01Desc3_!!2200000001.jpg"},
-                           7))
-    expected.push_back(r);
+  for (const Row& r : Rows("淘宝详情图片", kTaobaoDetailPictures, 7)) expected.push_back(r);
   EXPECT_EQ(ListRows(), expected);
   EXPECT_EQ(Box(Control::文本数据),
             "秋冬新款 加厚羊羔毛外套女 短款宽松夹克-淘宝网\r\n\r\n黑色\r\n米白色（加绒）\r\n"
@@ -331,7 +325,8 @@ TEST_F(ExtractCommandsTest, ALinkOfAnotherPlatformIsNamedInTheStatusLine) {
   EXPECT_EQ(server.Requests().size(), requests);
 }
 
-TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {
+// Another link's run adds its rows and lines after the earlier ones.
+TEST_F(ExtractCommandsTest, AnotherLinksRunContinuesRowNumbersAndRestartsKinds) {
   TrustedLoopbackServer server;
   RouteTaobao(server);
   ASSERT_TRUE(server.Start());
@@ -344,6 +339,7 @@ TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {
   // The list was filled with its repainting held; it is released, so the rows wait to be painted.
   EXPECT_TRUE(GetUpdateRect(list, nullptr, FALSE));
   PumpFor(50);
+  SetBox(Control::url, server.Url("/item.htm?id=601234567890&spm=2"));
   Click(Control::淘宝_按钮);
   EXPECT_TRUE(GetUpdateRect(list, nullptr, FALSE));
 
@@ -365,6 +361,57 @@ TEST_F(ExtractCommandsTest, SecondRunContinuesRowNumbersAndRestartsKinds) {
   EXPECT_GT(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0) << lines << " lines";
   // An empty cookie box sends no cookie.
   for (const RecordedRequest& r : server.WaitForRequests(4)) EXPECT_FALSE(r.HasHeader("Cookie")) << r.Target();
+}
+
+// The retry after pasting a missing cookie: a press for a link already listed (typed without its
+// scheme, as an address bar copies it) replaces that link's rows and lines where they stand; the
+// rows of another link stay, every row numbered by its place. A link without a scheme is asked
+// for over https: JD's item page itself, not only its phone page.
+TEST_F(ExtractCommandsTest, APressForAListedLinkReplacesItsRowsWhereTheyStand) {
+  TrustedLoopbackServer server;
+  server.Route("/item.htm", GbkPage(Fixture("taobao_item.html")));
+  ServerResponse busy;
+  busy.status = 500;
+  busy.reason = "Internal Server Error";
+  server.RouteSequence(kTaobaoDescPath, {busy, GbkPage(Fixture("taobao_desc.js"))});
+  server.Route("/100012345678.html", GbkPage(Fixture("jd_item.html")));
+  server.Route("/detail/100012345678_d10480324630_normal.html", Utf8Page(Fixture("jd_mobile_detail.html")));
+  ASSERT_TRUE(server.Start());
+  UseServer(server);
+  const std::string taobao = server.TlsUrl("/item.htm?id=601234567890");
+
+  SetBox(Control::url, taobao);
+  Click(Control::淘宝_按钮);
+  const std::vector<Row> first = ListRows();
+  ASSERT_EQ(first.size(), 6u) << "the description failed: main and SKU pictures only";
+  const std::string taobaoText = Box(Control::文本数据);
+  SetBox(Control::url, server.TlsHostPort() + "/100012345678.html");
+  Click(Control::京东_按钮);
+  EXPECT_EQ(server.LastRequestFor("/100012345678.html").port, server.tlsPort());
+  const std::vector<Row> both = ListRows();
+  const std::vector<Row> jd(both.begin() + 6, both.end());
+  ASSERT_EQ(jd.size(), 8u);
+  const std::string text = Box(Control::文本数据);
+
+  SetBox(Control::url, taobao.substr(std::string("https://").size()));
+  Click(Control::淘宝_按钮);
+
+  std::vector<Row> expected(first);
+  for (const Row& r : Rows("淘宝详情图片", kTaobaoDetailPictures, 7)) expected.push_back(r);
+  for (Row r : jd) {
+    r.number = std::to_string(expected.size() + 1);
+    expected.push_back(r);
+  }
+  EXPECT_EQ(ListRows(), expected);
+  EXPECT_EQ(Box(Control::文本数据), text) << "the retry's lines replace the first run's";
+  EXPECT_NE(Box(Control::岚栩_tim).find("9张图片"), std::string::npos) << Box(Control::岚栩_tim);
+  EXPECT_EQ(ItemId(), "601234567890");
+
+  // Lines written over by hand stay; the next press's lines then go after them.
+  SetBox(Control::文本数据, "手写的一行\r\n");
+  Click(Control::淘宝_按钮);
+  EXPECT_EQ(ListRows(), expected);
+  EXPECT_EQ(Box(Control::文本数据), "手写的一行\r\n" + taobaoText);
 }
 
 // A classic offer with one main picture and `names` SKU names of 47 bytes, blanks after it up to
@@ -391,7 +438,7 @@ TEST_F(ExtractCommandsTest, TheTextBoxAndThePagesKeepToTheirBounds) {
   } runs[] = {
       {"/past-the-bound.html", Offer(3, kMaxPageBytes + 4096), title + 3 * name, true},
       {"/names.html", Offer(800), afterTwo, false},
-      {"/names.html", Offer(800), afterTwo + title + (kMaxTextBytes - afterTwo - title) / name * name, true},
+      {"/names.html?again", Offer(800), afterTwo + title + (kMaxTextBytes - afterTwo - title) / name * name, true},
   };
   LoopbackServer server;
   for (const auto& run : runs) server.Route(run.path, GbkPage(run.page));

@@ -127,6 +127,10 @@ TEST_F(ExtractVerifiedCookieTest, TheSignedDescriptionCallGoesOnlyToACertificate
     EXPECT_EQ(HarvestTaobao(pages.Url(kItem)), c.status);
 
     EXPECT_EQ(pages.LastRequestFor(kItem).Header("Cookie"), kCookie) << "plain http, as the link says";
+    // The call's answer came as UTF-8 bytes: the description box shows it as text.
+    if (c.certificate == TestCertificate::Trusted) {
+      EXPECT_EQ(GetControlText(main_->control(Control::测试)), Utf8ToGbk(answer.body));
+    }
     const std::vector<RecordedRequest> calls = api->WaitForRequests(1, c.certificate == TestCertificate::Trusted ? 5000 : 0);
     EXPECT_EQ(calls.size(), c.certificate == TestCertificate::Trusted ? 1u : 0u);
     for (const RecordedRequest& call : calls) EXPECT_EQ(call.Header("Cookie"), kCookie);

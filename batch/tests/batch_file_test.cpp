@@ -20,6 +20,7 @@ TEST(ReadBatchTextTest, Lines) {
       "天猫数据\thttps://item.taobao.com/item.htm?id=2\r\n"
       "  https://item.jd.com/3.html  \r\n"
       "detail.1688.com/offer/4.html\n"
+      "//item.taobao.com/item.htm?id=22\n"
       "https://m.tb.cn/h.5\n"
       "https://detail.tmall.hk/item.htm?id=6\n"
       "https://3.cn/7\n"
@@ -41,19 +42,20 @@ TEST(ReadBatchTextTest, Lines) {
       {4, "https://item.taobao.com/item.htm?id=2", Platform::Tmall},
       {5, "https://item.jd.com/3.html", Platform::Jd},
       {6, "detail.1688.com/offer/4.html", Platform::Alibaba},
-      {7, "https://m.tb.cn/h.5", Platform::Taobao},
-      {8, "https://detail.tmall.hk/item.htm?id=6", Platform::Tmall},
-      {9, "https://3.cn/7", Platform::Jd},
-      {10, "https://item.jd.hk/8.html", Platform::Jd},
-      {11, "https://detail.tmall.com/item.htm?id=9", Platform::Tmall},
-      {12, "http://item.jd.localhost:41509/10.html", Platform::Jd},
-      {13, "https://notjd.com/11.html", std::nullopt},  // whole labels only: no platform's host
-      {14, "hello world", std::nullopt},
-      {15, "淘宝数据", std::nullopt},
-      {16, "京东数据x https://item.jd.com/1.html", std::nullopt},
-      {17, "ftp://item.jd.com/1.html", std::nullopt},
-      {20, "x\xE8", std::nullopt},
-      {21, "https://item.jd.com/20.html", Platform::Jd},
+      {7, "//item.taobao.com/item.htm?id=22", Platform::Taobao},
+      {8, "https://m.tb.cn/h.5", Platform::Taobao},
+      {9, "https://detail.tmall.hk/item.htm?id=6", Platform::Tmall},
+      {10, "https://3.cn/7", Platform::Jd},
+      {11, "https://item.jd.hk/8.html", Platform::Jd},
+      {12, "https://detail.tmall.com/item.htm?id=9", Platform::Tmall},
+      {13, "http://item.jd.localhost:41509/10.html", Platform::Jd},
+      {14, "https://notjd.com/11.html", std::nullopt},  // whole labels only: no platform's host
+      {15, "hello world", std::nullopt},
+      {16, "淘宝数据", std::nullopt},
+      {17, "京东数据x https://item.jd.com/1.html", std::nullopt},
+      {18, "ftp://item.jd.com/1.html", std::nullopt},
+      {21, "x\xE8", std::nullopt},
+      {22, "https://item.jd.com/20.html", Platform::Jd},
   };
   ASSERT_EQ(file.links.size(), std::size(expected));
   for (size_t i = 0; i < file.links.size(); ++i) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/tests/utf8_words.h"
+#include "text/url.h"
 
 namespace {
 
@@ -39,6 +40,10 @@ TEST(BatchItemResultTest, Outcomes) {
   classicNoDetail.detailStatus = 500;
   ExtractionReport cut = Found(2000, 0, 0);
   cut.cutShort = true;
+  ExtractionReport otherSite;  // a line "淘宝数据 <a JD link>", or a Taobao link with 天猫数据 that found nothing
+  otherSite.platform = Platform::Tmall;
+  otherSite.trouble = PageTrouble::OtherPlatform;
+  otherSite.linkPlatform = Platform::Alibaba;
   struct Row {
     const char* name;
     ExtractionReport report;
@@ -66,6 +71,8 @@ TEST(BatchItemResultTest, Outcomes) {
       {"no rows", Found(0, 0, 0), std::nullopt, BatchOutcome::Failed, 0, 0, ExtractionStatusText(Found(0, 0, 0))},
       {"rows, no save", Found(1, 0, 0), std::nullopt, BatchOutcome::Failed, 0, 0,
        ExtractionStatusText(Found(1, 0, 0))},
+      {"the button name of another site", otherSite, std::nullopt, BatchOutcome::Failed, 0, 0,
+       "按钮名与链接不符：这是1688的链接"},
   };
   for (const Row& r : rows) {
     const BatchItemResult got = BatchItemResultOf(Link("https://item.jd.com/1.html"), r.report, r.save);
@@ -101,7 +108,8 @@ TEST(BatchProgressTest, SkipsWhatWasSavedAndKeepsEarlierLines) {
       "https://e\t京东\t已跳过\t0\t0\t0\t0\t0\t0\t\r\n"
       "https://f\t京东\t失败\t0\t0\t0\t0\t0\t0\t网络\r\n";
   BatchFile file;
-  file.links = {Link("https://a"), Link("https://b"), Link("xx", std::nullopt), Link("https://b"), Link("https://f"),
+  // "a" is the earlier line's https://a as copied without a scheme: the same item.
+  file.links = {Link("a"), Link("https://b"), Link("xx", std::nullopt), Link("https://b"), Link("https://f"),
                 Link("https://c")};
   BatchProgress progress(file, ReadBatchResultsText(earlier));
 
@@ -111,7 +119,7 @@ TEST(BatchProgressTest, SkipsWhatWasSavedAndKeepsEarlierLines) {
   // Stopped here: the earlier lines of links not yet reached are kept, the failed one included.
   EXPECT_EQ(progress.ResultsText(),
             "链接\t平台\t结果\t主图\tSKU图\t详情图\t视频\t已保存\t未保存\t原因\r\n"
-            "https://a\t京东\t已跳过\t1\t0\t0\t0\t1\t0\t\r\n"  // the counts of its earlier line
+            "a\t京东\t已跳过\t1\t0\t0\t0\t1\t0\t\r\n"  // the counts of its earlier line, once
             "https://b\t京东\t完成\t4\t0\t0\t0\t4\t0\t\r\n"
             "xx\t未知\t失败\t0\t0\t0\t0\t0\t0\t这一行不是链接\r\n"
             "https://b\t京东\t已跳过\t4\t0\t0\t0\t4\t0\t\r\n"
@@ -134,7 +142,7 @@ TEST(BatchProgressTest, SkipsWhatWasSavedAndKeepsEarlierLines) {
   EXPECT_EQ(next.lines.size(), 8u);
   std::set<std::string> complete;
   for (const auto& [link, result] : next.complete) complete.insert(link);
-  EXPECT_EQ(complete, (std::set<std::string>{"https://a", "https://b", "https://e"}));
+  EXPECT_EQ(complete, (std::set<std::string>{LinkIdentity("a"), LinkIdentity("https://b"), LinkIdentity("https://e")}));
 }
 
 TEST(BatchProgressTest, Texts) {
@@ -214,7 +222,10 @@ TEST(BatchProgressTest, TwoBatchesWritingOneFileKeepEachOthersLines) {
   const EarlierBatchResults last = ReadBatchResultsText(file);
   std::set<std::string> complete;
   for (const auto& [link, result] : last.complete) complete.insert(link);
-  EXPECT_EQ(complete, (std::set<std::string>{"https://a1", "https://a2", "https://b1", "https://b2", "https://shared"}));
+  std::set<std::string> expected;
+  for (const char* link : {"https://a1", "https://a2", "https://b1", "https://b2", "https://shared"})
+    expected.insert(LinkIdentity(link));
+  EXPECT_EQ(complete, expected);
   EXPECT_EQ(last.lines.size(), 5u) << file;  // one line a link
   EXPECT_EQ(harvestedByB, (std::vector<std::string>{"https://b1", "https://b2"})) << "a saved the shared link first";
 }

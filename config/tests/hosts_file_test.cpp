@@ -21,6 +21,7 @@ TEST(HostsFileTest, EveryNameReplacesItsHostAndTheRestKeepTheirs) {
       "TmallTitleDomain=shop.test\n"
       "JdImageHost=img.shop.test\n"
       "JdMobileItemHost=[::1]:9000\n"
+      "PlatformMirror=localhost:41509\n"
       "TimeProbeHost=127.0.0.1:8082\n"
       "TaobaoLoginPage=http://127.0.0.1:8080/login?from=demo\n"
       "AlibabaLoginPage=https://shop.test/登录",
@@ -33,6 +34,7 @@ TEST(HostsFileTest, EveryNameReplacesItsHostAndTheRestKeepTheirs) {
   EXPECT_EQ(e.TmallTitleDomain, "shop.test");
   EXPECT_EQ(e.JdImageHost, "img.shop.test");
   EXPECT_EQ(e.JdMobileItemHost, "[::1]:9000");
+  EXPECT_EQ(e.PlatformMirror, "localhost:41509");
   EXPECT_EQ(r.hosts.timeProbeHost, "127.0.0.1:8082");
   EXPECT_EQ(r.hosts.taobaoLoginPage, "http://127.0.0.1:8080/login?from=demo");
   EXPECT_EQ(r.hosts.alibabaLoginPage, "https://shop.test/登录");
@@ -40,6 +42,7 @@ TEST(HostsFileTest, EveryNameReplacesItsHostAndTheRestKeepTheirs) {
   const HostsFileReading partial = ReadHostsText("JdImageHost=127.0.0.1:1\n", Base());
   EXPECT_EQ(partial.hosts.endpoints.JdImageHost, "127.0.0.1:1");
   EXPECT_EQ(partial.hosts.endpoints.TaobaoDescHost, "desc");
+  EXPECT_EQ(partial.hosts.endpoints.PlatformMirror, "") << "the sites themselves, unless a file names a mirror";
   EXPECT_EQ(partial.hosts.timeProbeHost, "probe");
 }
 
@@ -67,6 +70,8 @@ TEST(HostsFileTest, BadLinesChangeNothingAndAreReportedWithTheirNumbers) {
       {"AlibabaLoginPage=https://a b/", "AlibabaLoginPage 的值不是 http(s) 网址：https://a b/"},
       {"TaobaoVideoHost=a\x01" "b", "TaobaoVideoHost 的值不是主机名：a\x01" "b"},
       // Values are read as the engines read a URL: ports 1 to 65535, whole IPv6 literals.
+      {"PlatformMirror=mirror.example:8080", "PlatformMirror 的值不是本机的 localhost：mirror.example:8080"},
+      {"PlatformMirror=localhost.example", "PlatformMirror 的值不是本机的 localhost：localhost.example"},
       {"TaobaoDescHost=127.0.0.1:65536", "TaobaoDescHost 的值不是主机名：127.0.0.1:65536"},
       {"JdMobileItemHost=[::1:9000", "JdMobileItemHost 的值不是主机名：[::1:9000"},
       {"TaobaoLoginPage=http://127.0.0.1:0/login", "TaobaoLoginPage 的值不是 http(s) 网址：http://127.0.0.1:0/login"},

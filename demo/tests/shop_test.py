@@ -16,6 +16,8 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SHOP = os.path.join(HERE, "..", "shop.py")
+sys.path.insert(0, os.path.join(HERE, ".."))
+import shop  # noqa: E402  (for the shop's address of a platform's link)
 
 
 AUTHORITY = None  # the shop's authority certificate (PEM), once it runs
@@ -55,6 +57,11 @@ class RunningShop(unittest.TestCase):
         with open(os.path.join(cls.state, "hosts.txt"), encoding="utf-8") as f:
             cls.hosts = dict(line.strip().split("=", 1) for line in f if "=" in line)
 
+    def address_of(self, page):
+        """Where the tool, given the shop's hosts file, asks for the link of a page."""
+        link = next(link for p, _, _, link, _ in self.links if p == page)
+        return shop.shop_address(link, self.port)
+
     @classmethod
     def tearDownClass(cls):
         fetch("http://127.0.0.1:%d/__stop" % cls.port)
@@ -70,7 +77,9 @@ class ShopTest(RunningShop):
         self.assertEqual(len(self.links), 8)
         for page, platform, button, link, about in self.links:
             with self.subTest(page=page):
-                status, headers, body = fetch(link)
+                # The platform's own address, the same at every start of the shop.
+                self.assertRegex(link, r"^https://(item|detail)\.(taobao|tmall|jd|1688)\.com/[^:]*$")
+                status, headers, body = fetch(shop.shop_address(link, self.port))
                 self.assertEqual(status, 200)
                 with open(os.path.join(HERE, "..", "pages", page), "rb") as f:
                     original = f.read()
@@ -79,11 +88,18 @@ class ShopTest(RunningShop):
                 self.assertNotRegex(body, rb"//(gd\d|img|cbu01|img\d+)\.(alicdn|360buyimg)\.com/")
                 self.assertNotIn(b"//desc.alicdn.com/", body)
 
+    def test_the_batch_file_holds_every_link_and_the_tool_is_sent_to_the_shop_for_them(self):
+        with open(os.path.join(self.state, "batch.txt"), encoding="utf-8", newline="") as f:
+            lines = f.read().split("\r\n")
+        self.assertEqual([line for line in lines if line and not line.startswith("#")],
+                         [link for _, _, _, link, _ in self.links])
+        self.assertEqual(self.hosts["PlatformMirror"], "localhost:%d" % self.port)
+
     def test_description_and_detail_pages_are_where_the_tool_asks(self):
         host = self.hosts["TaobaoDescHost"]
         link_host = self.hosts["TaobaoDescLinkHost"]
         for page in ("taobao-1.html", "tmall-1.html"):
-            _, _, body = fetch(next(link for p, _, _, link, _ in self.links if p == page))
+            _, _, body = fetch(self.address_of(page))
             path = re.search(rb"//" + re.escape(link_host.encode()) + rb"/([^'\"]+)", body).group(1).decode()
             status, _, desc = fetch("https://%s/%s" % (host, path))
             self.assertEqual(status, 200, page)
@@ -108,7 +124,7 @@ class ShopTest(RunningShop):
         # Unsigned, the call is refused as the real one is.
         _, _, refusal = fetch(call % (self.hosts["TaobaoDescApiHost"], "", data))
         self.assertIn(b"FAIL_SYS_TOKEN_EMPTY", refusal)
-        _, _, offer = fetch(next(link for p, _, _, link, _ in self.links if p == "today-1688-1.html"))
+        _, _, offer = fetch(self.address_of("today-1688-1.html"))
         self.assertIn(b"//cloud.video.taobao.localhost:%d/" % self.port, offer)
         self.assertIn(b"//itemcdn.tmall.localhost:%d/1688offer/" % self.port, offer)
 
@@ -184,7 +200,7 @@ class BrokenShopTest(RunningShop):
         link_host = self.hosts["TaobaoDescLinkHost"]
         for name, item_id, status in (("taobao-1.html", "561495525977", 200), ("taobao-1-desc-500", "561495525978", 500)):
             with self.subTest(name=name):
-                _, _, body = fetch(next(link for n, _, _, link, _ in self.links if n == name))
+                _, _, body = fetch(self.address_of(name))
                 self.assertIn(b"itemId=" + item_id.encode(), body)
                 path = re.search(rb"//" + re.escape(link_host.encode()) + rb"/([^'\"]+)", body).group(1).decode()
                 self.assertIn("/%s/" % item_id, path)

@@ -1135,6 +1135,20 @@ TEST(RedirectTest, TheCookieGoesOnlyToTheHopsWhereItBelongs) {
   EXPECT_EQ(run.sink.rows, kTaobaoRows);
 }
 
+// While the sites are mirrored (a demo shop), a request for a platform's address goes to the
+// mirror with the cookie the site's own address would get; other hosts are asked as they are.
+TEST(RedirectTest, AMirrorOfTheSitesGetsTheirRequestsAndTheirCookie) {
+  const std::string mirrored = "https://item.taobao.localhost:8080/item.htm?id=601234567890";
+  Session run;
+  EndpointHosts hosts = TestHosts();
+  hosts.PlatformMirror = "localhost:8080";
+  run.fetch.pages[mirrored] = FixtureGbk("taobao_item.html");
+  run.fetch.pages[kTaobaoDescUrl] = FixtureGbk("taobao_desc.js");
+  HarvestTaobaoItem({kTaobaoLink, run.box.Reader(), run.fetch.Function(), hosts}, run.sink);
+  EXPECT_EQ(run.fetch.requests, (std::vector<FetchRecord>{{mirrored, "cookie-1"}, {kTaobaoDescUrl, "cookie-2"}}));
+  EXPECT_EQ(run.sink.rows, kTaobaoRows);
+}
+
 TEST(RedirectTest, ARedirectOffTheWebOrOneTooManyFailsTheFetch) {
   const struct {
     const char* name;

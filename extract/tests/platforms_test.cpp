@@ -50,9 +50,18 @@ TEST(PlatformTableTest, EveryDomainLeadsBackToItsRow) {
         EXPECT_EQ(owner->platform, row.platform);
         EXPECT_EQ(owner->taobaoOrTmall, domain.taobaoOrTmall);
       }
+      // A mirror of the sites serves each host under the name the link rule reads back.
+      const std::string mirrored = MirroredAddress("https://item." + name + "/1.html?id=2#top", "localhost:8080");
+      EXPECT_EQ(mirrored, "https://" + mirror + ":8080/1.html?id=2#top");
+      const std::optional<LinkOwner> mirroredOwner = LinkOwnerOf(mirrored);
+      EXPECT_TRUE(mirroredOwner && mirroredOwner->platform == row.platform) << mirrored;
+      // No mirror, or one off this machine: the request goes to the site itself.
+      for (const char* offMachine : {"", "example.com", "localhost.example.com:8080", "evil:80"})
+        EXPECT_EQ(MirroredAddress("https://item." + name + "/1.html", offMachine), "https://item." + name + "/1.html");
       EXPECT_EQ(CookieMayGo("https://item." + name + "/1.html", elsewhere, {}), row.takesCookie) << name;
       EXPECT_FALSE(CookieMayGo("https://" + mirror + "/1.html", elsewhere, {})) << mirror;
       EXPECT_FALSE(LinkOwnerOf("https://evil-" + name + "/1.html")) << name;
+      EXPECT_EQ(MirroredAddress("https://evil-" + name + "/1.html", "localhost"), "https://evil-" + name + "/1.html");
       EXPECT_FALSE(LinkOwnerOf("https://" + name + ".evil.example/1.html")) << name;
     }
 }

@@ -50,6 +50,37 @@ TEST(UrlTest, PortsAndSchemes) {
   EXPECT_EQ(SchemeOfReference("/a:b"), "");
 }
 
+// Links as users copy them: without a scheme they are https; the identity of a link names its
+// page whatever the scheme, the case of the host and the fragment, and nothing else.
+TEST(UrlTest, LinksAsUsersCopyThem) {
+  const struct {
+    const char* typed;
+    const char* link;
+    const char* sameAs;  // another way of writing the same link; nullptr: none
+    const char* other;   // a link of another page
+  } rows[] = {
+      {"item.jd.com/1020565583.html", "https://item.jd.com/1020565583.html", "https://item.jd.com/1020565583.html",
+       "item.jd.com/1020565584.html"},
+      {"detail.tmall.com/item.htm?id=1", "https://detail.tmall.com/item.htm?id=1", "HTTP://Detail.Tmall.com/item.htm?id=1#x",
+       "detail.tmall.com/item.htm?id=2"},
+      {"//item.taobao.com/item.htm?id=5", "https://item.taobao.com/item.htm?id=5", "item.taobao.com/item.htm?id=5",
+       "item.taobao.com:8080/item.htm?id=5"},
+      {"https://a.example", "https://a.example", "a.example/", "a.example/?"},
+      {"http://127.0.0.1:8080/x", "http://127.0.0.1:8080/x", "127.0.0.1:8080/x", "u@127.0.0.1:8080/x"},
+      {"ftp://a.example/x", "ftp://a.example/x", nullptr, "https://a.example/x"},
+      {"这不是链接", "https://这不是链接", nullptr, "这不是链接 "},
+      {"", "", nullptr, "https://"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.typed);
+    EXPECT_EQ(LinkWithScheme(r.typed), r.link);
+    if (r.sameAs) {
+      EXPECT_EQ(LinkIdentity(r.typed), LinkIdentity(r.sameAs));
+    }
+    EXPECT_NE(LinkIdentity(r.typed), LinkIdentity(r.other));
+  }
+}
+
 TEST(UrlTest, PageAddressGate) {
   const std::string longest = "https://a.example/" + std::string(kMaxPageAddressBytes - 18, 'x');
   const struct {
