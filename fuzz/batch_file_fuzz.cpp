@@ -11,6 +11,7 @@
 #include "batch/batch_file.h"
 #include "batch/batch_results.h"
 #include "fuzz/fuzz_input.h"
+#include "text/url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string_view> parts = fuzz::SplitAtZeros(fuzz::AsText(data, size), 2);
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const EarlierBatchResults back = ReadBatchResultsText(text);
   size_t complete = 0;
   for (size_t i = 0; i < links; ++i)
-    if (progress.link(i).platform) complete += back.complete.contains(progress.link(i).link);
+    if (progress.link(i).platform) complete += back.complete.contains(LinkIdentity(progress.link(i).link));
   FUZZ_CHECK(complete + static_cast<size_t>(counts.beyondCap + counts.failed) >= links);
   FUZZ_CHECK(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) == back.lines.size() + 1);
   return 0;
