@@ -53,11 +53,6 @@ std::string SetLabelTextFitted(HWND label, std::string_view text) {
   return WideToGbk(shown);
 }
 
-void AppendEditText(HWND edit, std::string_view text) {
-  const auto end = static_cast<size_t>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
-  ReplaceEditRange(edit, end, end, GbkToWide(text));
-}
-
 std::wstring EditBoxText(HWND edit) {
   int n = static_cast<int>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
   if (n <= 0) return {};
@@ -105,7 +100,7 @@ int ListViewInsertRow(HWND list, int index, std::initializer_list<std::string_vi
       std::wstring wide = GbkToWide(cell);
       LVITEMW item{};
       item.mask = LVIF_TEXT;
-      item.iItem = index;  // beyond the last row: the list appends it
+      item.iItem = index;  // past the last row (INT_MAX): the list appends it
       item.pszText = wide.data();
       row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
       if (row < 0) return -1;

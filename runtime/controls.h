@@ -14,8 +14,6 @@ void SetControlText(HWND control, std::string_view text);
 // else as much of it as fits followed by "…" (whole characters only). Returns the text shown.
 std::string SetLabelTextFitted(HWND label, std::string_view text);
 
-// Appends at the end of an edit box: caret to the end, text inserted there, view scrolled to it.
-void AppendEditText(HWND edit, std::string_view text);
 // An edit box's text as the box counts its characters (UTF-16 units), for the call below.
 std::wstring EditBoxText(HWND edit);
 // Replaces the characters [start, end) of an edit box with `text`: caret after it, view scrolled
